@@ -1,0 +1,91 @@
+#include "flash/flash_engine.h"
+
+#include <cstdarg>
+#include <cstring>
+
+#include "flash/image_buffer.h"
+#include "flash/run_stage.h"
+
+CFlashEngine::CFlashEngine(const FlashParam& param)
+    : m_drive(param.drive),
+      m_bHexFile(param.m_bHexFile),
+      m_bIsNT(param.bIsNT),
+      m_callbacks(param.callbacks)
+{
+    // Whole-field copies keep the zero fill behind the texts, which the
+    // identity scan compares against.
+    std::memcpy(m_szImagePath, param.szImagePath, sizeof m_szImagePath);
+    std::memcpy(m_szModel, param.szModel, sizeof m_szModel);
+    std::memcpy(m_szRevision, param.szRevision, sizeof m_szRevision);
+    for (auto& bank : m_pBank)
+        bank = nullptr;
+}
+
+CFlashEngine::~CFlashEngine()
+{
+    // A run gives everything back before it ends; this only covers a context
+    // used without Run.
+    CloseImageFile();
+    if (m_pSumFile) {
+        std::fclose(m_pSumFile);
+        m_pSumFile = nullptr;
+    }
+    ReleaseImage(false);
+}
+
+void CFlashEngine::ReportError(FlashError code)
+{
+    const char* message = FlashErrorMessage(code);
+    ShowMessage("ERR: %s", message ? message : "");
+    CloseImageFile();
+    ReleaseImage(false);
+}
+
+void CFlashEngine::Run()
+{
+    bool done = Upgrade();
+    m_callbacks.CBShowMessage(done ? "Please Restart Your Computer." : "Flashing is incorrect!!");
+    m_callbacks.CBShowStatus("");
+    ReleaseImage(true);
+    g_runStage = RunStage::Idle;
+}
+
+void CFlashEngine::ReleaseImage(bool unlock)
+{
+    if (!m_pBank[0])
+        return;
+    if (unlock)
+        UnlockImageRegion(m_pBank[0], kImageSize); // fails harmlessly if never locked
+    ReleaseImageRegion(m_pBank[0], kImageSize);
+    for (auto& bank : m_pBank)
+        bank = nullptr;
+}
+
+void CFlashEngine::CloseImageFile()
+{
+    if (m_pInFile) {
+        std::fclose(m_pInFile);
+        m_pInFile = nullptr;
+    }
+}
+
+void CFlashEngine::ShowMessage(const char* format, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    m_callbacks.CBShowMessage(line);
+}
+
+void CFlashEngine::WriteSum(const char* format, ...)
+{
+    // Without "sum.txt" the diagnostics are lost, the transfer is not.
+    if (!m_pSumFile)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(m_pSumFile, format, args);
+    va_end(args);
+}

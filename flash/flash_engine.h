@@ -1,0 +1,84 @@
+// The context of one upgrade run: a copy of what the dialog asked for, the
+// firmware image, and the values the transfer keeps along the way.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "device/drive_entry.h"
+#include "flash/flash_errors.h"
+#include "flash/flash_param.h"
+
+constexpr int kBankCount = 32;
+constexpr std::uint32_t kBankSize = 0x8000;
+constexpr std::uint32_t kImageSize = kBankCount * kBankSize; // 1 MiB
+constexpr std::uint32_t kBlockSize = 4096;
+constexpr std::uint32_t kImageBufferOffset = 0x20; // image bytes follow the header
+
+// LoadImage results.
+constexpr int kLoadComplete = 1;
+constexpr int kLoadTruncated = 0; // raw file of 1 MiB or more: its first 1 MiB
+constexpr int kLoadFormatError = -1;
+constexpr int kLoadReadError = -2;
+constexpr int kLoadNoMemory = -3;
+
+// Bank-advance records seen by the last HEX load.
+extern std::int32_t g_nBankCount;
+
+class CFlashEngine {
+public:
+    explicit CFlashEngine(const FlashParam& param);
+    virtual ~CFlashEngine();
+    CFlashEngine(const CFlashEngine&) = delete;
+    CFlashEngine& operator=(const CFlashEngine&) = delete;
+
+    // Reads the image file into the image buffer; see the kLoad* results.
+    int LoadImage();
+    // Whether the loaded image carries the drive's model and revision; also
+    // computes m_wCheckSum over the part of the buffer the image occupies.
+    bool CheckIdentity();
+    // The whole transfer: load, check, send, save, wait, read the new identity.
+    bool Upgrade();
+    // Logs "ERR: <message>" and drops the image file and buffer.
+    void ReportError(FlashError code);
+    // Upgrade followed by the closing line and the final clean-up.
+    void Run();
+
+    // HEX readers; each reports its own failure and then answers false.
+    bool SkipToChar(char wanted);
+    bool ReadHexDigit(std::uint8_t& value);
+    bool ReadHexByte(std::uint8_t& value);
+
+    DriveEntry m_drive;
+    char m_szImagePath[kPathChars];
+    char m_szModel[kModelTextChars];
+    char m_szRevision[kRevisionTextChars];
+    std::FILE* m_pSumFile = nullptr;
+    std::FILE* m_pInFile = nullptr;
+    std::uint8_t* m_pBank[kBankCount];
+    std::uint8_t m_byBankIndex = 0;
+    std::uint16_t m_wBankOffset = 0;
+    std::uint32_t m_dwImageLen = 0;
+    std::uint8_t m_bHexFile;
+    std::uint8_t m_byRecordSum = 0;
+    std::uint16_t m_wCheckSum = 0;
+    std::uint16_t _wSecSum = 0;
+    std::uint8_t m_bIsNT;
+    std::uint32_t m_dwFileSize = 0;
+    FlashCallbacks m_callbacks;
+
+private:
+    int LoadHex();
+    int LoadRaw();
+    bool ScanHexIdentity() const;
+    bool ScanRawIdentity() const;
+    std::uint16_t SumBanks(int banks) const;
+    // Gives the image buffer back; `unlock` after a complete (locked) load.
+    void ReleaseImage(bool unlock);
+    void CloseImageFile();
+    void ShowMessage(const char* format, ...);
+    void WriteSum(const char* format, ...);
+    bool SendBlocks(std::uint32_t sentLength, std::uint8_t* sense);
+    bool WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense);
+    void ReadNewIdentity(const std::uint8_t* sense);
+};

@@ -1,0 +1,207 @@
+// One firmware transfer: image, blocks, header, save, wait, new identity.
+#include <cstdio>
+#include <cstring>
+
+#include "device/drive_commands.h"
+#include "flash/clock.h"
+#include "flash/flash_engine.h"
+#include "flash/run_stage.h"
+
+namespace {
+
+constexpr int kBlockSends = 6;       // one send and five more after failures
+constexpr int kMaxBusyPolls = 25;    // busy answers tolerated; one more fails the run
+constexpr int kMaxInquiryRetries = 10;
+constexpr std::uint32_t kWaitPer64K = 4000;
+constexpr std::uint32_t kPollPause = 1000;
+constexpr int kInquirySize = 36;
+
+struct Triple {
+    unsigned key, asc, ascq;
+};
+
+Triple SenseTriple(const std::uint8_t* sense) { return {sense[2], sense[12], sense[13]}; }
+
+bool OperationInProgress(const std::uint8_t* sense)
+{
+    return sense[2] == 0x02 && sense[12] == 0x04 && sense[13] == 0x07;
+}
+
+} // namespace
+
+bool CFlashEngine::Upgrade()
+{
+    g_runStage = RunStage::Loading;
+    m_wCheckSum = 0;
+    switch (LoadImage()) {
+    case kLoadReadError:
+        ReportError(FE_READ_INPUT);
+        return false;
+    case kLoadFormatError:
+        ReportError(FE_FORMAT);
+        return false;
+    case kLoadNoMemory:
+        return false;
+    default:
+        break;
+    }
+    if (!CheckIdentity()) {
+        m_callbacks.CBShowMessage("It is an incorrect firmware version!");
+        return false;
+    }
+    ShowMessage("Check Sum : %X", static_cast<unsigned>(m_wCheckSum));
+    m_callbacks.CBShowStatus("Updating.....");
+    m_callbacks.CBSetProgress(0);
+    m_callbacks.CBShowMessage("Please wait a minute.....");
+
+    m_byBankIndex = 0;
+    m_wBankOffset = 0;
+    _wSecSum = 0;
+    // A HEX image goes out in whole 64 KiB pieces, one more when it ends on a
+    // boundary; never more than the buffer holds.
+    std::uint32_t sentLength = m_bHexFile ? (m_dwImageLen & 0xFFFF0000u) + 0x10000 : m_dwImageLen;
+    if (sentLength > kImageSize)
+        sentLength = kImageSize;
+
+    m_pSumFile = std::fopen("sum.txt", "a");
+    WriteSum("Model Name : %.*s HID : %d TID : %d Ver.: %.*s\n",
+             static_cast<int>(sizeof m_drive.sModel), m_drive.sModel, m_drive.byHaId,
+             m_drive.byTargetId, static_cast<int>(sizeof m_drive.sRevision), m_drive.sRevision);
+
+    std::uint8_t sense[kSenseSize] = {};
+    bool done = SendBlocks(sentLength, sense) && WaitUntilReady(sentLength, sense);
+    if (done)
+        ReadNewIdentity(sense);
+    if (m_pSumFile) {
+        std::fclose(m_pSumFile);
+        m_pSumFile = nullptr;
+    }
+    if (done)
+        m_callbacks.CBSetProgress(100);
+    return done;
+}
+
+bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
+{
+    g_runStage = RunStage::Transfer;
+    for (std::uint32_t blockOffset = 0; blockOffset < sentLength; blockOffset += kBlockSize) {
+        if (m_callbacks.CBIfTerminated()) {
+            ReportError(FE_TERMINATED);
+            WriteSum("CBIfTerminated failed!!\n");
+            return false;
+        }
+        bool accepted = false;
+        for (int send = 0; send < kBlockSends && !accepted; ++send)
+            accepted = fgWriteOneFlashCmdData(*this, kImageBufferOffset + blockOffset, sense);
+        if (!accepted) {
+            Triple t = SenseTriple(sense);
+            WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
+            ShowMessage("Execute command errorA!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
+            return false;
+        }
+        m_callbacks.CBSetProgress(5);
+        m_wBankOffset = static_cast<std::uint16_t>(m_wBankOffset + kBlockSize);
+        if (m_wBankOffset >= kBankSize) {
+            m_wBankOffset = 0;
+            ++m_byBankIndex;
+        }
+        m_callbacks.CBSetProgress(10);
+    }
+    // No stop request is looked at from here on.
+    g_runStage = RunStage::Committed;
+    WriteSum("Finished : fgWriteOneFlashCmdData()\n");
+
+    if (!fgWriteHeader(*this, 0, sense)) {
+        Triple t = SenseTriple(sense);
+        WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
+        ShowMessage("Execute command errorB!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
+        return false;
+    }
+    WriteSum("Finished : fgWriteHeader()\n");
+    m_callbacks.CBSetProgress(15);
+
+    if (!fgSaveFlash(*this, sense)) {
+        Triple t = SenseTriple(sense);
+        WriteSum("Execute command error!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
+        ShowMessage("Execute command errorC!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
+        return false;
+    }
+    return true;
+}
+
+bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
+{
+    // The drive needs about four seconds to program each 64 KiB.
+    const unsigned pieces = (sentLength >> 16) & 0xFF;
+    for (unsigned j = 0; j < pieces; ++j) {
+        m_callbacks.CBSetProgress(static_cast<std::int32_t>(20 + 3 * j));
+        SleepMs(kWaitPer64K);
+    }
+
+    WriteSum("I will in fgTestUnitReadyComplete()\n");
+    for (int t = 0;;) {
+        SleepMs(kPollPause);
+        m_callbacks.CBSetProgress(70 + t);
+        if (!fgTestUnitReadyComplete(*this, sense)) {
+            Triple s = SenseTriple(sense);
+            WriteSum("fgTestUnitReadyComplete failed. %2X/%2X/%2X\n", s.key, s.asc, s.ascq);
+        }
+        // Anything but "operation in progress" ends the wait, failures too:
+        // INQUIRY will tell whether the drive came back.
+        if (!OperationInProgress(sense)) {
+            WriteSum("fgTestUnitReadyComplete OK!!\n");
+            break;
+        }
+        if (++t > kMaxBusyPolls) {
+            Triple s = SenseTriple(sense);
+            WriteSum("fgTestUnitReadyComplete times Out! Drive might be fail! %2X/%2X/%2X/\n",
+                     s.key, s.asc, s.ascq);
+            if (m_pSumFile) {
+                std::fclose(m_pSumFile);
+                m_pSumFile = nullptr;
+            }
+            ShowMessage("fgTestUnitReadyComplete times Out! Drive might be Fail! %2X/%2X/%2X/\n",
+                        s.key, s.asc, s.ascq);
+            SleepMs(kPollPause);
+            return false;
+        }
+    }
+    SleepMs(kPollPause);
+    return true;
+}
+
+void CFlashEngine::ReadNewIdentity(const std::uint8_t* sense)
+{
+    std::uint8_t data[kInquirySize] = {};
+    m_callbacks.CBSetProgress(90);
+    for (int u = 0;;) {
+        if (fgInquiryComplete(*this, data)) {
+            WriteSum("fgInquiryComplete successed!\n");
+            break;
+        }
+        // INQUIRY keeps its sense to itself; the triple is the ready poll's.
+        Triple s = SenseTriple(sense);
+        WriteSum("fgInquiryComplete times Out! Drive might be fail!\n %2X/%2X/%2X/\n", s.key,
+                 s.asc, s.ascq);
+        if (++u > kMaxInquiryRetries) {
+            ShowMessage("fgInquiryComplete times Out! Drive might be fail! %2X/%2X/%2X/\n", s.key,
+                        s.asc, s.ascq);
+            // Whatever failed transfers left behind is no identity.
+            std::memset(data, 0, sizeof data);
+            break;
+        }
+        SleepMs(kPollPause);
+    }
+
+    char driveName[kModelChars + 1] = {};
+    std::memcpy(driveName, data + 8, kModelChars);
+    char revision[5] = {};
+    std::memcpy(revision, data + 32, 4);
+    m_callbacks.CBSetDriveName(driveName);
+    m_callbacks.CBSetRevision(revision);
+
+    if (m_callbacks.CBIfTerminated()) {
+        ReportError(FE_TERMINATED);
+        WriteSum("2: CBIfTerminated()\n");
+    }
+}
