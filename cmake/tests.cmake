@@ -1,0 +1,41 @@
+# GoogleTest from Debian's source package, built with the same compiler.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+enable_testing()
+
+file(GLOB KAVORA_PORTABLE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/portable/*.cpp)
+file(GLOB KAVORA_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
+file(GLOB KAVORA_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
+
+if(KAVORA_WINDOWS)
+    # Each test program runs under Wine in a folder of its own, since runs write
+    # "sum.txt" and read "IDString.txt" from the working directory.
+    function(kavora_wine_test name)
+        set(dir ${CMAKE_BINARY_DIR}/testrun/${name})
+        file(MAKE_DIRECTORY ${dir})
+        add_test(NAME ${name}
+                 COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh $<TARGET_FILE:${name}>
+                 WORKING_DIRECTORY ${dir})
+        set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    endfunction()
+
+    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT})
+    target_link_libraries(kavora_test_support PUBLIC kavora_emu gtest)
+
+    add_executable(portable_tests ${KAVORA_PORTABLE_TESTS})
+    target_link_libraries(portable_tests PRIVATE kavora_emu gtest_main)
+    kavora_wine_test(portable_tests)
+
+    foreach(src ${KAVORA_WIN_TESTS})
+        get_filename_component(name ${src} NAME_WE)
+        add_executable(${name} ${src} ${KAVORA_RES})
+        target_link_libraries(${name} PRIVATE kavora_test_support gtest_main)
+        kavora_wine_test(${name})
+    endforeach()
+else()
+    add_executable(portable_tests ${KAVORA_PORTABLE_TESTS})
+    target_link_libraries(portable_tests PRIVATE kavora_emu gtest_main)
+    add_test(NAME portable_tests COMMAND portable_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+endif()

@@ -1,0 +1,3 @@
+list(APPEND KAVORA_WIN
+    device/device_io.cpp
+)

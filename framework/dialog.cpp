@@ -1,0 +1,95 @@
+#include "framework/dialog.h"
+
+#include "framework/app.h"
+#include "framework/ui_seam.h"
+
+namespace {
+// Posted at the end of initialisation: when it arrives the dialog is up and
+// its modal loop, if any, is running.
+constexpr UINT kMsgShown = WM_APP + 0x3F00;
+} // namespace
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_nTemplate(templateId), m_pParent(parent) {}
+
+INT_PTR CDialog::DoModal()
+{
+    m_bModal = true;
+    m_bEnded = false;
+    HWND owner = m_pParent ? m_pParent->m_hWnd : nullptr;
+    INT_PTR result = ::DialogBoxParamA(AppInstance(), MAKEINTRESOURCEA(m_nTemplate), owner,
+                                       &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    m_bModal = false;
+    return result;
+}
+
+BOOL CDialog::Create(HWND parent)
+{
+    m_bModal = false;
+    m_bEnded = false;
+    HWND hwnd = ::CreateDialogParamA(AppInstance(), MAKEINTRESOURCEA(m_nTemplate), parent,
+                                     &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    return hwnd != nullptr;
+}
+
+void CDialog::EndDialog(int result)
+{
+    m_nResult = result;
+    m_bEnded = true;
+    if (m_bModal)
+        ::EndDialog(m_hWnd, result);
+    else
+        ShowWindow(SW_HIDE);
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM lParam)
+{
+    // Only initialisation is handled here; every later message reaches the
+    // object through the subclassed window procedure.
+    if (msg != WM_INITDIALOG)
+        return FALSE;
+    auto* dialog = reinterpret_cast<CDialog*>(lParam);
+    dialog->SubclassWindow(hwnd);
+    BOOL focus = dialog->OnInitDialog();
+    dialog->PostMessage(kMsgShown);
+    return focus;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    DoDataExchange();
+    return TRUE;
+}
+
+void CDialog::DDX_Control(int id, CWnd& control)
+{
+    if (!control.m_hWnd)
+        control.SubclassDlgItem(static_cast<UINT>(id), this);
+}
+
+void CDialog::OnOK() { EndDialog(IDOK); }
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+BOOL CDialog::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    if (msg == kMsgShown) {
+        Ui().DialogShown(*this);
+        *result = 0;
+        return TRUE;
+    }
+    if (CWnd::OnWndMsg(msg, wParam, lParam, result))
+        return TRUE;
+    if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        if (LOWORD(wParam) == IDOK) {
+            OnOK();
+            *result = 0;
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnCancel();
+            *result = 0;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}

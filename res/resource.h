@@ -1,0 +1,32 @@
+// Resource and control ids.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_KAVORA_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDB_LOGO 130
+#define IDD_WARNING 131
+
+#define IDC_DRIVE 1000
+#define IDC_PROGRESS 1011
+#define IDC_LOG 1012
+#define IDC_STATUS 1014
+#define IDC_UPGRADE 1015
+#define IDC_REVISION 1016
+
+#define IDC_WARN_GREETING 1018
+#define IDC_WARN_CURRENT 1019
+#define IDC_WARN_MODEL 1020
+#define IDC_WARN_FIRMWARE 1021
+#define IDC_WARN_REVISION 1022
+#define IDC_WARN_ADVICE 1023
+#define IDC_WARN_ATTENTION 1024
+#define IDC_WARN_CAUTION 1025
+#define IDC_WARN_QUESTION 1026
+
+#define IDM_ABOUTBOX 0x0010
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
