@@ -157,5 +157,6 @@ private:
     std::uint32_t end_ = kHeaderSize; // one past the highest image byte written
     int saves_ = 0;
     bool programming_ = false;
+    int busyLeft_ = 0;
     std::string pendingRevision_;
 };

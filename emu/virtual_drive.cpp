@@ -1,0 +1,284 @@
+#include "emu/virtual_drive.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint8_t kOpTestUnitReady = 0x00;
+constexpr std::uint8_t kOpInquiry = 0x12;
+constexpr std::uint8_t kOpWriteBuffer = 0x3B;
+constexpr std::uint8_t kModeDownload = 0x06;
+constexpr std::uint8_t kModeSave = 0x07;
+constexpr std::uint32_t kInquiryLength = 36;
+
+constexpr SenseTriple kInvalidOpcode{0x05, 0x20, 0x00};
+constexpr SenseTriple kInvalidField{0x05, 0x24, 0x00};
+constexpr SenseTriple kSumMismatch{0x05, 0x26, 0x00};
+constexpr SenseTriple kInProgress{0x02, 0x04, 0x07};
+
+// Fixed-size text field of INQUIRY data: cut or padded with blanks.
+void PutField(std::uint8_t* out, const std::string& text, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
+}
+
+// Consumes one firing of a counted fault; kForever never runs out.
+bool Fire(int& times)
+{
+    if (times == 0)
+        return false;
+    if (times > 0)
+        --times;
+    return true;
+}
+
+std::uint32_t Be24(const std::uint8_t* p) { return (p[0] << 16) | (p[1] << 8) | p[2]; }
+
+} // namespace
+
+VirtualDrive::VirtualDrive(DriveIdentity identity)
+    : identity_(std::move(identity)), buffer_(kBufferSize, 0xFF)
+{
+}
+
+TargetAnswer VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLength, bool dataOut,
+                                   std::uint8_t* data, std::uint32_t length, std::uint8_t* sense,
+                                   std::uint32_t senseLength)
+{
+    ReceivedCommand received;
+    const std::size_t kept = std::min<std::size_t>(cdbLength, received.cdb.size());
+    if (cdb)
+        std::copy_n(cdb, kept, received.cdb.begin());
+    received.cdbLength = cdbLength;
+    received.dataOut = dataOut;
+    received.length = length;
+
+    const std::size_t index = commands_.size();
+    auto& failing = faults_.transportFailures;
+    if (std::find(failing.begin(), failing.end(), index) != failing.end()) {
+        received.answer = TargetAnswer::TransportFailure;
+        commands_.push_back(received);
+        return TargetAnswer::TransportFailure;
+    }
+
+    SenseTriple triple;
+    TargetAnswer answer = TargetAnswer::CheckCondition;
+    if (!cdb || cdbLength == 0) {
+        triple = kInvalidOpcode;
+    } else if (cdb[0] == kOpInquiry) {
+        answer = Inquiry(cdb, data, length, triple);
+    } else if (cdb[0] == kOpTestUnitReady) {
+        answer = TestUnitReady(triple);
+    } else if (cdb[0] == kOpWriteBuffer && cdbLength >= 10) {
+        answer = WriteBuffer(cdb, dataOut, data, length, triple);
+    } else {
+        triple = kInvalidOpcode;
+    }
+
+    received.answer = answer;
+    received.good = answer == TargetAnswer::Good;
+    if (answer == TargetAnswer::CheckCondition) {
+        received.sense = triple;
+        std::uint8_t fixed[kSenseLength] = {};
+        fixed[0] = 0x70; // current error, fixed format
+        fixed[2] = triple.key;
+        fixed[7] = kSenseLength - 8;
+        fixed[12] = triple.asc;
+        fixed[13] = triple.ascq;
+        if (sense)
+            std::memcpy(sense, fixed, std::min<std::size_t>(senseLength, kSenseLength));
+    }
+    commands_.push_back(received);
+    return answer;
+}
+
+TargetAnswer VirtualDrive::Inquiry(const std::uint8_t* cdb, std::uint8_t* data,
+                                   std::uint32_t length, SenseTriple& sense)
+{
+    const bool afterSave = saves_ > 0;
+    if ((afterSave || !faults_.inquiryFailuresAfterSaveOnly) && Fire(faults_.inquiryFailures)) {
+        sense = faults_.inquirySense;
+        return TargetAnswer::CheckCondition;
+    }
+    if (cdb[1] & 0x01) { // vital product data pages are not offered
+        sense = kInvalidField;
+        return TargetAnswer::CheckCondition;
+    }
+    std::uint8_t reply[kInquiryLength] = {};
+    reply[0] = identity_.deviceType;
+    reply[1] = 0x80; // removable medium
+    reply[2] = 0x00;
+    reply[3] = 0x32; // ATAPI, response format 2
+    reply[4] = kInquiryLength - 5;
+    PutField(reply + 8, identity_.vendor, 8);
+    PutField(reply + 16, identity_.product, 16);
+    PutField(reply + 32, identity_.revision, 4);
+    const std::uint32_t count = std::min<std::uint32_t>({cdb[4], length, kInquiryLength});
+    if (data && count)
+        std::memcpy(data, reply, count);
+    return TargetAnswer::Good;
+}
+
+TargetAnswer VirtualDrive::TestUnitReady(SenseTriple& sense)
+{
+    if (programming_) {
+        sense = kInProgress;
+        if (busyLeft_ > 0 && --busyLeft_ == 0)
+            FinishProgramming();
+        return TargetAnswer::CheckCondition;
+    }
+    if (saves_ > 0 && Fire(faults_.senseAfterSaveTimes)) {
+        sense = faults_.senseAfterSave;
+        return TargetAnswer::CheckCondition;
+    }
+    return TargetAnswer::Good;
+}
+
+TargetAnswer VirtualDrive::WriteBuffer(const std::uint8_t* cdb, bool dataOut,
+                                       const std::uint8_t* data, std::uint32_t length,
+                                       SenseTriple& sense)
+{
+    if (programming_) {
+        sense = kInProgress;
+        return TargetAnswer::CheckCondition;
+    }
+    const std::uint8_t mode = cdb[1] & 0x1F;
+    if (mode == kModeSave)
+        return Save(sense);
+    if (mode != kModeDownload) {
+        sense = kInvalidField;
+        return TargetAnswer::CheckCondition;
+    }
+    const std::uint32_t offset = Be24(cdb + 3);
+    const std::uint32_t count = Be24(cdb + 6);
+    if (offset > kBufferSize || count > kBufferSize - offset ||
+        (count > 0 && (!dataOut || !data || length < count))) {
+        sense = kInvalidField;
+        return TargetAnswer::CheckCondition;
+    }
+    for (WriteFault& fault : faults_.writes) {
+        if (fault.offset == offset && Fire(fault.times)) {
+            sense = fault.sense;
+            return TargetAnswer::CheckCondition;
+        }
+    }
+    if (count == 0)
+        return TargetAnswer::Good;
+    std::memcpy(buffer_.data() + offset, data, count);
+    if (offset + count > kHeaderSize)
+        end_ = std::max(end_, offset + count);
+    return TargetAnswer::Good;
+}
+
+TargetAnswer VirtualDrive::Save(SenseTriple& sense)
+{
+    if (Fire(faults_.saveRefusals)) {
+        sense = faults_.saveSense;
+        return TargetAnswer::CheckCondition;
+    }
+    const std::uint16_t expected = static_cast<std::uint16_t>(buffer_[30] << 8 | buffer_[31]);
+    if (expected != ImageSum()) {
+        sense = kSumMismatch;
+        return TargetAnswer::CheckCondition;
+    }
+
+    pendingRevision_ = identity_.revision;
+    const std::string model = ModelText();
+    const auto image = buffer_.begin() + kHeaderSize;
+    const auto imageEnd = buffer_.begin() + end_;
+    const auto found = std::search(image, imageEnd, model.begin(), model.end());
+    if (found != imageEnd && imageEnd - (found + model.size()) >= 4) {
+        const auto revision = found + model.size();
+        pendingRevision_.assign(revision, revision + 4);
+    }
+
+    ++saves_;
+    std::fill(buffer_.begin(), buffer_.end(), 0xFF);
+    end_ = kHeaderSize;
+    programming_ = true;
+    busyLeft_ = faults_.busyPolls;
+    if (busyLeft_ == 0)
+        FinishProgramming();
+    return TargetAnswer::Good;
+}
+
+void VirtualDrive::FinishProgramming()
+{
+    programming_ = false;
+    identity_.revision = pendingRevision_;
+}
+
+const DriveIdentity& VirtualDrive::Identity() const { return identity_; }
+
+void VirtualDrive::SetIdentity(const DriveIdentity& identity) { identity_ = identity; }
+
+std::string VirtualDrive::ModelText() const
+{
+    std::uint8_t text[24];
+    PutField(text, identity_.vendor, 8);
+    PutField(text + 8, identity_.product, 16);
+    return std::string(reinterpret_cast<const char*>(text), sizeof text);
+}
+
+const std::vector<ReceivedCommand>& VirtualDrive::Commands() const { return commands_; }
+
+void VirtualDrive::ClearCommands() { commands_.clear(); }
+
+const std::vector<std::uint8_t>& VirtualDrive::DownloadBuffer() const { return buffer_; }
+
+std::uint32_t VirtualDrive::ImageEnd() const { return end_; }
+
+std::uint16_t VirtualDrive::ImageSum() const
+{
+    std::uint16_t sum = 0;
+    for (std::uint32_t i = kHeaderSize; i < end_; ++i)
+        sum = static_cast<std::uint16_t>(sum + buffer_[i]);
+    return sum;
+}
+
+int VirtualDrive::SavesAccepted() const { return saves_; }
+
+bool VirtualDrive::Programming() const { return programming_; }
+
+DriveFaults& VirtualDrive::Faults() { return faults_; }
+
+void VirtualDrive::SetBusyPolls(int polls) { faults_.busyPolls = polls; }
+
+void VirtualDrive::FailWriteAt(std::uint32_t offset, int times, SenseTriple sense)
+{
+    faults_.writes.push_back({offset, times, sense});
+}
+
+void VirtualDrive::FailBlock(std::uint32_t index, int times, SenseTriple sense)
+{
+    FailWriteAt(BlockOffset(index), times, sense);
+}
+
+void VirtualDrive::RefuseHeader(int times, SenseTriple sense) { FailWriteAt(0, times, sense); }
+
+void VirtualDrive::RefuseSave(int times, SenseTriple sense)
+{
+    faults_.saveRefusals = times;
+    faults_.saveSense = sense;
+}
+
+void VirtualDrive::SetSenseAfterSave(SenseTriple sense, int times)
+{
+    faults_.senseAfterSave = sense;
+    faults_.senseAfterSaveTimes = times;
+}
+
+void VirtualDrive::WithholdInquiry(int attempts, bool afterSaveOnly, SenseTriple sense)
+{
+    faults_.inquiryFailures = attempts;
+    faults_.inquiryFailuresAfterSaveOnly = afterSaveOnly;
+    faults_.inquirySense = sense;
+}
+
+void VirtualDrive::FailTransportAt(std::size_t index, int count)
+{
+    for (int i = 0; i < count; ++i)
+        faults_.transportFailures.push_back(index + static_cast<std::size_t>(i));
+}
