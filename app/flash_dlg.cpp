@@ -1,0 +1,243 @@
+#include "app/flash_dlg.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/status_log.h"
+#include "flash/run_stage.h"
+#include "framework/app.h"
+#include "framework/ui_seam.h"
+#include "res/resource.h"
+
+CFlashDlg* g_pFlashDlg = nullptr;
+
+BEGIN_MESSAGE_MAP(CFlashDlg, CDialog)
+ON_MESSAGE(WM_SYSCOMMAND, &CFlashDlg::OnSysCommand)
+ON_MESSAGE(WM_PAINT, &CFlashDlg::OnPaint)
+ON_MESSAGE(WM_QUERYDRAGICON, &CFlashDlg::OnQueryDragIcon)
+ON_BN_CLICKED(IDC_UPGRADE, &CFlashDlg::OnUpgrade)
+ON_MESSAGE(WM_DESTROY, &CFlashDlg::OnDestroy)
+ON_MESSAGE(WM_CLOSE, &CFlashDlg::OnClose)
+ON_CBN_SELENDOK(IDC_DRIVE, &CFlashDlg::OnDriveSelected)
+END_MESSAGE_MAP()
+
+CFlashDlg::CFlashDlg(CWnd* parent) : CDialog(IDD_KAVORA_DIALOG, parent)
+{
+    m_hIcon = ::LoadIconA(AppInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_bWarning = 0;
+}
+
+void CFlashDlg::DoDataExchange()
+{
+    DDX_Control(IDC_LOG, m_editLog);
+    DDX_Control(IDC_REVISION, m_lblRevision);
+    DDX_Control(IDC_DRIVE, m_cbDrive);
+}
+
+BOOL CFlashDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (HMENU menu = ::GetSystemMenu(m_hWnd, FALSE)) {
+        char about[128] = {};
+        ::LoadStringA(AppInstance(), IDS_ABOUTBOX, about, sizeof about);
+        if (about[0]) {
+            ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    g_pFlashDlg = this;
+
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    Ui().GetVersionEx(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        m_bIsNT = true;
+        m_bNT4 = version.dwMajorVersion <= 4;
+    } else {
+        m_bIsNT = false;
+        m_bNT4 = false;
+    }
+
+    ::SetDlgItemTextA(m_hWnd, IDC_STATUS, "");
+    ::SetDlgItemTextA(m_hWnd, IDC_REVISION, "");
+    ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_SETPOS, 0, 0);
+
+    if (LoadAspiLibrary()) {
+        ScanDrives();
+        FillDriveList();
+    } else {
+        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
+        ::EnableWindow(GetDlgItem(IDC_REVISION), FALSE);
+    }
+
+    ReadModelList();
+    return TRUE;
+}
+
+void CFlashDlg::FillDriveList()
+{
+    for (std::uint8_t i = 0; i < m_nDriveCount; ++i) {
+        DriveEntry* drive = m_pDrives[i];
+        // The suffix keeps two drives of one model apart; it stays in the
+        // entry, so every later comparison sees the suffixed text.
+        char suffix[8];
+        std::snprintf(suffix, sizeof suffix, "(%d)", i);
+        size_t used = std::strlen(drive->sModel);
+        std::snprintf(drive->sModel + used, sizeof drive->sModel - used, "%s", suffix);
+
+        m_cbDrive.SetWindowText(drive->sModel);
+        ::SetDlgItemTextA(m_hWnd, IDC_REVISION, drive->sRevision);
+        m_cbDrive.AddString(drive->sModel);
+    }
+}
+
+void CFlashDlg::ReadModelList()
+{
+    std::FILE* file = std::fopen("IDString.txt", "r");
+    ModelListRead read = ::ReadModelList(file, *this);
+    if (file)
+        std::fclose(file);
+
+    if (read == ModelListRead::Missing) {
+        Ui().MessageBox(m_hWnd, "The IDString.txt doesn't exist!!", "Error!!", MB_OK | MB_ICONSTOP);
+        return;
+    }
+    if (read == ModelListRead::BadStart) {
+        Ui().MessageBox(m_hWnd, "Input file context is incorrect!!", "Error!!", MB_OK | MB_ICONSTOP);
+        return;
+    }
+
+    CBShowMessage("It's only for");
+    for (int k = 0; k < m_nModelCount; ++k) {
+        char line[64];
+        std::snprintf(line, sizeof line, "(%d) %s.", k + 1, m_szModel[k]);
+        CBShowMessage(line);
+    }
+    MatchModels();
+}
+
+void CFlashDlg::MatchModels()
+{
+    bool matched = false;
+    for (int i = 0; i < m_nDriveCount; ++i) {
+        for (int k = 0; k < m_nModelCount; ++k) {
+            if (ModelTextsAgree(m_pDrives[i]->sModel, m_szModel[k])) {
+                matched = true;
+                m_cbDrive.SetWindowText(m_pDrives[i]->sModel);
+                ::SetDlgItemTextA(m_hWnd, IDC_REVISION, m_pDrives[i]->sRevision);
+            }
+        }
+    }
+    if (!matched) {
+        CBShowMessage("CD-ROM drive model doesn't match!!");
+        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
+    }
+}
+
+void CFlashDlg::OnDriveSelected()
+{
+    char chosen[512] = " ";
+    int index = m_cbDrive.GetCurSel();
+    if (index != CB_ERR) {
+        int length = m_cbDrive.GetLBTextLen(index);
+        if (length >= 0 && length < static_cast<int>(sizeof chosen))
+            m_cbDrive.SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                  reinterpret_cast<LPARAM>(chosen));
+    }
+    ::SetDlgItemTextA(m_hWnd, IDC_REVISION, "    ");
+    for (int i = 0; i < m_nDriveCount; ++i) {
+        if (std::strcmp(m_pDrives[i]->sModel, chosen) == 0)
+            ::SetDlgItemTextA(m_hWnd, IDC_REVISION, m_pDrives[i]->sRevision);
+    }
+}
+
+bool CFlashDlg::LoadAspiLibrary() { return ::LoadAspiLibrary(*this, m_hWnd); }
+
+bool CFlashDlg::ReleaseDriveAccess() { return ::ReleaseDriveAccess(*this); }
+
+void CFlashDlg::ScanDrives() { ::ScanDrives(*this); }
+
+LRESULT CFlashDlg::OnSysCommand(WPARAM wParam, LPARAM)
+{
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+        return 0;
+    }
+    return Default();
+}
+
+LRESULT CFlashDlg::OnPaint(WPARAM, LPARAM)
+{
+    if (!IsIconic())
+        return Default();
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &paint);
+    return 0;
+}
+
+LRESULT CFlashDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
+
+LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM)
+{
+    LRESULT result = Default();
+    if (m_bIsNT)
+        ReleaseDriveAccess();
+    return result;
+}
+
+void CFlashDlg::RequestStop()
+{
+    // The worker uses the dialog until its last message, so the dialog stays.
+    // Before the last block the request stops the run; after it, nothing
+    // checks the flag any more and the request changes nothing.
+    if (g_runStage.load() != RunStage::Committed)
+        g_bTerminate.store(1);
+}
+
+void CFlashDlg::OnOK()
+{
+    if (IsRunning())
+        RequestStop();
+    else
+        CDialog::OnOK();
+}
+
+void CFlashDlg::OnCancel()
+{
+    if (IsRunning())
+        RequestStop();
+    else
+        CDialog::OnCancel();
+}
+
+LRESULT CFlashDlg::OnClose(WPARAM, LPARAM)
+{
+    if (IsRunning()) {
+        RequestStop();
+        return 0;
+    }
+    return Default();
+}
+
+void CFlashDlg::RunFinished()
+{
+    m_bRunning.store(false);
+    ::EnableWindow(GetDlgItem(IDCANCEL), TRUE);
+}
+
+CAboutDlg::CAboutDlg(CWnd* parent) : CDialog(IDD_ABOUTBOX, parent) {}

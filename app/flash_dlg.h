@@ -1,0 +1,76 @@
+// The main dialog "KAVORA": the drive list, the log, the progress display and
+// the Upgrade command. It owns the drive table, the model list and the
+// parameters of the one upgrade a start of the program allows.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "app/model_list.h"
+#if __has_include("controls/rich_label.h")
+#include "controls/rich_label.h"
+#else
+#include "framework/controls.h"
+using CRichLabel = CStatic;
+#endif
+#include "device/drive_table.h"
+#include "flash/flash_param.h"
+#include "framework/controls.h"
+#include "framework/dialog.h"
+
+class CFlashDlg : public CDialog, public DriveTable, public ModelList {
+public:
+    explicit CFlashDlg(CWnd* parent = nullptr);
+    ~CFlashDlg() override = default;
+
+    CEdit m_editLog;
+    CRichLabel m_lblRevision;
+    CComboBox m_cbDrive;
+    FlashParam m_FlashParam{};
+    HICON m_hIcon = nullptr;
+
+    bool LoadAspiLibrary();
+    bool ReleaseDriveAccess();
+    void ScanDrives();
+    void OnUpgrade();
+    void PrepareParam();
+    void OnDriveSelected();
+
+    // True from the start of a worker until it has given Close back.
+    bool IsRunning() const { return m_bRunning.load(); }
+    // Called by the worker as its last act on the dialog.
+    void RunFinished();
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+    LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
+    LRESULT OnClose(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void FillDriveList();
+    void ReadModelList();
+    void MatchModels();
+    // A request to end the dialog while a run is in progress.
+    void RequestStop();
+    // Ends an Upgrade command that stops before a run: Close comes back.
+    void Refuse();
+
+    std::atomic<bool> m_bRunning{false};
+};
+
+extern CFlashDlg* g_pFlashDlg;
+
+class CAboutDlg : public CDialog {
+public:
+    explicit CAboutDlg(CWnd* parent = nullptr);
+};

@@ -1,0 +1,33 @@
+// The supported-model list read from "IDString.txt": which drive model the
+// firmware in the working directory is for, its image file, and whether the
+// user must confirm first.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+constexpr int kModelSlots = 10;
+constexpr int kModelSlotChars = 25; // 24 significant characters and a terminator
+constexpr int kFileSlotChars = 60;  // at most 59 characters and a terminator
+constexpr int kScratchChars = 80;
+
+// The main dialog derives from this: these are its own members.
+struct ModelList {
+    char m_szModel[kModelSlots][kModelSlotChars] = {};
+    char m_szFile[kModelSlots][kFileSlotChars] = {};
+    std::int32_t m_nModelCount = 0;
+    std::int32_t m_bWarning = 0;
+};
+
+enum class ModelListRead {
+    Ok,       // one entry read
+    Missing,  // no file
+    BadStart, // the first character is not a double quote
+};
+
+// Reads the first line of `file` (null: missing) into `list`. Fields longer
+// than their slots are cut; nothing is written past a slot.
+ModelListRead ReadModelList(std::FILE* file, ModelList& list);
+
+// Whether two model texts agree in their first 24 characters.
+bool ModelTextsAgree(const char* a, const char* b);

@@ -1,0 +1,133 @@
+// The Upgrade command: everything a run needs is settled here, before any
+// command reaches the drive. Every refusal gives the Close button back.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/flash_dlg.h"
+#include "app/status_log.h"
+#include "app/warning_dlg.h"
+#include "flash/upgrade_thread.h"
+#include "framework/ui_seam.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr int kComboTextChars = 512;
+constexpr int kLabelTextChars = 8;
+
+void ShowError(HWND owner, const char* text, UINT extraStyle = 0)
+{
+    Ui().MessageBox(owner, text, "Error!!", MB_OK | MB_ICONSTOP | extraStyle);
+}
+
+} // namespace
+
+void CFlashDlg::Refuse() { ::EnableWindow(GetDlgItem(IDCANCEL), TRUE); }
+
+void CFlashDlg::PrepareParam()
+{
+    m_FlashParam.drive.byHaId = 255;
+    m_FlashParam.drive.byTargetId = 255;
+
+    char chosen[kComboTextChars] = {};
+    m_cbDrive.GetWindowText(chosen, sizeof chosen);
+    for (int i = 0; i < m_nDriveCount; ++i) {
+        if (std::strcmp(m_pDrives[i]->sModel, chosen) == 0) {
+            m_FlashParam.drive = *m_pDrives[i];
+            break;
+        }
+    }
+
+    m_FlashParam.m_bHexFile = 1;
+    m_FlashParam.callbacks = {CBShowMessage, CBShowStatus,  CBSetRevision,
+                              CBSetDriveName, CBSetProgress, CBIfTerminated};
+    m_FlashParam.bIsNT = m_bIsNT ? 1 : 0;
+}
+
+void CFlashDlg::OnUpgrade()
+{
+    g_pFlashDlg = this;
+    ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+
+    PrepareParam();
+
+    bool listed = false;
+    for (int k = 0; k < m_nModelCount && !listed; ++k)
+        listed = ModelTextsAgree(m_FlashParam.drive.sModel, m_szModel[k]);
+    if (!listed) {
+        CBShowMessage("Drive model doesn't match!");
+        Refuse();
+        return;
+    }
+
+    char comboText[kComboTextChars] = {};
+    char labelText[kLabelTextChars] = {};
+    m_cbDrive.GetWindowText(comboText, sizeof comboText);
+    ::GetDlgItemTextA(m_hWnd, IDC_REVISION, labelText, sizeof labelText);
+    g_strModel = comboText;
+    g_strRevision = labelText;
+    std::memset(m_FlashParam.szModel, 0, sizeof m_FlashParam.szModel);
+    std::memset(m_FlashParam.szRevision, 0, sizeof m_FlashParam.szRevision);
+
+    if (m_bWarning == 1) {
+        CWarningDlg warning;
+        if (warning.DoModal() != IDOK) {
+            Refuse();
+            return;
+        }
+    }
+
+    char directory[MAX_PATH] = {};
+    DWORD length = Ui().GetCurrentDirectory(MAX_PATH, directory);
+    // A directory longer than the buffer is not in it: as unreadable as none.
+    if (length == 0 || length >= MAX_PATH) {
+        Ui().MessageBox(m_hWnd, "Can't retrieves the current directory.",
+                        "GetCurrentDirectory Error !!", MB_OK | MB_ICONSTOP | MB_SYSTEMMODAL);
+        Refuse();
+        return;
+    }
+
+    m_cbDrive.GetWindowText(m_FlashParam.szModel, kComboTextChars);
+    ::GetDlgItemTextA(m_hWnd, IDC_REVISION, m_FlashParam.szRevision, kLabelTextChars);
+
+    for (int k = 0; k < m_nModelCount; ++k) {
+        if (ModelTextsAgree(m_FlashParam.szModel, m_szModel[k]))
+            std::snprintf(m_FlashParam.szImagePath, sizeof m_FlashParam.szImagePath, "%s\\%s",
+                          directory, m_szFile[k]);
+    }
+
+    if (m_FlashParam.szImagePath[0] == '\0') {
+        ShowError(m_hWnd, "Update file name is not assigned.");
+        Refuse();
+        return;
+    }
+
+    char* extension = std::strrchr(m_FlashParam.szImagePath, '.');
+    if (extension)
+        ::CharLowerA(extension);
+    if (extension && std::strcmp(extension, ".hex") == 0) {
+        m_FlashParam.m_bHexFile = 1;
+    } else if (extension && std::strcmp(extension, ".bin") == 0) {
+        m_FlashParam.m_bHexFile = 0;
+    } else {
+        ShowError(m_hWnd, "Input file format mismatched.");
+        Refuse();
+        return;
+    }
+
+    if (m_FlashParam.drive.byHaId == 255 || m_FlashParam.drive.byTargetId == 255) {
+        ShowError(m_hWnd, "No Target Drive.");
+        Refuse();
+        return;
+    }
+
+    m_bRunning.store(true);
+    if (!StartUpgradeThread(this)) {
+        m_bRunning.store(false);
+        ShowError(m_hWnd, "The upgrade could not be started.");
+        Refuse();
+    }
+}
