@@ -1,0 +1,88 @@
+// Runs the real main dialog, modeless, over a virtual machine: the system
+// family, the message boxes and the passage of time are the test's to choose,
+// and the test drives the dialog with window messages.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/flash_dlg.h"
+#include "emu/virtual_machine.h"
+#include "flash/clock.h"
+#include "framework/ui_seam.h"
+
+enum class Family { NT5, NT4, Win9x };
+
+struct ShownBox {
+    std::string text, caption;
+    UINT style;
+};
+
+// Records the message boxes and dialogs, answers for the user, and tells the
+// dialog which system it runs on.
+class HarnessUi : public UiSeam {
+public:
+    Family family = Family::NT5;
+    std::vector<ShownBox> boxes;
+    std::vector<UINT> dialogsShown;  // template ids, in order
+    int boxAnswer = IDOK;
+    bool directoryFails = false;
+    // Called when a dialog other than the main one is up (a modal one).
+    std::function<void(CDialog&)> onDialog;
+
+    int MessageBox(HWND, const char* text, const char* caption, UINT style) override;
+    BOOL GetVersionEx(OSVERSIONINFOA* info) override;
+    DWORD GetCurrentDirectory(DWORD length, char* buffer) override;
+    void DialogShown(CDialog& dialog) override;
+};
+
+// Waits are recorded, not slept.
+class RecordingClock : public Clock {
+public:
+    std::vector<std::uint32_t> waits;
+    void Sleep(std::uint32_t ms) override { waits.push_back(ms); }
+};
+
+class DialogHarness {
+public:
+    DialogHarness();
+    ~DialogHarness();
+
+    VirtualMachine machine;
+    HarnessUi ui;
+    RecordingClock clock;
+
+    // Writes IDString.txt (null: removes it) into the working directory.
+    static void WriteModelList(const char* content);
+    static void WriteFile(const char* name, const std::vector<unsigned char>& bytes);
+    static void RemoveFile(const char* name);
+    static std::string ReadFile(const char* name);
+
+    // Creates the dialog: discovery and the model list run now.
+    CFlashDlg& Open();
+    CFlashDlg& Dialog() { return *dialog_; }
+    HWND Hwnd() const { return dialog_->m_hWnd; }
+
+    std::string Text(int id) const;
+    bool Enabled(int id) const;
+    std::vector<std::string> LogLines() const;
+    std::vector<std::string> ComboItems() const;
+    int Progress() const;
+
+    // A user's choice of list item `index`, ended with CBN_SELENDOK.
+    void Choose(int index);
+    // Typing `text` into the combo box's field.
+    void Type(const char* text);
+    void Click(int id);
+    // Processes messages until `done` or the time limit; false on the limit.
+    bool PumpUntil(const std::function<bool()>& done, int limitMs = 20000);
+    // Clicks Upgrade and waits for the run (if one starts) to end.
+    bool UpgradeAndWait();
+
+private:
+    std::unique_ptr<CFlashDlg> dialog_;
+};
