@@ -5,3 +5,8 @@ list(APPEND KAVORA_EMU_NATIVE
     emu/direct_exec.cpp
     emu/drive_rig_native.cpp
 )
+list(APPEND KAVORA_EMU_WIN
+    emu/virtual_machine.cpp
+    emu/virtual_aspi.cpp
+    emu/drive_rig_win.cpp
+)

@@ -106,19 +106,25 @@ TargetAnswer VirtualDrive::Inquiry(const std::uint8_t* cdb, std::uint8_t* data,
         sense = kInvalidField;
         return TargetAnswer::CheckCondition;
     }
-    std::uint8_t reply[kInquiryLength] = {};
+    const auto reply = InquiryData();
+    const std::uint32_t count = std::min<std::uint32_t>({cdb[4], length, kInquiryLength});
+    if (data && count)
+        std::memcpy(data, reply.data(), count);
+    return TargetAnswer::Good;
+}
+
+std::array<std::uint8_t, 36> VirtualDrive::InquiryData() const
+{
+    std::array<std::uint8_t, kInquiryLength> reply{};
     reply[0] = identity_.deviceType;
     reply[1] = 0x80; // removable medium
     reply[2] = 0x00;
     reply[3] = 0x32; // ATAPI, response format 2
     reply[4] = kInquiryLength - 5;
-    PutField(reply + 8, identity_.vendor, 8);
-    PutField(reply + 16, identity_.product, 16);
-    PutField(reply + 32, identity_.revision, 4);
-    const std::uint32_t count = std::min<std::uint32_t>({cdb[4], length, kInquiryLength});
-    if (data && count)
-        std::memcpy(data, reply, count);
-    return TargetAnswer::Good;
+    PutField(reply.data() + 8, identity_.vendor, 8);
+    PutField(reply.data() + 16, identity_.product, 16);
+    PutField(reply.data() + 32, identity_.revision, 4);
+    return reply;
 }
 
 TargetAnswer VirtualDrive::TestUnitReady(SenseTriple& sense)

@@ -110,6 +110,9 @@ public:
     void SetIdentity(const DriveIdentity& identity);
     // Vendor and product as the 24 bytes INQUIRY reports (padded with blanks).
     std::string ModelText() const;
+    // The standard INQUIRY data the drive answers with, as a port driver
+    // would have cached it, without sending a command.
+    std::array<std::uint8_t, 36> InquiryData() const;
     const std::vector<ReceivedCommand>& Commands() const;
     void ClearCommands();
 

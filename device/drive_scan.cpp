@@ -1,0 +1,226 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "device/device_io.h"
+#include "device/drive_table.h"
+#include "device/scsi_records.h"
+
+namespace {
+
+constexpr std::uint8_t kCdRom = 0x05; // qualifier 0 (connected), type 5
+constexpr DWORD kListSize = 2048;
+constexpr std::uint32_t kInquiryBytes = 36;
+constexpr std::uint32_t kDirectAlignMask = 0x7FF;
+
+bool TableFull(const DriveTable& table) { return table.m_nDriveCount >= kMaxDrives; }
+
+DriveEntry* NewEntry()
+{
+    return static_cast<DriveEntry*>(::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY,
+                                                sizeof(DriveEntry)));
+}
+
+// Copies at most `count` characters and stops at a zero byte; the entry was
+// zeroed, so the text stays terminated.
+void CopyText(char* to, const std::uint8_t* from, std::size_t count)
+{
+    for (std::size_t i = 0; i < count && from[i]; ++i)
+        to[i] = static_cast<char>(from[i]);
+}
+
+void TakeIdentity(DriveEntry& entry, const std::uint8_t* inquiry)
+{
+    CopyText(entry.sModel, inquiry + 8, kModelChars);
+    CopyText(entry.sRevision, inquiry + 32, 4);
+}
+
+HANDLE OpenLetter(DriveTable& table, char letter)
+{
+    char path[] = "\\\\.\\?:";
+    path[4] = letter;
+    table.m_hDevice = Dev().CreateFile(path, GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
+    return table.m_hDevice;
+}
+
+// A letter that gave no drive is of no further use; its handle is closed at
+// once rather than left open until the process ends.
+void CloseUnused(DriveTable& table, HANDLE handle)
+{
+    Dev().CloseHandle(handle);
+    if (table.m_hDevice == handle)
+        table.m_hDevice = INVALID_HANDLE_VALUE;
+}
+
+template <typename Record>
+Record ReadRecord(const std::uint8_t* list, std::size_t offset)
+{
+    Record record;
+    std::memcpy(&record, list + offset, sizeof record);
+    return record;
+}
+
+// Enters the CD-ROM devices of one letter's device list; returns how many.
+int EnterListedDevices(DriveTable& table, HANDLE handle, const std::uint8_t* list)
+{
+    constexpr std::size_t kBusStart = offsetof(scsi::SCSI_ADAPTER_BUS_INFO, BusData);
+    constexpr std::size_t kDataStart = offsetof(scsi::SCSI_INQUIRY_DATA, InquiryData);
+    constexpr std::size_t kMaxBuses = (kListSize - kBusStart) / sizeof(scsi::SCSI_BUS_DATA);
+    int entered = 0;
+    const std::size_t buses = list[0];
+    for (std::size_t bus = 0; bus < buses && bus < kMaxBuses; ++bus) {
+        const auto busData =
+            ReadRecord<scsi::SCSI_BUS_DATA>(list, kBusStart + bus * sizeof(scsi::SCSI_BUS_DATA));
+        std::uint32_t offset = busData.InquiryDataOffset;
+        // A chain longer than the output can hold is looping: stop there.
+        for (std::size_t hops = 0; offset != 0 && hops < kListSize; ++hops) {
+            if (offset > kListSize - (kDataStart + kInquiryBytes))
+                break;
+            const auto record = ReadRecord<scsi::SCSI_INQUIRY_DATA>(list, offset);
+            const std::uint8_t* inquiry = list + offset + kDataStart;
+            if (inquiry[0] == kCdRom) {
+                if (TableFull(table))
+                    return entered;
+                DriveEntry* entry = NewEntry();
+                if (entry) {
+                    entry->byHaId = record.PathId;
+                    entry->byTargetId = record.TargetId;
+                    entry->hDevice = handle;
+                    TakeIdentity(*entry, inquiry);
+                    scsi::IO_SCSI_CAPABILITIES caps{};
+                    DWORD returned = 0;
+                    if (Dev().DeviceIoControl(handle, scsi::IOCTL_SCSI_GET_CAPABILITIES, nullptr, 0,
+                                              &caps, sizeof caps, &returned)) {
+                        entry->dwAlignMask = caps.AlignmentMask;
+                        entry->dwMaxTransfer = caps.MaximumTransferLength;
+                    }
+                    table.m_pDrives[table.m_nDriveCount++] = entry;
+                    ++entered;
+                }
+            }
+            offset = record.NextInquiryDataOffset;
+        }
+    }
+    return entered;
+}
+
+void ScanDeviceLists(DriveTable& table)
+{
+    for (char letter = 'c'; letter <= 'y' && !TableFull(table); ++letter) {
+        HANDLE handle = OpenLetter(table, letter);
+        if (handle == INVALID_HANDLE_VALUE)
+            continue;
+        alignas(4) std::uint8_t list[kListSize] = {};
+        DWORD returned = 0;
+        const bool listed = Dev().DeviceIoControl(handle, scsi::IOCTL_SCSI_GET_INQUIRY_DATA,
+                                                  nullptr, 0, list, kListSize, &returned);
+        if (!listed || EnterListedDevices(table, handle, list) == 0)
+            CloseUnused(table, handle);
+    }
+}
+
+void ScanDirect(DriveTable& table)
+{
+    for (char letter = 'c'; letter <= 'z' && !TableFull(table); ++letter) {
+        HANDLE handle = OpenLetter(table, letter);
+        if (handle == INVALID_HANDLE_VALUE)
+            continue;
+
+        alignas(16) std::uint8_t data[kListSize];
+        std::memset(data, 0xFF, sizeof data);
+        scsi::PassThroughRequest request;
+        std::memset(&request, 0, sizeof request);
+        scsi::SCSI_PASS_THROUGH_DIRECT& sptd = request.sptd;
+        sptd.Length = sizeof(scsi::SCSI_PASS_THROUGH_DIRECT);
+        sptd.CdbLength = 6;
+        sptd.SenseInfoLength = 24;
+        sptd.DataIn = scsi::SCSI_IOCTL_DATA_IN;
+        sptd.DataTransferLength = sizeof data;
+        sptd.TimeOutValue = 2;
+        sptd.DataBuffer = data;
+        sptd.SenseInfoOffset = offsetof(scsi::PassThroughRequest, ucSenseBuf);
+        const std::uint8_t inquiry[6] = {0x12, 0x00, 0x00, 0x00, 0x7F, 0x00};
+        std::memcpy(sptd.Cdb, inquiry, sizeof inquiry);
+
+        DWORD returned = 0;
+        const bool answered =
+            Dev().DeviceIoControl(handle, scsi::IOCTL_SCSI_PASS_THROUGH_DIRECT, &request,
+                                  sizeof request, &request, sizeof request, &returned);
+        // The 0xFF fill keeps byte 0 away from 5 when no data came back.
+        DriveEntry* entry = answered && data[0] == kCdRom ? NewEntry() : nullptr;
+        if (!entry) {
+            CloseUnused(table, handle);
+            continue;
+        }
+        entry->hDevice = handle;
+        entry->dwAlignMask = kDirectAlignMask;
+        TakeIdentity(*entry, data);
+        table.m_pDrives[table.m_nDriveCount++] = entry;
+    }
+}
+
+void ScanAspi(DriveTable& table)
+{
+    if (!pfnGetASPI32SupportInfo || !pfnSendASPI32Command)
+        return;
+    const DWORD support = pfnGetASPI32SupportInfo();
+    if (((support >> 8) & 0xFF) != scsi::SS_COMP)
+        return;
+    const unsigned adapters = support & 0xFF;
+
+    for (unsigned ha = 0; ha < adapters && !TableFull(table); ++ha) {
+        scsi::SRB_HAInquiry haInquiry;
+        std::memset(&haInquiry, 0, sizeof haInquiry);
+        haInquiry.SRB_Cmd = scsi::SC_HA_INQUIRY;
+        haInquiry.SRB_HaId = static_cast<std::uint8_t>(ha);
+        pfnSendASPI32Command(&haInquiry);
+        if (haInquiry.SRB_Status != scsi::SS_COMP)
+            continue;
+        const std::uint8_t* unique = haInquiry.HA_Unique;
+        const unsigned targets = unique[3] ? unique[3] : 2;
+
+        for (unsigned target = 0; target < targets && !TableFull(table); ++target) {
+            scsi::SRB_GDEVBlock device;
+            std::memset(&device, 0, sizeof device);
+            device.SRB_Cmd = scsi::SC_GET_DEV_TYPE;
+            device.SRB_HaId = static_cast<std::uint8_t>(ha);
+            device.SRB_Target = static_cast<std::uint8_t>(target);
+            pfnSendASPI32Command(&device);
+            if (device.SRB_Status != scsi::SS_COMP || device.SRB_DeviceType != scsi::DTYPE_CDROM)
+                continue;
+
+            DriveEntry* entry = NewEntry();
+            if (!entry)
+                continue;
+            entry->byHaId = static_cast<std::uint8_t>(ha);
+            entry->byTargetId = static_cast<std::uint8_t>(target);
+            std::memcpy(&entry->dwMaxTransfer, unique + 4, sizeof entry->dwMaxTransfer);
+            entry->dwAlignMask = unique[0];
+
+            std::uint8_t data[kInquiryBytes] = {};
+            std::uint8_t sense[kSenseSize] = {};
+            const std::uint8_t cdb[12] = {0x12, 0x00, 0x00, 0x00, kInquiryBytes};
+            if (fgExecuteCommand(entry, SRB_DIR_IN, sizeof data, data, sizeof cdb, cdb, 0, sense) &&
+                data[0] == kCdRom) {
+                TakeIdentity(*entry, data);
+                table.m_pDrives[table.m_nDriveCount++] = entry;
+            } else {
+                ::HeapFree(::GetProcessHeap(), 0, entry);
+            }
+        }
+    }
+}
+
+} // namespace
+
+void ScanDrives(DriveTable& table)
+{
+    table.m_nDriveCount = 0;
+    if (!table.m_bIsNT)
+        ScanAspi(table);
+    else if (table.m_bNT4)
+        ScanDeviceLists(table);
+    else
+        ScanDirect(table);
+}

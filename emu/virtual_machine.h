@@ -1,0 +1,155 @@
+// A Windows machine as the program's device seam sees it: drive letters c to
+// z, SCSI adapters with their devices behind them, the port driver's requests
+// (pass-through, device list, capabilities) and an ASPI for Win32 library.
+//
+// Model: adapters hold units (bus, target, drive); a letter opens one unit.
+// The device list of a letter describes the whole adapter behind it, so two
+// letters on one adapter list the same devices. ASPI sees the adapters in the
+// order they were added, and each unit by its target id.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/device_io.h"
+#include "emu/virtual_drive.h"
+
+struct AdapterConfig {
+    std::uint32_t alignMask = 0x3;       // reported and enforced on pass-through
+    std::uint32_t maxTransfer = 0x10000; // reported and enforced on pass-through
+    std::uint8_t aspiTargets = 8;        // HA_Unique byte 3; 0 leaves it unreported
+    bool capabilitiesFail = false;       // IOCTL_SCSI_GET_CAPABILITIES fails
+};
+
+enum class AspiLibrary { Present, Missing, OnlySupportInfo, OnlySendCommand };
+enum class AspiCompletion { Pending, AtOnce };
+
+class VirtualMachine : public DeviceIo {
+public:
+    VirtualMachine();
+    ~VirtualMachine() override;
+    VirtualMachine(const VirtualMachine&) = delete;
+    VirtualMachine& operator=(const VirtualMachine&) = delete;
+
+    // --- building ---
+    int AddAdapter(const AdapterConfig& config = {});
+    // A drive the machine owns, on `adapter` at (bus, target); returns it.
+    VirtualDrive& AddDevice(int adapter, std::uint8_t bus, std::uint8_t target,
+                            DriveIdentity identity = {});
+    // A drive the caller owns; it must outlive the machine.
+    void AttachDevice(int adapter, std::uint8_t bus, std::uint8_t target, VirtualDrive& drive);
+    // `letter` opens unit `unit` (in the order added) of `adapter`.
+    void MapLetter(char letter, int adapter, int unit);
+    // Shortcuts: one device on an adapter of its own, opened through `letter`.
+    VirtualDrive& AddCdRom(char letter, DriveIdentity identity = {});
+    VirtualDrive& AddHardDisk(char letter);
+    void AttachCdRom(char letter, VirtualDrive& drive);
+
+    AdapterConfig& Adapter(int index);
+    int AdapterCount() const;
+    VirtualDrive* DriveAt(char letter) const;
+
+    // --- ASPI library ---
+    void SetAspiLibrary(AspiLibrary variant);
+    void SetAspiCompletion(AspiCompletion mode);
+    // Status byte of GetASPI32SupportInfo; by default SS_COMP when there is
+    // an adapter and SS_NO_ADAPTERS otherwise.
+    void SetAspiSupportStatus(std::uint8_t status);
+
+    // --- failures of the system as a whole ---
+    void FailAllIoctls(bool fail);  // every DeviceIoControl returns FALSE
+    void FailIoctl(DWORD code);     // only requests with this control code
+
+    // --- what arrived ---
+    struct OpenCall {
+        std::string path;
+        DWORD access, share, disposition, flags;
+        HANDLE result;
+    };
+    struct PassThroughCall {
+        HANDLE device;
+        DWORD inLength, outLength;
+        std::vector<std::uint8_t> record;  // inLength bytes as they came in
+        std::vector<std::uint8_t> dataOut; // the data of a data-out request
+        bool accepted;                     // passed the port's checks
+    };
+    struct AspiCall {
+        std::vector<std::uint8_t> record; // the request record as it was sent
+        bool pending;                     // answered SS_PENDING
+    };
+    const std::vector<OpenCall>& Opens() const;
+    const std::vector<PassThroughCall>& PassThroughCalls() const;
+    std::vector<DWORD> IoctlCodes() const; // every DeviceIoControl, in order
+    std::vector<AspiCall> AspiCalls() const;
+    int CloseCount(HANDLE handle) const; // CloseHandle calls on it, also repeated ones
+    int OpenHandleCount() const;
+    int LibraryLoads() const;
+    int LibraryFrees() const;
+
+    // --- DeviceIo ---
+    HANDLE CreateFile(const char* path, DWORD access, DWORD share, DWORD disposition,
+                      DWORD flags) override;
+    BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inLength, void* out,
+                         DWORD outLength, DWORD* returned) override;
+    BOOL CloseHandle(HANDLE handle) override;
+    HMODULE LoadLibrary(const char* name) override;
+    FARPROC GetProcAddress(HMODULE module, const char* name) override;
+    BOOL FreeLibrary(HMODULE module) override;
+
+    // The ASPI entry points' work; public for the exported functions only.
+    DWORD AspiSupportInfo();
+    DWORD AspiSend(void* request);
+
+private:
+    struct Unit {
+        std::uint8_t bus, target;
+        VirtualDrive* drive;
+    };
+    struct Adapter_ {
+        AdapterConfig config;
+        std::vector<Unit> units;
+    };
+    struct Letter {
+        int adapter = -1, unit = -1;
+    };
+    struct Handle {
+        char letter;
+        bool open;
+        int closes;
+    };
+
+    Letter* LetterOf(HANDLE handle);
+    BOOL PassThrough(HANDLE device, const Letter& letter, void* in, DWORD inLength, void* out, DWORD outLength,
+                     DWORD* returned);
+    BOOL DeviceList(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
+    BOOL Capabilities(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
+    Unit* AspiUnit(std::uint8_t ha, std::uint8_t target);
+    void CompleteExec(void* request, Unit* unit, bool post);
+
+    std::vector<std::unique_ptr<VirtualDrive>> owned_;
+    std::vector<Adapter_> adapters_;
+    std::array<Letter, 26> letters_{};
+    std::vector<Handle> handles_;
+    std::vector<OpenCall> opens_;
+    std::vector<PassThroughCall> passThrough_;
+    std::vector<DWORD> ioctls_;
+    bool failAll_ = false;
+    std::vector<DWORD> failing_;
+
+    AspiLibrary aspiLibrary_ = AspiLibrary::Present;
+    AspiCompletion aspiCompletion_ = AspiCompletion::Pending;
+    int aspiStatus_ = -1;
+    int loads_ = 0, frees_ = 0;
+    VirtualMachine* previousAspi_ = nullptr;
+    bool aspiBound_ = false;
+    mutable std::mutex aspiLock_;
+    std::vector<AspiCall> aspiCalls_;
+    std::vector<std::thread> completions_;
+};
