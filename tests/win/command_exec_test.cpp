@@ -1,0 +1,253 @@
+// fgExecuteCommand against the virtual machine: the request records exactly
+// as the machine received them, and how each transport reports an outcome.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "device/drive_entry.h"
+#include "device/scsi_records.h"
+#include "tests/win/support/machine_scope.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t kPassThrough = 1;
+constexpr std::uint8_t kAspi = 0;
+
+const std::array<std::uint8_t, 12> kInquiry{0x12, 0, 0, 0, 0x24};
+const std::array<std::uint8_t, 12> kTestUnitReady{};
+const std::array<std::uint8_t, 12> kWriteBlock{0x3B, 0x06, 0x00, 0x00, 0x10, 0x20, 0x00, 0x10};
+
+std::uint32_t Le32(const Bytes& b, std::size_t at)
+{
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+
+struct Call {
+    bool ok;
+    std::array<std::uint8_t, kSenseSize> sense;
+    Bytes data;
+};
+
+Call Execute(const DriveEntry& entry, std::uint8_t direction, std::uint32_t length,
+             const std::array<std::uint8_t, 12>& cdb, std::uint8_t transport, Bytes data = {})
+{
+    Call c{};
+    c.sense.fill(0xAA);
+    c.data = data.empty() ? Bytes(length, 0xCC) : std::move(data);
+    c.ok = fgExecuteCommand(&entry, direction, length, c.data.data(), 12, cdb.data(), transport,
+                            c.sense.data());
+    return c;
+}
+
+// One CD-ROM at d:, opened the way discovery opens it.
+class PassThroughTest : public ::testing::Test {
+protected:
+    PassThroughTest() : drive(scope.machine.AddCdRom('d'))
+    {
+        entry.hDevice = Dev().CreateFile("\\\\.\\d:", GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
+        entry.byHaId = 2;
+        entry.byTargetId = 3;
+        entry.dwAlignMask = 0x7FF;
+    }
+    MachineScope scope;
+    VirtualDrive& drive;
+    DriveEntry entry{};
+};
+
+TEST_F(PassThroughTest, RequestRecordByteForByte)
+{
+    struct Case {
+        const char* what;
+        std::uint8_t direction;
+        std::uint32_t length;
+        std::array<std::uint8_t, 12> cdb;
+        std::uint8_t dataIn;
+    } cases[] = {
+        {"block out", SRB_DIR_OUT, 4096, kWriteBlock, 0},
+        {"inquiry in", SRB_DIR_IN, 36, kInquiry, 1},
+        {"no data", SRB_DIR_IN, 0, kTestUnitReady, 1},
+        {"no direction bit", 0, 0, kTestUnitReady, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes payload(c.length);
+        for (std::size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<std::uint8_t>(i * 7);
+        Execute(entry, c.direction, c.length, c.cdb, kPassThrough, payload);
+
+        const auto& call = scope.machine.PassThroughCalls().back();
+        EXPECT_EQ(call.device, entry.hDevice);
+        EXPECT_EQ(call.inLength, 44u);
+        EXPECT_EQ(call.outLength, 80u);
+        ASSERT_EQ(call.record.size(), 44u);
+        Bytes expected = {0x2C, 0x00, 0x00, 0x02, 0x03, 0x00, 12, 24, c.dataIn, 0, 0, 0,
+                          std::uint8_t(c.length), std::uint8_t(c.length >> 8), 0, 0,
+                          0xFF, 0xFF, 0x00, 0x00};
+        expected.insert(expected.end(), call.record.begin() + 20, call.record.begin() + 24);
+        expected.insert(expected.end(), {48, 0, 0, 0});
+        expected.insert(expected.end(), c.cdb.begin(), c.cdb.end());
+        expected.insert(expected.end(), 4, 0x00);
+        EXPECT_EQ(call.record, expected);
+        EXPECT_EQ(Le32(call.record, 20) & 0x7FF, 0u) << "DataBuffer aligned to the drive's mask";
+        EXPECT_TRUE(call.accepted);
+        if (c.direction == SRB_DIR_OUT) {
+            EXPECT_EQ(call.dataOut, payload);
+        }
+    }
+}
+
+TEST_F(PassThroughTest, DataInArrivesOnSuccess)
+{
+    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+    ASSERT_TRUE(c.ok);
+    EXPECT_EQ(std::memcmp(c.data.data() + 8, "KAVORA  CD-ROM VIRTUAL  1.00", 28), 0);
+    EXPECT_EQ(c.sense[0], 0);
+    EXPECT_EQ(c.sense[15], 0);
+    EXPECT_EQ(c.sense[16], 0xAA) << "only the first 16 sense bytes are cleared";
+}
+
+TEST_F(PassThroughTest, FailureCopiesAll32SenseBytesAndLeavesTheData)
+{
+    drive.WithholdInquiry(1, false, {0x02, 0x3A, 0x01});
+    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(c.sense[0], 0x70);
+    EXPECT_EQ(c.sense[2], 0x02);
+    EXPECT_EQ(c.sense[12], 0x3A);
+    EXPECT_EQ(c.sense[13], 0x01);
+    for (int i = 18; i < 32; ++i)
+        EXPECT_EQ(c.sense[i], 0) << "byte " << i;
+    EXPECT_EQ(c.data, Bytes(36, 0xCC));
+}
+
+TEST_F(PassThroughTest, RequestFailedByTheSystemIsAFailedCommand)
+{
+    struct Case {
+        const char* what;
+        void (*fail)(VirtualMachine&, VirtualDrive&);
+    } cases[] = {
+        {"ioctl refused", [](VirtualMachine& m, VirtualDrive&) { m.FailAllIoctls(true); }},
+        {"device gone", [](VirtualMachine&, VirtualDrive& d) { d.FailTransportAt(0, 100); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.fail(scope.machine, drive);
+        const Call call = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+        EXPECT_FALSE(call.ok);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(call.sense[i], 0) << "byte " << i;
+        EXPECT_EQ(call.data, Bytes(36, 0xCC));
+        scope.machine.FailAllIoctls(false);
+    }
+}
+
+TEST_F(PassThroughTest, StagingMeetsAStricterAdapter)
+{
+    scope.machine.Adapter(0).alignMask = 0xFF;
+    entry.dwAlignMask = 0xFF;
+    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+    EXPECT_TRUE(c.ok);
+    EXPECT_TRUE(scope.machine.PassThroughCalls().back().accepted);
+}
+
+// Adapters 0 and 1; the CD-ROM is target 3 of adapter 1.
+class AspiTest : public ::testing::Test {
+protected:
+    AspiTest()
+    {
+        scope.machine.AddAdapter();
+        const int adapter = scope.machine.AddAdapter();
+        drive = &scope.machine.AddDevice(adapter, 0, 3);
+        scope.SetFamily(false, false);
+        EXPECT_TRUE(LoadAspiLibrary(scope.table, nullptr));
+        entry.byHaId = 1;
+        entry.byTargetId = 3;
+    }
+    MachineScope scope;
+    VirtualDrive* drive = nullptr;
+    DriveEntry entry{};
+};
+
+TEST_F(AspiTest, RequestRecordByteForByte)
+{
+    struct Case {
+        const char* what;
+        std::uint8_t direction;
+        std::uint32_t length;
+        std::array<std::uint8_t, 12> cdb;
+        std::uint8_t flags;
+    } cases[] = {
+        {"block out", SRB_DIR_OUT, 4096, kWriteBlock, 0x50},
+        {"inquiry in", SRB_DIR_IN, 36, kInquiry, 0x48},
+        {"no data", SRB_DIR_IN, 0, kTestUnitReady, 0x48},
+    };
+    for (AspiCompletion mode : {AspiCompletion::AtOnce, AspiCompletion::Pending}) {
+        scope.machine.SetAspiCompletion(mode);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            Call call = Execute(entry, c.direction, c.length, c.cdb, kAspi);
+            EXPECT_TRUE(call.ok);
+            const Bytes record = scope.machine.AspiCalls().back().record;
+            ASSERT_EQ(record.size(), 80u);
+            Bytes expected = {0x02, 0x00, 0x01, c.flags, 0, 0, 0, 0, 0x03, 0x00, 0, 0,
+                              std::uint8_t(c.length), std::uint8_t(c.length >> 8), 0, 0};
+            const auto buffer = reinterpret_cast<std::uintptr_t>(call.data.data());
+            for (int i = 0; i < 4; ++i)
+                expected.push_back(std::uint8_t(buffer >> (8 * i)));
+            expected.insert(expected.end(), {14, 12, 0, 0});
+            expected.insert(expected.end(), record.begin() + 0x18, record.begin() + 0x1C);
+            expected.insert(expected.end(), 4 + 16, 0x00);
+            expected.insert(expected.end(), c.cdb.begin(), c.cdb.end());
+            expected.insert(expected.end(), 4 + 16, 0x00);
+            EXPECT_EQ(record, expected);
+            EXPECT_NE(Le32(record, 0x18), 0u) << "an event for the completion";
+        }
+    }
+}
+
+TEST_F(AspiTest, PendingRequestIsWaitedForAndOneAnsweredAtOnceIsNot)
+{
+    for (AspiCompletion mode : {AspiCompletion::Pending, AspiCompletion::AtOnce}) {
+        const bool pending = mode == AspiCompletion::Pending;
+        SCOPED_TRACE(pending ? "pending" : "at once");
+        scope.machine.SetAspiCompletion(mode);
+        const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kAspi);
+        EXPECT_TRUE(c.ok);
+        EXPECT_EQ(std::memcmp(c.data.data() + 32, "1.00", 4), 0);
+        EXPECT_EQ(scope.machine.AspiCalls().back().pending, pending);
+    }
+}
+
+TEST_F(AspiTest, FailureCopies16SenseBytesAndKeepsTheRest)
+{
+    for (AspiCompletion mode : {AspiCompletion::Pending, AspiCompletion::AtOnce}) {
+        scope.machine.SetAspiCompletion(mode);
+        drive->WithholdInquiry(1, false, {0x02, 0x3A, 0x01});
+        const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kAspi);
+        EXPECT_FALSE(c.ok);
+        EXPECT_EQ(c.sense[0], 0x70);
+        EXPECT_EQ(c.sense[2], 0x02);
+        EXPECT_EQ(c.sense[12], 0x3A);
+        EXPECT_EQ(c.sense[13], 0x01);
+        EXPECT_EQ(c.sense[14], 0x00);
+        EXPECT_EQ(c.sense[15], 0x00);
+        for (int i = 16; i < 32; ++i)
+            EXPECT_EQ(c.sense[i], 0xAA) << "byte " << i;
+    }
+}
+
+TEST_F(AspiTest, DeviceThatIsNotThereFailsWithoutSense)
+{
+    entry.byTargetId = 4;
+    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kAspi);
+    EXPECT_FALSE(c.ok);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(c.sense[i], 0) << "byte " << i;
+}
+
+} // namespace

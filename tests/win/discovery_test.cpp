@@ -1,0 +1,292 @@
+// Drive discovery on the three methods, against the virtual machine, and once
+// against the real system under Wine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device/device_io.h"
+#include "device/drive_table.h"
+#include "device/scsi_records.h"
+#include "tests/win/support/machine_scope.h"
+
+namespace {
+
+enum class Method { Direct, DeviceList, Aspi };
+
+const char* Name(Method m)
+{
+    return m == Method::Direct ? "Direct" : m == Method::DeviceList ? "DeviceList" : "Aspi";
+}
+
+DriveIdentity Cd(const std::string& product, const std::string& revision = "1.00")
+{
+    return {0x05, "KAVORA  ", product, revision};
+}
+
+class DiscoveryTest : public ::testing::TestWithParam<Method> {
+protected:
+    DiscoveryTest() { scope.SetFamily(GetParam() != Method::Aspi, GetParam() == Method::DeviceList); }
+
+    int Scan() { return scope.Scan(); }
+    const DriveTable& Table() const { return scope.table; }
+    std::vector<std::string> Products() const
+    {
+        std::vector<std::string> products;
+        for (int i = 0; i < Table().m_nDriveCount; ++i)
+            products.push_back(std::string(Table().m_pDrives[i]->sModel).substr(8));
+        return products;
+    }
+    HANDLE HandleOf(char letter) const
+    {
+        const std::string path = std::string("\\\\.\\") + letter + ":";
+        for (const auto& open : scope.machine.Opens())
+            if (open.path == path)
+                return open.result;
+        return nullptr;
+    }
+    bool Opened(char letter) const { return HandleOf(letter) != nullptr; }
+
+    MachineScope scope;
+    VirtualMachine& machine = scope.machine;
+};
+
+TEST_P(DiscoveryTest, MachineWithoutCdRomGivesNoDrive)
+{
+    machine.AddHardDisk('c');
+    EXPECT_EQ(Scan(), 0);
+    EXPECT_EQ(Table().m_pDrives[0], nullptr);
+}
+
+TEST_P(DiscoveryTest, FindsCdRomsInItsOrderAndRejectsTheHardDisk)
+{
+    // Added (and so ASPI adapters numbered) in another order than the letters.
+    machine.AddHardDisk('c');
+    machine.AddCdRom('h', Cd("CHARLIE         ", "3.00"));
+    machine.AddCdRom('d', Cd("ALPHA           ", "1.00"));
+    machine.AddCdRom('f', Cd("BRAVO           ", "2.00"));
+    ASSERT_EQ(Scan(), 3);
+
+    const bool byLetter = GetParam() != Method::Aspi;
+    const std::vector<std::string> expected =
+        byLetter ? std::vector<std::string>{"ALPHA           ", "BRAVO           ",
+                                            "CHARLIE         "}
+                 : std::vector<std::string>{"CHARLIE         ", "ALPHA           ",
+                                            "BRAVO           "};
+    EXPECT_EQ(Products(), expected);
+    const DriveEntry& first = *Table().m_pDrives[0];
+    EXPECT_STREQ(first.sModel, byLetter ? "KAVORA  ALPHA           " : "KAVORA  CHARLIE         ");
+    EXPECT_STREQ(first.sRevision, byLetter ? "1.00" : "3.00");
+
+    if (byLetter) {
+        EXPECT_EQ(first.hDevice, HandleOf('d'));
+        EXPECT_EQ(Table().m_pDrives[2]->hDevice, HandleOf('h'));
+        EXPECT_EQ(machine.CloseCount(HandleOf('c')), 1) << "the hard disk's letter is let go";
+    } else {
+        EXPECT_EQ(first.hDevice, nullptr);
+        EXPECT_EQ(Table().m_pDrives[1]->byHaId, 2);
+        EXPECT_TRUE(machine.Opens().empty());
+    }
+}
+
+TEST_P(DiscoveryTest, RejectsADeviceWhoseQualifierIsNotZero)
+{
+    machine.AddCdRom('d', {0x25, "KAVORA  ", "ABSENT          ", "1.00"});
+    machine.AddCdRom('e', Cd("PRESENT         "));
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(Products(), std::vector<std::string>{"PRESENT         "});
+}
+
+TEST_P(DiscoveryTest, CutsModelAndRevisionAtAZeroByte)
+{
+    machine.AddCdRom('d', {0x05, std::string("KAV\0RA  ", 8), "CD-ROM VIRTUAL  ",
+                           std::string("1\0" "00", 4)});
+    ASSERT_EQ(Scan(), 1);
+    const DriveEntry& entry = *Table().m_pDrives[0];
+    EXPECT_STREQ(entry.sModel, "KAV");
+    EXPECT_STREQ(entry.sRevision, "1");
+    const char zeros[32] = {};
+    EXPECT_EQ(std::memcmp(entry.sModel + 3, zeros, sizeof entry.sModel - 3), 0)
+        << "nothing of the text behind the zero byte";
+}
+
+TEST_P(DiscoveryTest, EntersNoMoreThanEightDrives)
+{
+    for (char letter = 'd'; letter <= 'l'; ++letter)
+        machine.AddCdRom(letter, Cd(std::string("DRIVE ") + letter + "         "));
+    EXPECT_EQ(Scan(), kMaxDrives);
+    EXPECT_EQ(Products().back(), "DRIVE k         ");
+}
+
+TEST_P(DiscoveryTest, TriesLetterZOnTheDirectMethodOnly)
+{
+    machine.AddCdRom('z', Cd("LAST            "));
+    const bool direct = GetParam() == Method::Direct;
+    EXPECT_EQ(Scan(), GetParam() == Method::DeviceList ? 0 : 1);
+    EXPECT_EQ(Opened('z'), direct);
+    if (GetParam() != Method::Aspi) {
+        ASSERT_FALSE(machine.Opens().empty());
+        const auto& first = machine.Opens().front();
+        EXPECT_EQ(first.path, "\\\\.\\c:");
+        EXPECT_EQ(first.access, DWORD(GENERIC_READ | GENERIC_WRITE));
+        EXPECT_EQ(first.share, DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE));
+        EXPECT_EQ(first.disposition, DWORD(OPEN_EXISTING));
+        EXPECT_EQ(first.flags, 0u);
+        EXPECT_EQ(machine.Opens().back().path, direct ? "\\\\.\\z:" : "\\\\.\\y:");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllMethods, DiscoveryTest,
+                         ::testing::Values(Method::Direct, Method::DeviceList, Method::Aspi),
+                         [](const auto& info) { return Name(info.param); });
+
+// The device-list method reports the whole adapter behind each letter.
+class DeviceListTest : public ::testing::Test {
+protected:
+    DeviceListTest() { scope.SetFamily(true, true); }
+    MachineScope scope;
+    VirtualMachine& machine = scope.machine;
+};
+
+TEST_F(DeviceListTest, SameTwoDrivesAreEnteredOncePerLetter)
+{
+    const int adapter = machine.AddAdapter({0xF, 0x20000});
+    machine.AddDevice(adapter, 0, 1, Cd("FIRST           "));
+    machine.AddDevice(adapter, 1, 4, Cd("SECOND          "));
+    machine.MapLetter('d', adapter, 0);
+    machine.MapLetter('e', adapter, 1);
+    ASSERT_EQ(scope.Scan(), 4);
+
+    const DriveTable& t = scope.table;
+    const HANDLE d = t.m_pDrives[0]->hDevice;
+    const HANDLE e = t.m_pDrives[2]->hDevice;
+    EXPECT_NE(d, e);
+    struct Expect {
+        HANDLE handle;
+        std::uint8_t path, target;
+        const char* product;
+    } expected[] = {{d, 0, 1, "FIRST           "}, {d, 1, 4, "SECOND          "},
+                    {e, 0, 1, "FIRST           "}, {e, 1, 4, "SECOND          "}};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const DriveEntry& entry = *t.m_pDrives[i];
+        EXPECT_EQ(entry.hDevice, expected[i].handle);
+        EXPECT_EQ(entry.byHaId, expected[i].path);
+        EXPECT_EQ(entry.byTargetId, expected[i].target);
+        EXPECT_EQ(std::string(entry.sModel + 8), expected[i].product);
+        EXPECT_EQ(entry.dwAlignMask, 0xFu);
+        EXPECT_EQ(entry.dwMaxTransfer, 0x20000u);
+    }
+}
+
+TEST_F(DeviceListTest, DriveIsCountedWhenCapabilitiesFail)
+{
+    const int adapter = machine.AddAdapter({0xF, 0x20000, 8, true});
+    machine.AddDevice(adapter, 0, 0, Cd("NO CAPS         "));
+    machine.MapLetter('d', adapter, 0);
+    ASSERT_EQ(scope.Scan(), 1);
+    EXPECT_EQ(scope.table.m_pDrives[0]->dwAlignMask, 0u);
+    EXPECT_EQ(scope.table.m_pDrives[0]->dwMaxTransfer, 0u);
+}
+
+TEST_F(DeviceListTest, LetterWhoseListFailsIsSkipped)
+{
+    machine.AddCdRom('d', Cd("UNLISTED        "));
+    machine.FailIoctl(scsi::IOCTL_SCSI_GET_INQUIRY_DATA);
+    EXPECT_EQ(scope.Scan(), 0);
+}
+
+TEST(DirectMethod, SendsTheInquiryRecordAndRecordsTheDirectMask)
+{
+    MachineScope scope;
+    scope.machine.AddCdRom('d');
+    ASSERT_EQ(scope.Scan(), 1);
+    EXPECT_EQ(scope.table.m_pDrives[0]->dwAlignMask, 0x7FFu);
+    EXPECT_EQ(scope.table.m_pDrives[0]->dwMaxTransfer, 0u);
+
+    const auto& call = scope.machine.PassThroughCalls().front();
+    EXPECT_EQ(call.inLength, 80u);
+    EXPECT_EQ(call.outLength, 80u);
+    const std::vector<std::uint8_t> head(call.record.begin(), call.record.begin() + 20);
+    EXPECT_EQ(head, (std::vector<std::uint8_t>{0x2C, 0, 0, 0, 0, 0, 6, 24, 1, 0, 0, 0, 0x00, 0x08,
+                                               0, 0, 2, 0, 0, 0}));
+    const std::vector<std::uint8_t> tail(call.record.begin() + 24, call.record.begin() + 34);
+    EXPECT_EQ(tail, (std::vector<std::uint8_t>{48, 0, 0, 0, 0x12, 0, 0, 0, 0x7F, 0}));
+}
+
+// The ASPI method walks adapters and their targets.
+class AspiMethodTest : public ::testing::Test {
+protected:
+    AspiMethodTest() { scope.SetFamily(false, false); }
+    std::vector<int> TargetsAsked() const
+    {
+        std::vector<int> targets;
+        for (const auto& call : scope.machine.AspiCalls())
+            if (call.record[0] == scsi::SC_GET_DEV_TYPE)
+                targets.push_back(call.record[8]);
+        return targets;
+    }
+    MachineScope scope;
+    VirtualMachine& machine = scope.machine;
+};
+
+TEST_F(AspiMethodTest, AdapterReportingNoTargetsIsSearchedOnTargetsZeroAndOne)
+{
+    const int adapter = machine.AddAdapter({0x3, 0x10000, 0});
+    machine.AddDevice(adapter, 0, 1, Cd("ON ONE          "));
+    machine.AddDevice(adapter, 0, 2, Cd("ON TWO          "));
+    ASSERT_EQ(scope.Scan(), 1);
+    EXPECT_EQ(TargetsAsked(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(scope.table.m_pDrives[0]->byTargetId, 1);
+}
+
+TEST_F(AspiMethodTest, FailedInquiryLeavesItsSlotToTheNextDrive)
+{
+    const int adapter = machine.AddAdapter({0x1FF, 0x12345, 2});
+    machine.AddDevice(adapter, 0, 0, Cd("SILENT          "))
+        .WithholdInquiry(kForever, false);
+    machine.AddDevice(adapter, 0, 1, Cd("TALKING         "));
+    ASSERT_EQ(scope.Scan(), 1);
+    const DriveEntry& entry = *scope.table.m_pDrives[0];
+    EXPECT_STREQ(entry.sModel, "KAVORA  TALKING         ");
+    EXPECT_EQ(entry.byTargetId, 1);
+    EXPECT_EQ(entry.dwAlignMask, 0xFFu) << "the low byte of the adapter's mask alone";
+    EXPECT_EQ(entry.dwMaxTransfer, 0x12345u);
+    EXPECT_EQ(scope.table.m_pDrives[1], nullptr);
+}
+
+TEST_F(AspiMethodTest, ManagerWithoutAdaptersGivesNoDrive)
+{
+    machine.AddCdRom('d');
+    machine.SetAspiSupportStatus(scsi::SS_NO_ADAPTERS);
+    EXPECT_EQ(scope.Scan(), 0);
+    EXPECT_TRUE(machine.AspiCalls().empty());
+}
+
+TEST_F(AspiMethodTest, AnsweredAtOnceOrPendingFindsTheSameDrive)
+{
+    for (AspiCompletion mode : {AspiCompletion::AtOnce, AspiCompletion::Pending}) {
+        MachineScope local;
+        local.SetFamily(false, false);
+        local.machine.SetAspiCompletion(mode);
+        local.machine.AddCdRom('d');
+        EXPECT_EQ(local.Scan(), 1);
+    }
+}
+
+// No seam: the program's own view of the system Wine gives it.
+TEST(RealSystem, DiscoveryRunsAndFindsNoDrive)
+{
+    for (bool nt4 : {false, true}) {
+        DriveTable table;
+        table.m_bIsNT = true;
+        table.m_bNT4 = nt4;
+        ScanDrives(table);
+        EXPECT_EQ(table.m_nDriveCount, 0) << (nt4 ? "device list" : "direct");
+        EXPECT_TRUE(ReleaseDriveAccess(table));
+    }
+}
+
+} // namespace
