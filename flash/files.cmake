@@ -5,6 +5,7 @@ list(APPEND KAVORA_PORTABLE
     flash/image_buffer.cpp
     flash/flash_engine.cpp
     flash/image_loader.cpp
+    flash/hex_loader.cpp
     flash/identity_scan.cpp
     flash/upgrade.cpp
     device/drive_commands.cpp

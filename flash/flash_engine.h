@@ -44,11 +44,6 @@ public:
     // Upgrade followed by the closing line and the final clean-up.
     void Run();
 
-    // HEX readers; each reports its own failure and then answers false.
-    bool SkipToChar(char wanted);
-    bool ReadHexDigit(std::uint8_t& value);
-    bool ReadHexByte(std::uint8_t& value);
-
     DriveEntry m_drive;
     char m_szImagePath[kPathChars];
     char m_szModel[kModelTextChars];

@@ -1,4 +1,6 @@
 // Proving that a loaded image belongs to the selected drive, and its checksum.
+#include <cstring>
+
 #include "flash/flash_engine.h"
 
 namespace {
@@ -35,8 +37,16 @@ bool CFlashEngine::ScanHexIdentity() const
     int m = 0, v = 0, d = 0;
     for (int bank = 0; bank < banks; ++bank) {
         const std::uint8_t* bytes = m_pBank[bank];
-        for (std::uint32_t i = 0; i < kBankSize; ++i) {
-            std::uint8_t b = bytes[i];
+        const std::uint8_t* end = bytes + kBankSize;
+        for (const std::uint8_t* p = bytes; p < end; ++p) {
+            if (m == 0) {
+                // Nothing matched yet: only the model's first character changes
+                // anything, so jump to its next occurrence.
+                p = static_cast<const std::uint8_t*>(std::memchr(p, model[0], end - p));
+                if (!p)
+                    break;
+            }
+            std::uint8_t b = *p;
             if (m < kModelMatch)
                 m = b == model[m] ? m + 1 : 0;
             if (m != kModelMatch)
