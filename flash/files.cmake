@@ -8,5 +8,6 @@ list(APPEND KAVORA_PORTABLE
     flash/hex_loader.cpp
     flash/identity_scan.cpp
     flash/upgrade.cpp
+    flash/engine_run.cpp
     device/drive_commands.cpp
 )

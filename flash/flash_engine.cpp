@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "flash/image_buffer.h"
-#include "flash/run_stage.h"
 
 CFlashEngine::CFlashEngine(const FlashParam& param)
     : m_drive(param.drive),
@@ -39,15 +38,6 @@ void CFlashEngine::ReportError(FlashError code)
     ShowMessage("ERR: %s", message ? message : "");
     CloseImageFile();
     ReleaseImage(false);
-}
-
-void CFlashEngine::Run()
-{
-    bool done = Upgrade();
-    m_callbacks.CBShowMessage(done ? "Please Restart Your Computer." : "Flashing is incorrect!!");
-    m_callbacks.CBShowStatus("");
-    ReleaseImage(true);
-    g_runStage = RunStage::Idle;
 }
 
 void CFlashEngine::ReleaseImage(bool unlock)
