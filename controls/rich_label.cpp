@@ -1,0 +1,594 @@
+#include "controls/rich_label.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "framework/app.h"
+
+BEGIN_MESSAGE_MAP(CRichLabel, CStatic)
+    ON_MESSAGE(WM_ENABLE, &CRichLabel::OnEnable)
+    ON_MESSAGE(WM_ERASEBKGND, &CRichLabel::OnEraseBkgnd)
+    ON_MESSAGE(WM_LBUTTONDOWN, &CRichLabel::OnLButtonDown)
+    ON_MESSAGE(WM_MOUSEMOVE, &CRichLabel::OnMouseMove)
+    ON_MESSAGE(WM_PAINT, &CRichLabel::OnPaint)
+    ON_MESSAGE(WM_SETCURSOR, &CRichLabel::OnSetCursor)
+    ON_MESSAGE(WM_TIMER, &CRichLabel::OnTimer)
+    ON_REFLECT(WM_CTLCOLORSTATIC, &CRichLabel::OnCtlColorStatic)
+END_MESSAGE_MAP()
+
+CRichLabel::CRichLabel()
+    : m_crBk(::GetSysColor(COLOR_BTNFACE)), m_crTextBk(::GetSysColor(COLOR_BTNFACE)),
+      m_crText(::GetSysColor(COLOR_WINDOWTEXT)), m_crHover(::GetSysColor(COLOR_HIGHLIGHT)),
+      m_crSavedText(::GetSysColor(COLOR_WINDOWTEXT))
+{
+    m_hBkBrush = ::CreateSolidBrush(m_crBk);
+    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(m_lf), &m_lf);
+    m_font.CreateFontIndirect(m_lf);
+}
+
+CRichLabel::~CRichLabel()
+{
+    if (m_hBitmap)
+        ::DeleteObject(m_hBitmap);
+    m_font.DeleteObject();
+    if (m_hBkBrush)
+        ::DeleteObject(m_hBkBrush);
+}
+
+std::string CRichLabel::VerticalForm(const std::string& text)
+{
+    std::string vertical;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (i)
+            vertical += '\n';
+        vertical += text[i];
+    }
+    return vertical;
+}
+
+// ---- attachment and the window procedure ----
+
+void CRichLabel::PreSubclassWindow()
+{
+    CStatic::PreSubclassWindow();
+    DWORD style = GetStyle() | SS_NOTIFY;
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(style));
+    if (style & SS_CENTER)
+        m_nAlignment = VertBit() | HORZ_CENTER;
+    if (style & SS_RIGHT)
+        m_nAlignment = VertBit() | HORZ_RIGHT;
+    if (style & SS_CENTERIMAGE)
+        m_nAlignment = HorzBit() | VERT_CENTER;
+    m_strText = ReadWindowText();
+}
+
+LRESULT CRichLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_MOUSEHOVER:
+        if (m_bHoverHighlight) {
+            m_crSavedText = m_crText;
+            if (!m_bHoverNeedsTip || (m_bTipEnabled && !m_tip.GetText().empty()))
+                SetTextColor(m_crHover);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        m_bMouseTracked = FALSE;
+        if (m_bHoverHighlight)
+            SetTextColor(m_crSavedText);
+        break;
+    case WM_SETTEXT:
+        if (!m_bInternalText)
+            m_strText = lParam ? reinterpret_cast<const char*>(lParam) : "";
+        break;
+    case WM_GETTEXT:
+        if (!m_bInternalText)
+            return CopyTextOut(wParam, reinterpret_cast<char*>(lParam));
+        break;
+    default:
+        break;
+    }
+    return CStatic::WindowProc(msg, wParam, lParam);
+}
+
+LRESULT CRichLabel::CopyTextOut(WPARAM size, char* buffer) const
+{
+    if (size == 0 || !buffer)
+        return 0;
+    std::memset(buffer, 0, size);
+    size_t count = m_strText.size() < size - 1 ? m_strText.size() : size - 1;
+    std::memcpy(buffer, m_strText.data(), count);
+    return static_cast<LRESULT>(count);
+}
+
+void CRichLabel::WriteWindowText(const std::string& text)
+{
+    if (!m_hWnd)
+        return;
+    m_bInternalText = TRUE;
+    ::SetWindowTextA(m_hWnd, text.c_str());
+    m_bInternalText = FALSE;
+}
+
+std::string CRichLabel::ReadWindowText()
+{
+    m_bInternalText = TRUE;
+    std::string text = GetWindowText();
+    m_bInternalText = FALSE;
+    return text;
+}
+
+UINT CRichLabel::HorzBit() const
+{
+    if (m_nAlignment & HORZ_LEFT)
+        return HORZ_LEFT;
+    if (m_nAlignment & HORZ_CENTER)
+        return HORZ_CENTER;
+    if (m_nAlignment & HORZ_RIGHT)
+        return HORZ_RIGHT;
+    return HORZ_LEFT;
+}
+
+UINT CRichLabel::VertBit() const
+{
+    if (m_nAlignment & VERT_TOP)
+        return VERT_TOP;
+    if (m_nAlignment & VERT_CENTER)
+        return VERT_CENTER;
+    if (m_nAlignment & VERT_BOTTOM)
+        return VERT_BOTTOM;
+    return VERT_TOP;
+}
+
+int CRichLabel::GetHorzAlignment() const
+{
+    UINT bit = HorzBit();
+    return bit == HORZ_CENTER ? 1 : bit == HORZ_RIGHT ? 2 : 0;
+}
+
+int CRichLabel::GetVertAlignment() const
+{
+    UINT bit = VertBit();
+    return bit == VERT_CENTER ? 1 : bit == VERT_BOTTOM ? 2 : 0;
+}
+
+// ---- helpers ----
+
+void CRichLabel::Repaint()
+{
+    // A label not yet attached has nothing to redraw (and a null window
+    // would mean the whole desktop).
+    if (m_hWnd)
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void CRichLabel::RebuildFont()
+{
+    m_font.DeleteObject();
+    m_font.CreateFontIndirect(m_lf);
+    Repaint();
+}
+
+void CRichLabel::ReplaceBrush()
+{
+    if (m_hBkBrush)
+        ::DeleteObject(m_hBkBrush);
+    m_hBkBrush = ::CreateSolidBrush(m_crBk);
+}
+
+void CRichLabel::ChangeStyle(DWORD remove, DWORD add, bool frameChanged)
+{
+    if (!m_hWnd)
+        return;
+    DWORD style = (GetStyle() & ~remove) | add;
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(style));
+    if (frameChanged)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+// ---- text and colours ----
+
+CRichLabel& CRichLabel::SetText(const char* text)
+{
+    m_strText = text ? text : "";
+    WriteWindowText(m_bVertical ? VerticalForm(m_strText) : m_strText);
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetTextColor(COLORREF colour)
+{
+    m_bDefaultTextColor = FALSE;
+    m_crText = colour;
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetDefaultTextColor()
+{
+    m_bDefaultTextColor = TRUE;
+    m_crText = ::GetSysColor(COLOR_WINDOWTEXT);
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetBkColor(COLORREF colour)
+{
+    m_bDefaultBk = FALSE;
+    m_crBk = colour;
+    ReplaceBrush();
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetDefaultBkColor()
+{
+    m_bDefaultBk = TRUE;
+    m_crBk = ::GetSysColor(COLOR_BTNFACE);
+    ReplaceBrush();
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetTextBkColor(COLORREF colour)
+{
+    m_bTextBkFollows = FALSE;
+    m_crTextBk = colour;
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetDefaultTextBkColor()
+{
+    m_bTextBkFollows = TRUE;
+    m_crTextBk = ::GetSysColor(COLOR_BTNFACE);
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetHoverColor(COLORREF colour)
+{
+    m_crHover = colour;
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetLowerCase(BOOL on)
+{
+    m_bLowerCase = on;
+    m_bUpperCase = FALSE;
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetUpperCase(BOOL on)
+{
+    m_bLowerCase = FALSE;
+    m_bUpperCase = on;
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetVerticalText(BOOL on)
+{
+    WriteWindowText(on ? VerticalForm(m_strText) : m_strText);
+    m_bVertical = on;
+    Repaint();
+    return *this;
+}
+
+// ---- font ----
+
+CRichLabel& CRichLabel::SetFontBold(BOOL bold)
+{
+    m_lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    RebuildFont();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetFontItalic(BOOL italic)
+{
+    m_lf.lfItalic = static_cast<BYTE>(italic);
+    RebuildFont();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetFontUnderline(BOOL underline)
+{
+    m_lf.lfUnderline = static_cast<BYTE>(underline);
+    RebuildFont();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetFontName(const char* face)
+{
+    // The face field holds 31 characters and a terminator; a longer name is
+    // cut there rather than written past the field.
+    ::lstrcpynA(m_lf.lfFaceName, face ? face : "", LF_FACESIZE);
+    RebuildFont();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetFontSize(int height)
+{
+    m_lf.lfHeight = height;
+    RebuildFont();
+    return *this;
+}
+
+// ---- layout and appearance ----
+
+CRichLabel& CRichLabel::SetAlignment(UINT bits)
+{
+    bool styleChange = false;
+    DWORD add = 0;
+    DWORD remove = 0;
+    if (bits & HORZ_RIGHT) {
+        m_nAlignment = HORZ_RIGHT;
+        add = SS_RIGHT;
+        remove = SS_CENTER;
+        styleChange = true;
+    }
+    if (bits & HORZ_CENTER) {
+        m_nAlignment = HORZ_CENTER;
+        add = SS_CENTER;
+        remove = SS_RIGHT;
+        styleChange = true;
+    }
+    if (bits & HORZ_LEFT) {
+        m_nAlignment = HORZ_LEFT;
+        add = 0;
+        remove = SS_CENTER | SS_RIGHT;
+        styleChange = true;
+    }
+    if (styleChange)
+        ChangeStyle(remove, add, false);
+    if (bits & VERT_BOTTOM)
+        m_nAlignment |= VERT_BOTTOM;
+    else if (bits & VERT_CENTER)
+        m_nAlignment |= VERT_CENTER;
+    else if (bits & VERT_TOP)
+        m_nAlignment |= VERT_TOP;
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetRotation(int degrees)
+{
+    m_nRotation = degrees;
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetBitmap(UINT resourceId)
+{
+    if (m_hBitmap)
+        ::DeleteObject(m_hBitmap);
+    m_hBitmap = nullptr;
+    if (resourceId != static_cast<UINT>(-1))
+        m_hBitmap = ::LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(LOWORD(resourceId)));
+    if (m_hWnd)
+        Invalidate(TRUE);
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetBitmapStretch(BOOL stretch)
+{
+    m_bBitmapStretch = stretch;
+    if (m_hBitmap)
+        Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetBorder(BOOL on)
+{
+    ChangeStyle(on ? 0 : WS_BORDER, on ? WS_BORDER : 0, true);
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetSunken(BOOL on)
+{
+    if (m_hWnd) {
+        DWORD ex = on ? (GetExStyle() | WS_EX_STATICEDGE) : (GetExStyle() & ~WS_EX_STATICEDGE);
+        ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, static_cast<LONG>(ex));
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetDisabled(BOOL on)
+{
+    ChangeStyle(on ? 0 : WS_DISABLED, on ? WS_DISABLED : 0, false);
+    Repaint();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetEtchedLine(BOOL on)
+{
+    m_bEtched = on;
+    Repaint();
+    return *this;
+}
+
+BOOL CRichLabel::SetSystemPaint(BOOL on)
+{
+    m_bSystemPaint = on;
+    if (!m_hWnd)
+        return FALSE;
+    return ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+// ---- mouse, link and tip ----
+
+CRichLabel& CRichLabel::SetLink(BOOL on)
+{
+    m_bLink = on;
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetCursor(HCURSOR cursor)
+{
+    m_hCursor = cursor;
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetCursor(UINT resourceId)
+{
+    m_hCursor = ::LoadCursorA(AppInstance(), MAKEINTRESOURCEA(resourceId));
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetHoverHighlight(BOOL on)
+{
+    m_bHoverHighlight = on;
+    if (!on)
+        SetTextColor(m_crSavedText);
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetHoverNeedsTip(BOOL on)
+{
+    m_bHoverNeedsTip = on;
+    return *this;
+}
+
+CRichLabel& CRichLabel::FlashText(BOOL on, UINT periodMs)
+{
+    if (m_bTextBlink) {
+        WriteWindowText(m_strText);
+        KillTimer(kTextBlinkTimer);
+    }
+    if (on)
+        SetTimer(kTextBlinkTimer, periodMs);
+    else if (m_hWnd)
+        Invalidate(FALSE);
+    m_bTextBlink = on;
+    return *this;
+}
+
+CRichLabel& CRichLabel::FlashBackground(BOOL on, UINT periodMs)
+{
+    if (m_bBkBlink)
+        KillTimer(kBackBlinkTimer);
+    if (on)
+        SetTimer(kBackBlinkTimer, periodMs);
+    else if (m_hWnd)
+        Invalidate(FALSE);
+    m_bBkBlink = on;
+    return *this;
+}
+
+CRichLabel& CRichLabel::EnableTip(BOOL on)
+{
+    m_bTipEnabled = on;
+    if (on)
+        m_tip.Create(m_hWnd);
+    else
+        m_tip.Destroy();
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetTipText(const char* text)
+{
+    m_tip.SetText(text);
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetTipPosition(int position)
+{
+    m_tip.SetPosition(position);
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetTipNeedsButton(BOOL on)
+{
+    m_tip.SetNeedsButton(on);
+    return *this;
+}
+
+CRichLabel& CRichLabel::SetTipLeftButton(BOOL on)
+{
+    m_tip.SetLeftButton(on);
+    return *this;
+}
+
+// ---- message handlers ----
+
+LRESULT CRichLabel::OnEnable(WPARAM, LPARAM)
+{
+    // The static would repaint in its own style on enabling; hold drawing
+    // until it is done and then paint the label's way.
+    SendMessage(WM_SETREDRAW, FALSE);
+    LRESULT result = Default();
+    SendMessage(WM_SETREDRAW, TRUE);
+    Invalidate(TRUE);
+    return result;
+}
+
+LRESULT CRichLabel::OnEraseBkgnd(WPARAM, LPARAM) { return Default(); }
+
+LRESULT CRichLabel::OnLButtonDown(WPARAM, LPARAM)
+{
+    if (m_bLink)
+        ::ShellExecuteA(nullptr, "open", m_strText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return Default();
+}
+
+LRESULT CRichLabel::OnMouseMove(WPARAM, LPARAM)
+{
+    if (!m_bMouseTracked) {
+        m_bMouseTracked = TRUE;
+        TRACKMOUSEEVENT track{};
+        track.cbSize = sizeof(track);
+        track.dwFlags = TME_HOVER | TME_LEAVE;
+        track.hwndTrack = m_hWnd;
+        track.dwHoverTime = 50;
+        ::_TrackMouseEvent(&track);
+    }
+    return Default();
+}
+
+LRESULT CRichLabel::OnSetCursor(WPARAM, LPARAM)
+{
+    if (m_hCursor) {
+        ::SetCursor(m_hCursor);
+        return TRUE;
+    }
+    return Default();
+}
+
+LRESULT CRichLabel::OnTimer(WPARAM wParam, LPARAM)
+{
+    if (wParam == kTextBlinkTimer && m_bTextBlink) {
+        m_bTextBlinkPhase = !m_bTextBlinkPhase;
+        if (m_bTextBlinkPhase) {
+            WriteWindowText("");
+        } else {
+            WriteWindowText(m_strText);
+            Invalidate(FALSE);
+        }
+        if (!m_bDefaultBk && ::GetSysColor(COLOR_BTNFACE) != m_crBk)
+            Invalidate(FALSE);
+    } else if (wParam == kBackBlinkTimer && m_bBkBlink) {
+        m_bBkBlinkPhase = !m_bBkBlinkPhase;
+        Invalidate(TRUE);
+    }
+    return Default();
+}
+
+LRESULT CRichLabel::OnCtlColorStatic(WPARAM wParam, LPARAM)
+{
+    if (!m_bSystemPaint)
+        return 0;
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    if (m_font.GetSafeHandle())
+        ::SelectObject(dc, m_font);
+    ::SetTextColor(dc, m_bDefaultTextColor ? ::GetSysColor(COLOR_WINDOWTEXT) : m_crText);
+    ::SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(m_hBkBrush);
+}

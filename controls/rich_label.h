@@ -1,0 +1,161 @@
+// A static text field that paints itself: its own colours and font, several
+// lines with alignment, quarter-turn rotation, a one-character-per-line form,
+// an embossed look while disabled, a background bitmap, etched rules,
+// blinking, hover highlight, link behaviour, its own cursor and a tooltip.
+// A label takes over a template's static control (SubclassWindow or a
+// dialog's DDX_Control) and keeps its own copy of the text: plain window-text
+// calls on the control keep working and read and write that copy.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "controls/tool_tip.h"
+#include "framework/controls.h"
+
+class CRichLabel : public CStatic {
+public:
+    enum : UINT {
+        HORZ_LEFT = 0x01,
+        HORZ_CENTER = 0x02,
+        HORZ_RIGHT = 0x04,
+        VERT_TOP = 0x08,
+        VERT_CENTER = 0x10,
+        VERT_BOTTOM = 0x20,
+    };
+    static constexpr UINT_PTR kTextBlinkTimer = 1;
+    static constexpr UINT_PTR kBackBlinkTimer = 2;
+
+    CRichLabel();
+    ~CRichLabel() override;
+
+    // Text and colours.
+    CRichLabel& SetText(const char* text);
+    std::string GetText() const { return m_strText; }
+    CRichLabel& SetTextColor(COLORREF colour);
+    CRichLabel& SetDefaultTextColor();
+    CRichLabel& SetBkColor(COLORREF colour);
+    CRichLabel& SetDefaultBkColor();
+    CRichLabel& SetTextBkColor(COLORREF colour);
+    CRichLabel& SetDefaultTextBkColor();
+    CRichLabel& SetHoverColor(COLORREF colour);
+    CRichLabel& SetLowerCase(BOOL on);
+    CRichLabel& SetUpperCase(BOOL on);
+    CRichLabel& SetVerticalText(BOOL on);
+
+    // Font.
+    CRichLabel& SetFontBold(BOOL bold);
+    CRichLabel& SetFontItalic(BOOL italic);
+    CRichLabel& SetFontUnderline(BOOL underline);
+    CRichLabel& SetFontName(const char* face);
+    CRichLabel& SetFontSize(int height);
+
+    // Layout and appearance.
+    CRichLabel& SetAlignment(UINT bits);
+    int GetHorzAlignment() const;
+    int GetVertAlignment() const;
+    CRichLabel& SetRotation(int degrees);
+    CRichLabel& SetBitmap(UINT resourceId);
+    CRichLabel& SetBitmapStretch(BOOL stretch);
+    CRichLabel& SetBorder(BOOL on);
+    BOOL GetBorder() const { return (GetStyle() & WS_BORDER) != 0; }
+    CRichLabel& SetSunken(BOOL on);
+    BOOL GetSunken() const { return (GetExStyle() & WS_EX_STATICEDGE) != 0; }
+    CRichLabel& SetDisabled(BOOL on);
+    CRichLabel& SetEtchedLine(BOOL on);
+    BOOL SetSystemPaint(BOOL on);
+
+    // Mouse, link and tip.
+    CRichLabel& SetLink(BOOL on);
+    CRichLabel& SetCursor(HCURSOR cursor);
+    CRichLabel& SetCursor(UINT resourceId);
+    CRichLabel& SetLinkCursor(HCURSOR cursor) { return SetCursor(cursor); }
+    CRichLabel& SetLinkCursor(UINT resourceId) { return SetCursor(resourceId); }
+    CRichLabel& SetHoverHighlight(BOOL on);
+    CRichLabel& SetHoverNeedsTip(BOOL on);
+    CRichLabel& FlashText(BOOL on, UINT periodMs);
+    CRichLabel& FlashBackground(BOOL on, UINT periodMs);
+    CRichLabel& EnableTip(BOOL on);
+    CRichLabel& SetTipText(const char* text);
+    CRichLabel& SetTipPosition(int position);
+    CRichLabel& SetTipNeedsButton(BOOL on);
+    CRichLabel& SetTipLeftButton(BOOL on);
+
+    // State, for whoever needs to look.
+    UINT GetAlignment() const { return m_nAlignment; }
+    int GetRotation() const { return m_nRotation; }
+    COLORREF GetTextColor() const { return m_crText; }
+    COLORREF GetBkColor() const { return m_crBk; }
+    BOOL IsDefaultTextColor() const { return m_bDefaultTextColor; }
+    const LOGFONTA& GetLogFont() const { return m_lf; }
+    HFONT GetFont() const { return m_font; }
+    HBITMAP GetBitmap() const { return m_hBitmap; }
+    CControlToolTip& Tip() { return m_tip; }
+
+    // The text with a line feed between every two characters.
+    static std::string VerticalForm(const std::string& text);
+
+protected:
+    void PreSubclassWindow() override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Paints the whole label into `dc`, as WM_PAINT does.
+    void Paint(HDC dc);
+
+    LRESULT OnEnable(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEraseBkgnd(WPARAM wParam, LPARAM lParam);
+    LRESULT OnLButtonDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCtlColorStatic(WPARAM wParam, LPARAM lParam);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void Repaint();
+    void RebuildFont();
+    void ReplaceBrush();
+    void ChangeStyle(DWORD remove, DWORD add, bool frameChanged);
+    void WriteWindowText(const std::string& text);
+    std::string ReadWindowText();
+    LRESULT CopyTextOut(WPARAM size, char* buffer) const;
+    UINT HorzBit() const;
+    UINT VertBit() const;
+    void DrawDirect(HDC dc, const std::string& text, const RECT& client);
+    void DrawBitmap(HDC dc, int width, int height);
+
+    COLORREF m_crBk;
+    COLORREF m_crTextBk;
+    COLORREF m_crText;
+    COLORREF m_crHover;
+    COLORREF m_crSavedText;
+    HBRUSH m_hBkBrush = nullptr;
+    BOOL m_bSystemPaint = FALSE;
+    BOOL m_bDefaultBk = TRUE;
+    BOOL m_bTextBkFollows = TRUE;
+    BOOL m_bDefaultTextColor = TRUE;
+    BOOL m_bLink = FALSE;
+    BOOL m_bEtched = FALSE;
+    BOOL m_bHoverHighlight = FALSE;
+    BOOL m_bVertical = FALSE;
+    BOOL m_bMouseTracked = FALSE;
+    BOOL m_bTextBlink = FALSE;
+    BOOL m_bBkBlink = FALSE;
+    BOOL m_bTextBlinkPhase = FALSE;
+    BOOL m_bBkBlinkPhase = FALSE;
+    BOOL m_bTipEnabled = FALSE;
+    BOOL m_bHoverNeedsTip = FALSE;
+    BOOL m_bInternalText = FALSE;
+    BOOL m_bLowerCase = FALSE;
+    BOOL m_bUpperCase = FALSE;
+    BOOL m_bBitmapStretch = FALSE;
+    LOGFONTA m_lf{};
+    CFont m_font;
+    HCURSOR m_hCursor = nullptr;
+    HBITMAP m_hBitmap = nullptr;
+    UINT m_nAlignment = HORZ_LEFT | VERT_TOP;
+    int m_nRotation = 0;
+    std::string m_strText;
+    CControlToolTip m_tip;
+};

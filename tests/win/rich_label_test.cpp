@@ -1,0 +1,222 @@
+// The label's text, alignment and colour-query semantics, seen through the
+// ordinary window calls that the dialogs use on it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "controls/rich_label.h"
+#include "framework/dialog.h"
+#include "res/resource.h"
+#include "tests/win/support/controls_host.h"
+
+namespace {
+
+struct Attached {
+    explicit Attached(DWORD style = SS_LEFT, const char* text = "Static") : host(style, text, 120, 20)
+    {
+        label.SubclassWindow(host.Static());
+    }
+    ControlsHost host;
+    CRichLabel label;
+};
+
+struct TextQueryCase {
+    const char* text;
+    const char expected[8];
+    LRESULT count;
+};
+
+TEST(RichLabelText, WindowTextQueryIntoEightCharactersIsZeroFilled)
+{
+    const TextQueryCase cases[] = {
+        {"ABCD", {'A', 'B', 'C', 'D', 0, 0, 0, 0}, 4},
+        {"0123456789", {'0', '1', '2', '3', '4', '5', '6', 0}, 7},
+    };
+    for (const auto& c : cases) {
+        Attached a;
+        a.label.SetText(c.text);
+        char buffer[8];
+        std::memset(buffer, 'x', sizeof(buffer));
+        LRESULT n = ::SendMessageA(a.label, WM_GETTEXT, 8, reinterpret_cast<LPARAM>(buffer));
+        EXPECT_EQ(n, c.count) << c.text;
+        EXPECT_EQ(0, std::memcmp(buffer, c.expected, 8)) << c.text;
+    }
+}
+
+TEST(RichLabelText, QueryAnswersFromTheLabelTextNotTheWindowText)
+{
+    Attached a;
+    a.label.SetText("AB");
+    a.label.SetVerticalText(TRUE);
+    char buffer[16] = "untouched";
+    EXPECT_EQ(0, ::SendMessageA(a.label, WM_GETTEXT, 0, reinterpret_cast<LPARAM>(buffer)));
+    EXPECT_STREQ(buffer, "untouched");
+    ::GetWindowTextA(a.label, buffer, sizeof(buffer));
+    EXPECT_STREQ(buffer, "AB");
+    EXPECT_EQ(ControlsStoredText(a.label), "A\nB");
+    EXPECT_EQ(::GetWindowTextLengthA(a.label), 3);
+}
+
+TEST(RichLabelText, AttachingTakesTheTemplateText)
+{
+    Attached a(SS_LEFT, "1.02");
+    EXPECT_EQ(a.label.GetText(), "1.02");
+}
+
+TEST(RichLabelText, OutsideWriteWhileVerticalReplacesTheTextAndShowsItPlain)
+{
+    Attached a;
+    a.label.SetText("AB").SetVerticalText(TRUE);
+    ::SetWindowTextA(a.label, "XYZ");
+    EXPECT_EQ(a.label.GetText(), "XYZ");
+    EXPECT_EQ(ControlsStoredText(a.label), "XYZ");
+    a.label.SetText("XYZ");
+    EXPECT_EQ(ControlsStoredText(a.label), "X\nY\nZ");
+}
+
+TEST(RichLabelText, VerticalTextTwiceStaysVertical)
+{
+    Attached a;
+    a.label.SetText("ABC");
+    a.label.SetVerticalText(TRUE).SetVerticalText(TRUE);
+    EXPECT_EQ(ControlsStoredText(a.label), "A\nB\nC");
+    a.label.SetVerticalText(FALSE);
+    EXPECT_EQ(ControlsStoredText(a.label), "ABC");
+}
+
+TEST(RichLabelText, TextBlinkingBlanksTheWindowTextAndStoppingRestoresIt)
+{
+    Attached a;
+    a.label.SetText("ABC").FlashText(TRUE, 1000000);
+    ::SendMessageA(a.label, WM_TIMER, CRichLabel::kTextBlinkTimer, 0);
+    EXPECT_EQ(ControlsStoredText(a.label), "");
+    EXPECT_EQ(a.label.GetText(), "ABC");
+    a.label.FlashText(FALSE, 0);
+    EXPECT_EQ(ControlsStoredText(a.label), "ABC");
+    // Stopped: further ticks change nothing.
+    ::SendMessageA(a.label, WM_TIMER, CRichLabel::kTextBlinkTimer, 0);
+    EXPECT_EQ(ControlsStoredText(a.label), "ABC");
+}
+
+struct AlignmentCase {
+    DWORD style;
+    UINT bits;
+    UINT expected;
+    DWORD expectedStyleBits; // SS_CENTER / SS_RIGHT after the call
+};
+
+TEST(RichLabelAlignment, SetAlignmentStoresBitsAndAdjustsTheStaticStyle)
+{
+    using L = CRichLabel;
+    const AlignmentCase cases[] = {
+        {SS_CENTER, L::HORZ_LEFT | L::HORZ_RIGHT | L::VERT_TOP | L::VERT_BOTTOM, L::HORZ_LEFT | L::VERT_BOTTOM, 0},
+        {SS_LEFT, L::VERT_CENTER, 0x19, 0},
+        {SS_RIGHT, L::VERT_CENTER, L::HORZ_RIGHT | L::VERT_TOP | L::VERT_CENTER, SS_RIGHT},
+        {SS_LEFT, L::HORZ_CENTER | L::VERT_BOTTOM, L::HORZ_CENTER | L::VERT_BOTTOM, SS_CENTER},
+        {SS_CENTER, L::HORZ_RIGHT | L::VERT_TOP, L::HORZ_RIGHT | L::VERT_TOP, SS_RIGHT},
+        {SS_LEFT, L::HORZ_RIGHT | L::HORZ_CENTER, L::HORZ_CENTER, SS_CENTER},
+    };
+    for (const auto& c : cases) {
+        Attached a(c.style);
+        a.label.SetAlignment(c.bits);
+        EXPECT_EQ(a.label.GetAlignment(), c.expected) << std::hex << c.style << " " << c.bits;
+        EXPECT_EQ(a.label.GetStyle() & (SS_CENTER | SS_RIGHT), c.expectedStyleBits)
+            << std::hex << c.style << " " << c.bits;
+    }
+}
+
+TEST(RichLabelAlignment, TemplateStyleGivesTheStartingAlignment)
+{
+    const struct {
+        DWORD style;
+        UINT expected;
+    } cases[] = {
+        {SS_LEFT, 0x09},
+        {SS_CENTER, 0x0A},
+        {SS_RIGHT, 0x0C},
+        {SS_CENTER | SS_CENTERIMAGE, 0x12},
+        {SS_LEFT | SS_CENTERIMAGE, 0x11},
+    };
+    for (const auto& c : cases) {
+        Attached a(c.style);
+        EXPECT_EQ(a.label.GetAlignment(), c.expected) << std::hex << c.style;
+        EXPECT_TRUE(a.label.GetStyle() & SS_NOTIFY);
+    }
+}
+
+class RevisionOnly : public CDialog {
+public:
+    RevisionOnly() : CDialog(IDD_KAVORA_DIALOG) {}
+    CRichLabel m_lblRevision;
+
+protected:
+    void DoDataExchange() override { DDX_Control(IDC_REVISION, m_lblRevision); }
+};
+
+TEST(RichLabelAlignment, MainDialogRevisionFieldIsLeftAndVerticallyCentred)
+{
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    RevisionOnly dialog;
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_EQ(dialog.m_lblRevision.GetAlignment(), 0x11u);
+    EXPECT_EQ(dialog.m_lblRevision.GetHorzAlignment(), 0);
+    EXPECT_EQ(dialog.m_lblRevision.GetVertAlignment(), 1);
+    dialog.DestroyWindow();
+}
+
+TEST(RichLabelColours, ReflectedColourQueryOnlyInSystemPainting)
+{
+    Attached a;
+    a.label.SetBkColor(RGB(10, 20, 30)).SetTextColor(RGB(200, 0, 0));
+    HDC dc = ::GetDC(a.label);
+    LRESULT own = ::SendMessageA(a.host.Frame(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                 reinterpret_cast<LPARAM>(a.label.m_hWnd));
+    EXPECT_EQ(own, 0);
+
+    a.label.SetSystemPaint(TRUE);
+    LRESULT brush = ::SendMessageA(a.host.Frame(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                   reinterpret_cast<LPARAM>(a.label.m_hWnd));
+    ASSERT_NE(brush, 0);
+    LOGBRUSH lb{};
+    ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof(lb), &lb);
+    EXPECT_EQ(lb.lbColor, RGB(10, 20, 30));
+    EXPECT_EQ(::GetTextColor(dc), RGB(200, 0, 0));
+    EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
+    EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), a.label.GetFont());
+    ::ReleaseDC(a.label, dc);
+}
+
+TEST(RichLabelColours, HoverSwapsToTheHoverColourAndLeaveRestores)
+{
+    Attached a;
+    a.label.SetTextColor(RGB(1, 2, 3)).SetHoverColor(RGB(9, 9, 9)).SetHoverHighlight(TRUE);
+    // SetHoverHighlight(TRUE) keeps the colour; only FALSE restores the saved one.
+    EXPECT_EQ(a.label.GetTextColor(), RGB(1, 2, 3));
+    ::SendMessageA(a.label, WM_MOUSEHOVER, 0, 0);
+    EXPECT_EQ(a.label.GetTextColor(), RGB(9, 9, 9));
+    ::SendMessageA(a.label, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(a.label.GetTextColor(), RGB(1, 2, 3));
+}
+
+TEST(RichLabelColours, HoverOffBeforeAnyHoverGivesTheConstructionTextColour)
+{
+    Attached a;
+    const COLORREF windowText = ::GetSysColor(COLOR_WINDOWTEXT);
+    a.label.SetTextColor(RGB(1, 2, 3)).SetHoverHighlight(FALSE);
+    EXPECT_EQ(a.label.GetTextColor(), windowText);
+    EXPECT_FALSE(a.label.IsDefaultTextColor());
+}
+
+TEST(RichLabelFont, LongFaceNameIsCutToTheField)
+{
+    Attached a;
+    const std::string longName(40, 'F');
+    a.label.SetFontName(longName.c_str());
+    EXPECT_EQ(std::string(a.label.GetLogFont().lfFaceName), std::string(LF_FACESIZE - 1, 'F'));
+}
+
+} // namespace
