@@ -14,6 +14,7 @@ namespace {
 
 void Ignore(const char*) {}
 void IgnoreProgress(std::int32_t) {}
+void RemoveScratch();
 std::uint8_t NeverStop() { return 0; }
 
 // One scratch file per process, rewritten for every input.
@@ -26,9 +27,12 @@ const char* ScratchPath()
         if (fd < 0)
             std::abort();
         close(fd);
+        std::atexit(RemoveScratch);
     }
     return path;
 }
+
+void RemoveScratch() { std::remove(ScratchPath()); }
 
 } // namespace
 
