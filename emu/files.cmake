@@ -1,5 +1,6 @@
 list(APPEND KAVORA_EMU_PORTABLE
     emu/virtual_drive.cpp
+    emu/machine_file.cpp
 )
 list(APPEND KAVORA_EMU_NATIVE
     emu/direct_exec.cpp
@@ -9,4 +10,5 @@ list(APPEND KAVORA_EMU_WIN
     emu/virtual_machine.cpp
     emu/virtual_aspi.cpp
     emu/drive_rig_win.cpp
+    emu/machine_build.cpp
 )

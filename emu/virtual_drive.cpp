@@ -38,6 +38,8 @@ std::uint32_t Be24(const std::uint8_t* p) { return (p[0] << 16) | (p[1] << 8) | 
 
 } // namespace
 
+DriveIdentity HardDiskIdentity() { return {0x00, "ATA     ", "VIRTUAL DISK    ", "1.0 "}; }
+
 VirtualDrive::VirtualDrive(DriveIdentity identity)
     : identity_(std::move(identity)), buffer_(kBufferSize, 0xFF)
 {

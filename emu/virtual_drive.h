@@ -39,6 +39,9 @@ struct DriveIdentity {
     std::string revision = "1.00";   // 4 bytes
 };
 
+// How a hard disk answers INQUIRY (device type 0).
+DriveIdentity HardDiskIdentity();
+
 // What a transport does with one command.
 enum class TargetAnswer : std::uint8_t {
     Good = 0x00,           // SCSI status GOOD

@@ -11,8 +11,6 @@ namespace {
 constexpr std::uintptr_t kHandleBase = 0x7A000;
 constexpr std::uint32_t kLongestTimeout = 30 * 60 * 60; // what the port accepts, seconds
 
-const DriveIdentity kHardDisk{0x00, "ATA     ", "VIRTUAL DISK    ", "1.0 "};
-
 BOOL Fail(DWORD error)
 {
     ::SetLastError(error);
@@ -59,7 +57,7 @@ VirtualDrive& VirtualMachine::AddCdRom(char letter, DriveIdentity identity)
     return drive;
 }
 
-VirtualDrive& VirtualMachine::AddHardDisk(char letter) { return AddCdRom(letter, kHardDisk); }
+VirtualDrive& VirtualMachine::AddHardDisk(char letter) { return AddCdRom(letter, HardDiskIdentity()); }
 
 void VirtualMachine::AttachCdRom(char letter, VirtualDrive& drive)
 {

@@ -1,0 +1,41 @@
+// The demo program's machine: which drive letters hold what, how each drive
+// identifies itself and misbehaves, and which ASPI library the machine offers.
+// Read from a small text file; the format is described in docs/machine-file.md.
+#pragma once
+
+#include <istream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "emu/virtual_drive.h"
+
+enum class DriveKind { CdRom, HardDisk };
+
+struct DriveSpec {
+    char letter = 'd';
+    DriveKind kind = DriveKind::CdRom;
+    DriveIdentity identity;
+    DriveFaults faults;
+};
+
+enum class AspiVariant { Present, Missing, OnlySupportInfo, OnlySendCommand };
+
+struct MachineSpec {
+    std::vector<DriveSpec> drives; // in the order the file names them
+    AspiVariant aspi = AspiVariant::Present;
+    bool aspiPending = true; // ASPI requests answered SS_PENDING, completed later
+};
+
+// Fills `spec` from the text; on failure returns false with `error` naming
+// the line ("line 4: ...") and leaves `spec` as it was.
+bool ParseMachineFile(std::istream& in, MachineSpec& spec, std::string& error);
+
+// One CD-ROM drive at d: with the default identity.
+MachineSpec DefaultMachine();
+
+#ifdef _WIN32
+class VirtualMachine;
+// Each drive on an adapter of its own, in the order of the spec.
+std::unique_ptr<VirtualMachine> BuildMachine(const MachineSpec& spec);
+#endif
