@@ -88,7 +88,7 @@ transport-failure 7 2
     EXPECT_EQ(f.transportFailures, (std::vector<std::size_t>{7, 8}));
 }
 
-TEST(MachineFile, ErrorsNameTheLineAndKeepTheSpec)
+TEST(MachineFile, ErrorsNameTheLineAndLeaveTheMachineAlone)
 {
     struct Case {
         const char* text;
