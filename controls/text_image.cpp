@@ -57,9 +57,72 @@ bool CTextImage::UsePlgBlt()
 {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (!Ui().GetVersionEx(&info))
-        return true;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    if (Ui().GetVersionEx(&info) && info.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return false;
+    return PlgBltTurnsExactly();
+}
+
+bool CTextImage::PlgBltTurnsExactly()
+{
+    static const bool exact = [] {
+        // Turn a two-pixel block (dark, light) on a grey ground and look
+        // where both pixels land.
+        const COLORREF dark = RGB(0, 0, 0);
+        const COLORREF light = RGB(255, 255, 255);
+        const COLORREF ground = RGB(128, 128, 128);
+        HDC screen = ::GetDC(nullptr);
+        HDC from = ::CreateCompatibleDC(screen);
+        HDC to = ::CreateCompatibleDC(screen);
+        HBITMAP fromBitmap = ::CreateCompatibleBitmap(screen, 4, 4);
+        HBITMAP toBitmap = ::CreateCompatibleBitmap(screen, 4, 4);
+        ::ReleaseDC(nullptr, screen);
+        bool ok = from && to && fromBitmap && toBitmap;
+        HGDIOBJ oldFrom = ok ? ::SelectObject(from, fromBitmap) : nullptr;
+        HGDIOBJ oldTo = ok ? ::SelectObject(to, toBitmap) : nullptr;
+        if (ok) {
+            ::SetPixel(from, 0, 0, dark);
+            ::SetPixel(from, 1, 0, light);
+        }
+        const struct {
+            POINT pts[3];
+            POINT darkAt, lightAt;
+        } turns[] = {
+            {{{1, 0}, {1, 2}, {0, 0}}, {0, 0}, {0, 1}}, // 90
+            {{{2, 1}, {0, 1}, {2, 0}}, {1, 0}, {0, 0}}, // 180
+            {{{0, 2}, {0, 0}, {1, 2}}, {0, 1}, {0, 0}}, // 270
+        };
+        for (const auto& t : turns) {
+            if (!ok)
+                break;
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x)
+                    ::SetPixel(to, x, y, ground);
+            ok = ::PlgBlt(to, t.pts, from, 0, 0, 2, 1, nullptr, 0, 0) != FALSE;
+            for (int y = 0; ok && y < 4; ++y)
+                for (int x = 0; ok && x < 4; ++x) {
+                    COLORREF want = ground;
+                    if (x == t.darkAt.x && y == t.darkAt.y)
+                        want = dark;
+                    else if (x == t.lightAt.x && y == t.lightAt.y)
+                        want = light;
+                    ok = ::GetPixel(to, x, y) == want;
+                }
+        }
+        if (oldFrom)
+            ::SelectObject(from, oldFrom);
+        if (oldTo)
+            ::SelectObject(to, oldTo);
+        if (from)
+            ::DeleteDC(from);
+        if (to)
+            ::DeleteDC(to);
+        if (fromBitmap)
+            ::DeleteObject(fromBitmap);
+        if (toBitmap)
+            ::DeleteObject(toBitmap);
+        return ok;
+    }();
+    return exact;
 }
 
 BOOL CTextImage::Render(int rotation)

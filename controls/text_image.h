@@ -31,12 +31,17 @@ public:
     HDC GetImageDC() const { return m_hImageDC; }
     void Reset();
 
+    // Whether this system's PlgBlt turns a block exactly by quarter turns;
+    // asked once per process.
+    static bool PlgBltTurnsExactly();
+
     // The text cut at line feeds, without empty pieces.
     static std::vector<std::string> SplitLines(const std::string& text);
 
 private:
     // Quarter turns are copied with PlgBlt on NT-family systems and pixel
-    // by pixel on the others, which lack it.
+    // by pixel on the others, which lack it; also where a PlgBlt misplaces
+    // pixels (Wine's is one pixel off), so both paths give the same image.
     static bool UsePlgBlt();
     void Rotate(HDC from, int w, int h);
     void DrawEtchedRules(const RECT& client, int w, int h);
