@@ -8,12 +8,7 @@
 #include <atomic>
 
 #include "app/model_list.h"
-#if __has_include("controls/rich_label.h")
 #include "controls/rich_label.h"
-#else
-#include "framework/controls.h"
-using CRichLabel = CStatic;
-#endif
 #include "device/drive_table.h"
 #include "flash/flash_param.h"
 #include "framework/controls.h"

@@ -8,14 +8,7 @@
 
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
-#include "res/resource.h"
-#if __has_include("app/warning_dlg.h")
 #include "app/warning_dlg.h"
-#else
-#include "framework/dialog.h"
-std::string g_strModel, g_strRevision;
-struct CWarningDlg : CDialog { CWarningDlg() : CDialog(IDD_WARNING) {} };
-#endif
 #include "flash/upgrade_thread.h"
 #include "framework/ui_seam.h"
 #include "res/resource.h"

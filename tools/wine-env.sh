@@ -34,6 +34,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
     # A crash must fail the test, not wait for someone to close a dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Xvfb has no window manager: unmanaged windows close at once instead of
+    # waiting for one to answer.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wineserver -w
 fi
+# Keep one wineserver for the whole run, and start Wine's own background
+# processes now with nothing attached: started by a test instead, they would
+# inherit its output pipe and hold it open after the test has ended.
 wineserver -p >/dev/null 2>&1 || true
+wineboot >/dev/null 2>&1 </dev/null || true

@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 const char kModel[] = "KAVORA  CD-ROM VIRTUAL  ";
 const char kListLine[] = "\"KAVORA  CD-ROM VIRTUAL  \" \"KV110.hex\" \"N\"\r\n";
 
-DriveIdentity Identity(const char* vendor, const char* product, const char* revision)
+DriveIdentity Identity(const std::string& vendor, const std::string& product, const std::string& revision)
 {
     DriveIdentity id;
     id.vendor = vendor;
@@ -48,7 +48,7 @@ TEST_F(MainDialog, ListsDrivesSortedWithTheirIndexSuffix)
     EXPECT_EQ(h.Text(IDC_STATUS), "");
     EXPECT_EQ(h.Progress(), 0);
     EXPECT_EQ(h.LogLines(), (Lines{"It's only for", std::string("(1) ") + kModel + "."}));
-    EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_TRUE(h.ui.boxes.empty()) << h.ui.boxes.front().caption << ": " << h.ui.boxes.front().text;
 }
 
 TEST_F(MainDialog, RevisionFollowsOnlyAChoiceEndedOnAListItem)
@@ -78,7 +78,7 @@ TEST_F(MainDialog, RevisionFollowsOnlyAChoiceEndedOnAListItem)
 
 TEST_F(MainDialog, ModelTextCutAtZeroByteKeepsItsSuffix)
 {
-    h.machine.AddCdRom('d', Identity(std::string("AB\0DEFGH", 8).c_str(), "CD-ROM VIRTUAL  ", "1.00"));
+    h.machine.AddCdRom('d', Identity(std::string("AB\0DEFGH", 8), "CD-ROM VIRTUAL  ", "1.00"));
     h.Open();
     EXPECT_EQ(h.ComboItems(), (Lines{"AB(0)"}));
 }
@@ -109,7 +109,7 @@ TEST_P(ModelListOutcome, DecidesUpgradeAndLog)
         EXPECT_EQ(h.ui.boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
         EXPECT_EQ(dialog.m_nModelCount, 0);
     } else {
-        EXPECT_TRUE(h.ui.boxes.empty());
+        EXPECT_TRUE(h.ui.boxes.empty()) << h.ui.boxes.front().caption << ": " << h.ui.boxes.front().text;
         EXPECT_EQ(dialog.m_nModelCount, 1);
     }
     EXPECT_EQ(h.LogLines(), c.log);
@@ -159,7 +159,7 @@ TEST_P(Families, FindDriveAndEnableUpgrade)
     EXPECT_EQ(dialog.m_bNT4, GetParam() == Family::NT4);
     EXPECT_EQ(h.ComboItems(), (Lines{std::string(kModel) + "(0)"}));
     EXPECT_TRUE(h.Enabled(IDC_UPGRADE));
-    EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_TRUE(h.ui.boxes.empty()) << h.ui.boxes.front().caption << ": " << h.ui.boxes.front().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Families, ::testing::Values(Family::NT5, Family::NT4, Family::Win9x));
