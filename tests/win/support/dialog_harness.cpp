@@ -1,5 +1,6 @@
 #include "tests/win/support/dialog_harness.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -48,6 +49,45 @@ void HarnessUi::DialogShown(CDialog& dialog)
     dialogsShown.push_back(dialog.TemplateId());
     if (dialog.TemplateId() != IDD_KAVORA_DIALOG && onDialog)
         onDialog(dialog);
+}
+
+GatedMachine::GatedMachine()
+    : reached_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      release_(::CreateEventA(nullptr, TRUE, FALSE, nullptr))
+{
+}
+
+GatedMachine::~GatedMachine()
+{
+    ::SetEvent(release_);
+    ::CloseHandle(reached_);
+    ::CloseHandle(release_);
+}
+
+void GatedMachine::GateAt(std::vector<std::uint8_t> cdbPrefix, int occurrence)
+{
+    prefix_ = std::move(cdbPrefix);
+    occurrence_ = occurrence;
+    seen_ = 0;
+}
+
+bool GatedMachine::Reached() const { return ::WaitForSingleObject(reached_, 0) == WAIT_OBJECT_0; }
+
+void GatedMachine::Release() { ::SetEvent(release_); }
+
+BOOL GatedMachine::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inLength, void* out,
+                                   DWORD outLength, DWORD* returned)
+{
+    constexpr DWORD kPassThroughDirect = 0x4D014;
+    constexpr size_t kCdbOffset = 28;
+    if (code == kPassThroughDirect && !prefix_.empty() && in && inLength >= kCdbOffset + 16) {
+        const auto* cdb = static_cast<const std::uint8_t*>(in) + kCdbOffset;
+        if (std::equal(prefix_.begin(), prefix_.end(), cdb) && ++seen_ == occurrence_) {
+            ::SetEvent(reached_);
+            ::WaitForSingleObject(release_, 30000);
+        }
+    }
+    return VirtualMachine::DeviceIoControl(device, code, in, inLength, out, outLength, returned);
 }
 
 DialogHarness::DialogHarness()

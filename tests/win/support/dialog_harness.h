@@ -40,8 +40,31 @@ public:
     void DialogShown(CDialog& dialog) override;
 };
 
+// A machine that can hold one pass-through request of the worker at the
+// drive, so that the test acts while the run stands at a known point.
+class GatedMachine : public VirtualMachine {
+public:
+    GatedMachine();
+    ~GatedMachine() override;
+    // Holds the `occurrence`-th request (from 1) whose command block starts
+    // with `cdbPrefix`, until Release().
+    void GateAt(std::vector<std::uint8_t> cdbPrefix, int occurrence);
+    bool Reached() const;
+    void Release();
+
+    BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inLength, void* out,
+                         DWORD outLength, DWORD* returned) override;
+
+private:
+    std::vector<std::uint8_t> prefix_;
+    int occurrence_ = 0;
+    int seen_ = 0;
+    HANDLE reached_;
+    HANDLE release_;
+};
+
 // Waits are recorded, not slept.
-class RecordingClock : public Clock {
+class HarnessClock : public Clock {
 public:
     std::vector<std::uint32_t> waits;
     void Sleep(std::uint32_t ms) override { waits.push_back(ms); }
@@ -52,9 +75,9 @@ public:
     DialogHarness();
     ~DialogHarness();
 
-    VirtualMachine machine;
+    GatedMachine machine;
     HarnessUi ui;
-    RecordingClock clock;
+    HarnessClock clock;
 
     // Writes IDString.txt (null: removes it) into the working directory.
     static void WriteModelList(const char* content);
