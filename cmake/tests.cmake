@@ -28,6 +28,11 @@ if(KAVORA_WINDOWS)
     target_link_libraries(portable_tests PRIVATE kavora_emu gtest_main)
     kavora_wine_test(portable_tests)
 
+    # The demo program, driving its own dialog, on every system family.
+    add_test(NAME demo_families
+             COMMAND ${CMAKE_SOURCE_DIR}/tools/demo-families.sh $<TARGET_FILE:kavora_demo>)
+    set_tests_properties(demo_families PROPERTIES TIMEOUT 300)
+
     foreach(src ${KAVORA_WIN_TESTS})
         get_filename_component(name ${src} NAME_WE)
         add_executable(${name} ${src} ${KAVORA_RES})
