@@ -35,14 +35,14 @@ DemoOptions ParseOptions()
     return options;
 }
 
-bool LoadMachine(MachineSpec& spec, std::string& error)
+bool LoadMachine(MachineSpec& description, std::string& error)
 {
     std::ifstream file(kMachineFile);
     if (!file) {
-        spec = DefaultMachine();
+        description = DefaultMachine();
         return true;
     }
-    return ParseMachineFile(file, spec, error);
+    return ParseMachineFile(file, description, error);
 }
 
 } // namespace
@@ -51,9 +51,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     DemoOptions options = ParseOptions();
 
-    MachineSpec spec;
+    MachineSpec description;
     std::string error;
-    if (!LoadMachine(spec, error)) {
+    if (!LoadMachine(description, error)) {
         std::string text = std::string(kMachineFile) + ": " + error;
         if (!options.logPath.empty()) {
             std::ofstream(options.logPath) << text << "\r\n";
@@ -62,7 +62,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         }
         return 1;
     }
-    std::unique_ptr<VirtualMachine> machine = BuildMachine(spec);
+    std::unique_ptr<VirtualMachine> machine = BuildMachine(description);
     SetDeviceIo(machine.get());
 
     DemoDriver driver(options);

@@ -21,14 +21,14 @@ AspiLibrary Library(AspiVariant variant)
 
 } // namespace
 
-std::unique_ptr<VirtualMachine> BuildMachine(const MachineSpec& spec)
+std::unique_ptr<VirtualMachine> BuildMachine(const MachineSpec& description)
 {
     auto machine = std::make_unique<VirtualMachine>();
-    for (const DriveSpec& drive : spec.drives) {
+    for (const DriveSpec& drive : description.drives) {
         VirtualDrive& added = machine->AddCdRom(drive.letter, drive.identity);
         added.Faults() = drive.faults;
     }
-    machine->SetAspiLibrary(Library(spec.aspi));
-    machine->SetAspiCompletion(spec.aspiPending ? AspiCompletion::Pending : AspiCompletion::AtOnce);
+    machine->SetAspiLibrary(Library(description.aspi));
+    machine->SetAspiCompletion(description.aspiPending ? AspiCompletion::Pending : AspiCompletion::AtOnce);
     return machine;
 }

@@ -138,7 +138,7 @@ bool Text(const std::vector<std::string>& words, std::size_t limit, std::string&
     return true;
 }
 
-bool DriveLine(const std::vector<std::string>& words, MachineSpec& spec, std::string& error)
+bool DriveLine(const std::vector<std::string>& words, MachineSpec& description, std::string& error)
 {
     if (words.size() != 3) {
         error = "drive wants a letter and a kind: drive d cdrom";
@@ -152,7 +152,7 @@ bool DriveLine(const std::vector<std::string>& words, MachineSpec& spec, std::st
         error = "drive letter '" + name + "' is not one of c to z";
         return false;
     }
-    for (const DriveSpec& d : spec.drives) {
+    for (const DriveSpec& d : description.drives) {
         if (d.letter == letter) {
             error = std::string("drive letter ") + letter + " is given twice";
             return false;
@@ -169,7 +169,7 @@ bool DriveLine(const std::vector<std::string>& words, MachineSpec& spec, std::st
         error = "drive kind '" + words[2] + "' is neither cdrom nor disk";
         return false;
     }
-    spec.drives.push_back(drive);
+    description.drives.push_back(drive);
     return true;
 }
 
@@ -257,21 +257,21 @@ bool DriveDetail(const std::vector<std::string>& words, DriveSpec& drive, std::s
     return true;
 }
 
-bool MachineLine(const std::vector<std::string>& words, MachineSpec& spec, std::string& error)
+bool MachineLine(const std::vector<std::string>& words, MachineSpec& description, std::string& error)
 {
     const std::string& key = words[0];
     if (key == "drive")
-        return DriveLine(words, spec, error);
+        return DriveLine(words, description, error);
     if (key == "aspi") {
         const std::string value = words.size() == 2 ? words[1] : "";
         if (value == "present")
-            spec.aspi = AspiVariant::Present;
+            description.aspi = AspiVariant::Present;
         else if (value == "missing")
-            spec.aspi = AspiVariant::Missing;
+            description.aspi = AspiVariant::Missing;
         else if (value == "only-support-info")
-            spec.aspi = AspiVariant::OnlySupportInfo;
+            description.aspi = AspiVariant::OnlySupportInfo;
         else if (value == "only-send-command")
-            spec.aspi = AspiVariant::OnlySendCommand;
+            description.aspi = AspiVariant::OnlySendCommand;
         else {
             error = "aspi wants present, missing, only-support-info or only-send-command";
             return false;
@@ -284,19 +284,19 @@ bool MachineLine(const std::vector<std::string>& words, MachineSpec& spec, std::
             error = "aspi-answers wants pending or at-once";
             return false;
         }
-        spec.aspiPending = value == "pending";
+        description.aspiPending = value == "pending";
         return true;
     }
-    if (spec.drives.empty()) {
+    if (description.drives.empty()) {
         error = "'" + key + "' before any drive line";
         return false;
     }
-    return DriveDetail(words, spec.drives.back(), error);
+    return DriveDetail(words, description.drives.back(), error);
 }
 
 } // namespace
 
-bool ParseMachineFile(std::istream& in, MachineSpec& spec, std::string& error)
+bool ParseMachineFile(std::istream& in, MachineSpec& description, std::string& error)
 {
     MachineSpec parsed;
     parsed.drives.clear();
@@ -311,13 +311,13 @@ bool ParseMachineFile(std::istream& in, MachineSpec& spec, std::string& error)
             return false;
         }
     }
-    spec = parsed;
+    description = parsed;
     return true;
 }
 
 MachineSpec DefaultMachine()
 {
-    MachineSpec spec;
-    spec.drives.push_back(DriveSpec{});
-    return spec;
+    MachineSpec description;
+    description.drives.push_back(DriveSpec{});
+    return description;
 }

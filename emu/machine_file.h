@@ -27,15 +27,15 @@ struct MachineSpec {
     bool aspiPending = true; // ASPI requests answered SS_PENDING, completed later
 };
 
-// Fills `spec` from the text; on failure returns false with `error` naming
-// the line ("line 4: ...") and leaves `spec` as it was.
-bool ParseMachineFile(std::istream& in, MachineSpec& spec, std::string& error);
+// Fills `description` from the text; on failure returns false with `error` naming
+// the line ("line 4: ...") and leaves `description` as it was.
+bool ParseMachineFile(std::istream& in, MachineSpec& description, std::string& error);
 
 // One CD-ROM drive at d: with the default identity.
 MachineSpec DefaultMachine();
 
 #ifdef _WIN32
 class VirtualMachine;
-// Each drive on an adapter of its own, in the order of the spec.
-std::unique_ptr<VirtualMachine> BuildMachine(const MachineSpec& spec);
+// Each drive on an adapter of its own, in the order of the description.
+std::unique_ptr<VirtualMachine> BuildMachine(const MachineSpec& description);
 #endif

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes the demo firmware: examples/KV110.hex (Intel HEX, under 64 KiB, so
 one 64 KiB piece is sent), examples/KV110.bin (raw, about 5000 bytes) and
-examples/IDString.txt naming the HEX image. Both images carry the virtual
+examples/IDString.txt naming the HEX image and asking for confirmation. Both images carry the virtual
 drive's model text followed by the new revision "1.10"."""
 import os
 
@@ -38,7 +38,7 @@ def main():
     with open(os.path.join(here, "KV110.bin"), "wb") as f:
         f.write(image(BIN_SIZE))
     with open(os.path.join(here, "IDString.txt"), "w", newline="\r\n") as f:
-        f.write('"KAVORA  CD-ROM VIRTUAL  " "KV110.hex" "N"\n')
+        f.write('"KAVORA  CD-ROM VIRTUAL  " "KV110.hex" "Y"\n')
 
 
 if __name__ == "__main__":

@@ -7,34 +7,34 @@
 
 namespace {
 
-bool Parse(const std::string& text, MachineSpec& spec, std::string& error)
+bool Parse(const std::string& text, MachineSpec& description, std::string& error)
 {
     std::istringstream in(text);
-    return ParseMachineFile(in, spec, error);
+    return ParseMachineFile(in, description, error);
 }
 
 MachineSpec Parsed(const std::string& text)
 {
-    MachineSpec spec;
+    MachineSpec description;
     std::string error;
-    EXPECT_TRUE(Parse(text, spec, error)) << error;
-    return spec;
+    EXPECT_TRUE(Parse(text, description, error)) << error;
+    return description;
 }
 
 TEST(MachineFile, DefaultIsOneCdRomAtDWithTheDefaultIdentity)
 {
-    const MachineSpec spec = DefaultMachine();
-    ASSERT_EQ(spec.drives.size(), 1u);
-    EXPECT_EQ(spec.drives[0].letter, 'd');
-    EXPECT_EQ(spec.drives[0].kind, DriveKind::CdRom);
-    EXPECT_EQ(VirtualDrive(spec.drives[0].identity).ModelText(), "KAVORA  CD-ROM VIRTUAL  ");
-    EXPECT_EQ(spec.drives[0].identity.revision, "1.00");
-    EXPECT_EQ(spec.aspi, AspiVariant::Present);
+    const MachineSpec description = DefaultMachine();
+    ASSERT_EQ(description.drives.size(), 1u);
+    EXPECT_EQ(description.drives[0].letter, 'd');
+    EXPECT_EQ(description.drives[0].kind, DriveKind::CdRom);
+    EXPECT_EQ(VirtualDrive(description.drives[0].identity).ModelText(), "KAVORA  CD-ROM VIRTUAL  ");
+    EXPECT_EQ(description.drives[0].identity.revision, "1.00");
+    EXPECT_EQ(description.aspi, AspiVariant::Present);
 }
 
 TEST(MachineFile, ReadsDrivesIdentitiesAndTheAspiLibrary)
 {
-    const MachineSpec spec = Parsed(R"(# two drives
+    const MachineSpec description = Parsed(R"(# two drives
 aspi only-support-info
 aspi-answers at-once
 drive C disk
@@ -44,22 +44,22 @@ drive e cdrom      # the one to upgrade
   revision "2.0"
   type 25
 )");
-    ASSERT_EQ(spec.drives.size(), 2u);
-    EXPECT_EQ(spec.drives[0].letter, 'c');
-    EXPECT_EQ(spec.drives[0].kind, DriveKind::HardDisk);
-    EXPECT_EQ(spec.drives[0].identity.deviceType, 0);
-    const DriveIdentity& id = spec.drives[1].identity;
+    ASSERT_EQ(description.drives.size(), 2u);
+    EXPECT_EQ(description.drives[0].letter, 'c');
+    EXPECT_EQ(description.drives[0].kind, DriveKind::HardDisk);
+    EXPECT_EQ(description.drives[0].identity.deviceType, 0);
+    const DriveIdentity& id = description.drives[1].identity;
     EXPECT_EQ(id.vendor, std::string("KAV\0RA", 6));
     EXPECT_EQ(id.product, "CD-ROM \"X\"  ");
     EXPECT_EQ(id.revision, "2.0");
     EXPECT_EQ(id.deviceType, 0x25);
-    EXPECT_EQ(spec.aspi, AspiVariant::OnlySupportInfo);
-    EXPECT_FALSE(spec.aspiPending);
+    EXPECT_EQ(description.aspi, AspiVariant::OnlySupportInfo);
+    EXPECT_FALSE(description.aspiPending);
 }
 
 TEST(MachineFile, ReadsEveryFault)
 {
-    const MachineSpec spec = Parsed(R"(drive d cdrom
+    const MachineSpec description = Parsed(R"(drive d cdrom
 busy forever
 fail-block 2 5 03/0C/02
 fail-write 0x20 1
@@ -69,7 +69,7 @@ sense-after-save 06/29/00
 withhold-inquiry 3 from-start
 transport-failure 7 2
 )");
-    const DriveFaults& f = spec.drives.at(0).faults;
+    const DriveFaults& f = description.drives.at(0).faults;
     EXPECT_EQ(f.busyPolls, kForever);
     ASSERT_EQ(f.writes.size(), 3u);
     EXPECT_EQ(f.writes[0].offset, 0x2020u);
@@ -109,11 +109,11 @@ TEST(MachineFile, ErrorsNameTheLineAndLeaveTheMachineAlone)
          "line 1: aspi wants present, missing, only-support-info or only-send-command"},
     };
     for (const Case& c : cases) {
-        MachineSpec spec = DefaultMachine();
+        MachineSpec description = DefaultMachine();
         std::string error;
-        EXPECT_FALSE(Parse(c.text, spec, error)) << c.text;
+        EXPECT_FALSE(Parse(c.text, description, error)) << c.text;
         EXPECT_EQ(error, c.error);
-        EXPECT_EQ(spec.drives.size(), 1u) << "unchanged after an error";
+        EXPECT_EQ(description.drives.size(), 1u) << "unchanged after an error";
     }
 }
 
@@ -124,9 +124,9 @@ TEST(MachineFile, EmptyFileIsAMachineWithoutDrives)
 
 TEST(MachineFile, FaultsReachTheDrive)
 {
-    const MachineSpec spec = Parsed("drive d cdrom\nwithhold-inquiry 1 from-start 02/3A/00\n");
-    VirtualDrive drive(spec.drives[0].identity);
-    drive.Faults() = spec.drives[0].faults;
+    const MachineSpec description = Parsed("drive d cdrom\nwithhold-inquiry 1 from-start 02/3A/00\n");
+    VirtualDrive drive(description.drives[0].identity);
+    drive.Faults() = description.drives[0].faults;
     const std::uint8_t inquiry[12] = {0x12, 0, 0, 0, 36};
     std::uint8_t data[36], sense[32] = {};
     EXPECT_EQ(drive.Execute(inquiry, 12, false, data, 36, sense, 32), TargetAnswer::CheckCondition);
@@ -141,10 +141,10 @@ TEST(MachineFile, TheExampleFileParses)
     root.erase(root.rfind("tests"));
     std::ifstream in(root + "examples/machine.txt");
     ASSERT_TRUE(in) << "examples/machine.txt";
-    MachineSpec spec;
+    MachineSpec description;
     std::string error;
-    EXPECT_TRUE(ParseMachineFile(in, spec, error)) << error;
-    EXPECT_FALSE(spec.drives.empty());
+    EXPECT_TRUE(ParseMachineFile(in, description, error)) << error;
+    EXPECT_FALSE(description.drives.empty());
 }
 
 } // namespace
