@@ -32,20 +32,27 @@ public:
     DriveRig& operator=(const DriveRig&) = delete;
 
     // The drive entry and transport flag to hand to fgExecuteCommand.
-    const DriveEntry& Entry() const;
-    std::uint8_t Transport() const;
-    VirtualDrive& Drive() const;
+    const DriveEntry& Entry() const { return entry_; }
+    std::uint8_t Transport() const { return transport_ == RigTransport::PassThrough ? 1 : 0; }
+    VirtualDrive& Drive() const { return drive_; }
 
 #ifdef _WIN32
     // The machine installed behind the device seam (the drive is at d:).
     VirtualMachine& Machine() const;
 #endif
 
+    // What one platform's rig holds beyond the common state.
     struct Impl;
 
 private:
+    VirtualDrive& drive_;
+    RigTransport transport_;
+    DriveEntry entry_{};
     std::unique_ptr<Impl> impl_;
 };
 
-// Natively: the drive of the innermost live rig, or null.
+// The drive of the innermost live rig, or null.
 VirtualDrive* CurrentRigDrive();
+// Marks `drive` as the innermost rig's; Leave takes out that mark.
+void EnterRigDrive(VirtualDrive& drive);
+void LeaveRigDrive(VirtualDrive& drive);

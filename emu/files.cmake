@@ -1,4 +1,5 @@
 list(APPEND KAVORA_EMU_PORTABLE
+    emu/drive_rig.cpp
     emu/virtual_drive.cpp
     emu/machine_file.cpp
 )
