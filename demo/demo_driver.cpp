@@ -15,6 +15,8 @@ namespace {
 constexpr UINT_PTR kTimerId = 0xDE30;
 constexpr UINT kTickMs = 100;
 constexpr int kGiveUpTicks = 1200; // two minutes
+constexpr UINT_PTR kWarningTimerId = 0xDE31;
+constexpr UINT kWarningDelayMs = 300;
 
 DemoDriver* g_driver = nullptr;
 
@@ -59,20 +61,30 @@ int DemoDriver::MessageBox(HWND owner, const char* text, const char* caption, UI
 void DemoDriver::DialogShown(CDialog& dialog)
 {
     if (dialog.TemplateId() == IDD_WARNING) {
-        if (!m_options.warningShotPath.empty()) {
-            ::RedrawWindow(dialog.m_hWnd, nullptr, nullptr,
-                           RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-            SaveWindowBitmap(dialog.m_hWnd, m_options.warningShotPath);
-        }
-        if (m_options.autoRun)
-            dialog.PostMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                               reinterpret_cast<LPARAM>(dialog.GetDlgItem(IDOK)));
+        // The window has no painted surface yet: look again a moment later.
+        if (m_options.autoRun || !m_options.warningShotPath.empty())
+            ::SetTimer(dialog.m_hWnd, kWarningTimerId, kWarningDelayMs, &DemoDriver::OnWarningTimer);
         return;
     }
     if (dialog.TemplateId() == IDD_KAVORA_DIALOG && m_options.autoRun && !m_main) {
         m_main = dialog.m_hWnd;
         ::SetTimer(m_main, kTimerId, kTickMs, &DemoDriver::OnTimer);
     }
+}
+
+void CALLBACK DemoDriver::OnWarningTimer(HWND warning, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(warning, id);
+    if (!g_driver)
+        return;
+    if (!g_driver->m_options.warningShotPath.empty()) {
+        ::RedrawWindow(warning, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        SaveWindowBitmap(warning, g_driver->m_options.warningShotPath);
+    }
+    if (g_driver->m_options.autoRun)
+        ::PostMessageA(warning, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(warning, IDOK)));
 }
 
 void CALLBACK DemoDriver::OnTimer(HWND, UINT, UINT_PTR, DWORD)

@@ -24,6 +24,7 @@ public:
 
 private:
     static void CALLBACK OnTimer(HWND hwnd, UINT msg, UINT_PTR id, DWORD time);
+    static void CALLBACK OnWarningTimer(HWND warning, UINT msg, UINT_PTR id, DWORD time);
     void Step();
     void Finish(int exitCode);
 

@@ -37,6 +37,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # Xvfb has no window manager: unmanaged windows close at once instead of
     # waiting for one to answer.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # The warning dialog's face, by a font with the same metrics.
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Times New Roman" /d "Liberation Serif" /f >/dev/null 2>&1
     wineserver -w
 fi
 # Keep one wineserver for the whole run, and start Wine's own background

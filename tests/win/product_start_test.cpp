@@ -1,0 +1,109 @@
+// The product binary itself, started as a user would: it must open its
+// dialog on a machine without CD-ROM drives, say so, and end when closed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+
+namespace {
+
+// The program's path, handed over by the test runner as a Unix path.
+std::string ProductPath()
+{
+    const char* unixPath = std::getenv("KAVORA_EXE");
+    if (!unixPath)
+        return {};
+    std::string path = std::string("Z:") + unixPath;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+struct Search {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param)
+{
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hwnd, &process);
+    char title[32] = {};
+    ::GetWindowTextA(hwnd, title, sizeof title);
+    if (process == search->process && std::string(title) == "KAVORA" && ::IsWindowVisible(hwnd)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    char text[2048] = {};
+    ::SendMessageA(::GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+TEST(Product, OpensItsDialogFindsNoDriveAndEndsOnClose)
+{
+    std::string exe = ProductPath();
+    ASSERT_FALSE(exe.empty()) << "KAVORA_EXE names the program under test";
+    std::ofstream("IDString.txt") << "\"KAVORA  CD-ROM VIRTUAL  \" \"KV110.hex\" \"N\"\n";
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::vector<char> command(exe.begin(), exe.end());
+    command.push_back('\0');
+    ASSERT_TRUE(::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &process));
+
+    Search search{process.dwProcessId, nullptr};
+    for (int i = 0; i < 300 && !search.found; ++i) {
+        ::Sleep(50);
+        ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
+    }
+    ASSERT_NE(search.found, nullptr) << "the dialog did not appear";
+    HWND dialog = search.found;
+
+    // No CD-ROM drive here: an empty list, the model list reported, and
+    // nothing to upgrade.
+    EXPECT_EQ(::SendMessageA(::GetDlgItem(dialog, IDC_DRIVE), CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(ControlText(dialog, IDC_LOG),
+              "It's only for\r\n(1) KAVORA  CD-ROM VIRTUAL  .\r\nCD-ROM drive model doesn't match!!");
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_UPGRADE)));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDCANCEL)));
+
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_EQ(::WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+}
+
+TEST(Product, CarriesItsVersion)
+{
+    std::string exe = ProductPath();
+    ASSERT_FALSE(exe.empty());
+    DWORD handle = 0;
+    DWORD size = ::GetFileVersionInfoSizeA(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length));
+    EXPECT_EQ(info->dwFileVersionMS, static_cast<DWORD>(MAKELONG(70, 2)));
+}
+
+} // namespace
