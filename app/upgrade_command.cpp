@@ -49,6 +49,11 @@ void CFlashDlg::PrepareParam()
 
 void CFlashDlg::OnUpgrade()
 {
+    // Upgrade stays enabled until the worker's first act, and a click can
+    // still be on its way: a second press must neither rewrite the parameters
+    // the worker is copying nor start a second run on the same drive.
+    if (IsRunning())
+        return;
     g_pFlashDlg = this;
     ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
 

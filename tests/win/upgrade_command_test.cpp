@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -326,6 +327,29 @@ const WarningCase kWarnings[] = {
 
 INSTANTIATE_TEST_SUITE_P(Flags, UpgradeWarning, ::testing::ValuesIn(kWarnings),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Upgrade, SecondPressDuringARunChangesNothing)
+{
+    std::string text = ToHex(MakeImage(0x8000));
+    DialogHarness::WriteFile("fw.hex", Bytes(text.begin(), text.end()));
+    CFlashDlg& dialog = Open(ListLine("fw.hex"));
+    h.machine.GateAt({0x3B, 0x06}, 1);
+    h.Click(IDC_UPGRADE);
+    ASSERT_TRUE(h.PumpUntil([&] { return h.machine.Reached(); }));
+    FlashParam before = dialog.m_FlashParam;
+
+    h.Type("SOMETHING ELSE");
+    h.Click(IDC_UPGRADE);
+    EXPECT_EQ(std::memcmp(&before, &dialog.m_FlashParam, sizeof before), 0);
+    EXPECT_FALSE(h.Enabled(IDCANCEL));
+
+    h.machine.Release();
+    ASSERT_TRUE(h.PumpUntil([&] { return !dialog.IsRunning(); }));
+    EXPECT_EQ(RunLines(), (Lines{CheckSumLine(MakeImage(0x8000), 0x10000), "Please wait a minute.....",
+                                 "Please Restart Your Computer."}));
+    EXPECT_EQ(drive->SavesAccepted(), 1);
+    EXPECT_TRUE(h.ui.boxes.empty());
+}
 
 // A request to end the dialog during a run: Escape or the close box.
 struct StopCase {
