@@ -18,6 +18,7 @@ ON_MESSAGE(WM_QUERYDRAGICON, &CFlashDlg::OnQueryDragIcon)
 ON_BN_CLICKED(IDC_UPGRADE, &CFlashDlg::OnUpgrade)
 ON_MESSAGE(WM_DESTROY, &CFlashDlg::OnDestroy)
 ON_MESSAGE(WM_CLOSE, &CFlashDlg::OnClose)
+ON_MESSAGE(WM_QUERYENDSESSION, &CFlashDlg::OnQueryEndSession)
 ON_CBN_SELENDOK(IDC_DRIVE, &CFlashDlg::OnDriveSelected)
 END_MESSAGE_MAP()
 
@@ -231,6 +232,15 @@ LRESULT CFlashDlg::OnClose(WPARAM, LPARAM)
         RequestStop();
         return 0;
     }
+    return Default();
+}
+
+LRESULT CFlashDlg::OnQueryEndSession(WPARAM, LPARAM)
+{
+    // Ending the session would kill the worker in the middle of the drive's
+    // download or programming.
+    if (IsRunning())
+        return FALSE;
     return Default();
 }
 

@@ -328,7 +328,7 @@ const WarningCase kWarnings[] = {
 INSTANTIATE_TEST_SUITE_P(Flags, UpgradeWarning, ::testing::ValuesIn(kWarnings),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Upgrade, SecondPressDuringARunChangesNothing)
+TEST_F(Upgrade, SecondPressAndSessionEndDuringARunChangeNothing)
 {
     std::string text = ToHex(MakeImage(0x8000));
     DialogHarness::WriteFile("fw.hex", Bytes(text.begin(), text.end()));
@@ -342,6 +342,8 @@ TEST_F(Upgrade, SecondPressDuringARunChangesNothing)
     h.Click(IDC_UPGRADE);
     EXPECT_EQ(std::memcmp(&before, &dialog.m_FlashParam, sizeof before), 0);
     EXPECT_FALSE(h.Enabled(IDCANCEL));
+    // Nor may the session end under the run.
+    EXPECT_EQ(::SendMessageA(h.Hwnd(), WM_QUERYENDSESSION, 0, 0), FALSE);
 
     h.machine.Release();
     ASSERT_TRUE(h.PumpUntil([&] { return !dialog.IsRunning(); }));
@@ -349,6 +351,7 @@ TEST_F(Upgrade, SecondPressDuringARunChangesNothing)
                                  "Please Restart Your Computer."}));
     EXPECT_EQ(drive->SavesAccepted(), 1);
     EXPECT_TRUE(h.ui.boxes.empty());
+    EXPECT_NE(::SendMessageA(h.Hwnd(), WM_QUERYENDSESSION, 0, 0), FALSE);
 }
 
 // A request to end the dialog during a run: Escape or the close box.
