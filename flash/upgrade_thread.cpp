@@ -10,10 +10,8 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
     auto* dialog = static_cast<CFlashDlg*>(param);
     // One upgrade per start of the program.
     ::EnableWindow(g_pFlashDlg->GetDlgItem(IDC_UPGRADE), FALSE);
-    {
-        CFlashEngine engine(dialog->m_FlashParam);
-        engine.Run();
-    }
+    CFlashEngine engine(dialog->m_FlashParam);
+    engine.Run();
     g_bTerminate.store(0);
     g_pFlashDlg->RunFinished();
     return 0;
