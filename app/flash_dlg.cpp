@@ -204,9 +204,11 @@ LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM)
 void CFlashDlg::RequestStop()
 {
     // The worker uses the dialog until its last message, so the dialog stays.
-    // Before the last block the request stops the run; after it, nothing
-    // checks the flag any more and the request changes nothing.
-    if (g_runStage.load() != RunStage::Committed)
+    // While the image loads or blocks go out the request stops the run; after
+    // the last block nothing checks the flag any more and the request changes
+    // nothing, nor may it leave the flag set behind the run.
+    RunStage stage = g_runStage.load();
+    if (stage == RunStage::Loading || stage == RunStage::Transfer)
         g_bTerminate.store(1);
 }
 
@@ -246,8 +248,9 @@ LRESULT CFlashDlg::OnQueryEndSession(WPARAM, LPARAM)
 
 void CFlashDlg::RunFinished()
 {
-    m_bRunning.store(false);
     ::EnableWindow(GetDlgItem(IDCANCEL), TRUE);
+    // The worker's last touch of the dialog: from here on it may end.
+    m_bRunning.store(false);
 }
 
 CAboutDlg::CAboutDlg(CWnd* parent) : CDialog(IDD_ABOUTBOX, parent) {}

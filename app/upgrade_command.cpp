@@ -9,6 +9,7 @@
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
 #include "app/warning_dlg.h"
+#include "flash/run_stage.h"
 #include "flash/upgrade_thread.h"
 #include "framework/ui_seam.h"
 #include "res/resource.h"
@@ -130,7 +131,11 @@ void CFlashDlg::OnUpgrade()
     }
 
     m_bRunning.store(true);
+    // Loading the image is the run's first step: a stop request may come
+    // before the worker has taken it up.
+    g_runStage.store(RunStage::Loading);
     if (!StartUpgradeThread(this)) {
+        g_runStage.store(RunStage::Idle);
         m_bRunning.store(false);
         ShowError(m_hWnd, "The upgrade could not be started.");
         Refuse();
