@@ -463,7 +463,9 @@ CRichLabel& CRichLabel::FlashText(BOOL on, UINT periodMs)
         WriteWindowText(m_strText);
         KillTimer(kTextBlinkTimer);
     }
-    if (on)
+    // Without a window SetTimer would start a thread timer under a new id
+    // that nothing ever kills.
+    if (on && m_hWnd)
         SetTimer(kTextBlinkTimer, periodMs);
     else if (m_hWnd)
         Invalidate(FALSE);
@@ -475,7 +477,7 @@ CRichLabel& CRichLabel::FlashBackground(BOOL on, UINT periodMs)
 {
     if (m_bBkBlink)
         KillTimer(kBackBlinkTimer);
-    if (on)
+    if (on && m_hWnd)
         SetTimer(kBackBlinkTimer, periodMs);
     else if (m_hWnd)
         Invalidate(FALSE);
@@ -522,10 +524,15 @@ CRichLabel& CRichLabel::SetTipLeftButton(BOOL on)
 LRESULT CRichLabel::OnEnable(WPARAM, LPARAM)
 {
     // The static would repaint in its own style on enabling; hold drawing
-    // until it is done and then paint the label's way.
-    SendMessage(WM_SETREDRAW, FALSE);
+    // until it is done and then paint the label's way. Turning drawing back
+    // on sets WS_VISIBLE, so a hidden label is left alone: enabling it must
+    // not make it show.
+    const bool visible = (GetStyle() & WS_VISIBLE) != 0;
+    if (visible)
+        SendMessage(WM_SETREDRAW, FALSE);
     LRESULT result = Default();
-    SendMessage(WM_SETREDRAW, TRUE);
+    if (visible)
+        SendMessage(WM_SETREDRAW, TRUE);
     Invalidate(TRUE);
     return result;
 }

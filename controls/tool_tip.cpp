@@ -177,8 +177,12 @@ HWND CControlToolTip::FocusWindow() const { return ::GetFocus(); }
 
 LRESULT CControlToolTip::OnTimer(WPARAM wParam, LPARAM)
 {
-    // An owner destroyed before its tip has no rectangle to test against.
-    if (wParam == kPollTimer && m_hOwner && ::IsWindow(m_hOwner)) {
+    // An owner destroyed before its tip has no rectangle to test against,
+    // and a tip left showing would hang on screen beside nothing.
+    if (wParam == kPollTimer && m_hOwner && !::IsWindow(m_hOwner)) {
+        if (IsWindowVisible())
+            Hide();
+    } else if (wParam == kPollTimer && m_hOwner) {
         HWND focus = FocusWindow();
         HWND focusParent = focus ? ::GetParent(focus) : nullptr;
         HWND ownerParent = ::GetParent(m_hOwner);

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <functional>
 
 #include "controls/rich_label.h"
 #include "framework/dialog.h"
@@ -209,6 +210,67 @@ TEST(RichLabelColours, HoverOffBeforeAnyHoverGivesTheConstructionTextColour)
     a.label.SetTextColor(RGB(1, 2, 3)).SetHoverHighlight(FALSE);
     EXPECT_EQ(a.label.GetTextColor(), windowText);
     EXPECT_FALSE(a.label.IsDefaultTextColor());
+}
+
+TEST(RichLabelState, EnablingOrDisablingKeepsTheLabelsVisibility)
+{
+    for (bool shown : {true, false}) {
+        Attached a;
+        if (!shown)
+            ::ShowWindow(a.label, SW_HIDE);
+        for (BOOL enable : {FALSE, TRUE}) {
+            ::EnableWindow(a.label, enable);
+            EXPECT_EQ((a.label.GetStyle() & WS_VISIBLE) != 0, shown) << shown << " " << enable;
+            EXPECT_EQ((a.label.GetStyle() & WS_DISABLED) == 0, enable != FALSE) << shown << " " << enable;
+        }
+    }
+}
+
+TEST(RichLabelState, BlinkingBeforeAttachmentStartsNoStrayTimer)
+{
+    ControlsPump();
+    {
+        CRichLabel label;
+        label.FlashText(TRUE, 1).FlashBackground(TRUE, 1);
+        // A timer started without a window would be a thread timer, due
+        // long before this wait is over.
+        ::Sleep(30);
+        MSG msg;
+        EXPECT_FALSE(::PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
+    }
+    ControlsPump();
+}
+
+TEST(RichLabelFont, SettersWriteTheDescriptionAndTheFontFollows)
+{
+    const struct {
+        const char* what;
+        std::function<void(CRichLabel&)> set;
+        std::function<LONG(const LOGFONTA&)> field;
+        LONG expected;
+    } cases[] = {
+        {"bold", [](CRichLabel& l) { l.SetFontBold(5); }, [](const LOGFONTA& f) { return f.lfWeight; }, FW_BOLD},
+        {"not bold", [](CRichLabel& l) { l.SetFontBold(TRUE).SetFontBold(FALSE); },
+         [](const LOGFONTA& f) { return f.lfWeight; }, FW_NORMAL},
+        {"italic low byte", [](CRichLabel& l) { l.SetFontItalic(0x101); },
+         [](const LOGFONTA& f) { return static_cast<LONG>(f.lfItalic); }, 1},
+        {"underline low byte", [](CRichLabel& l) { l.SetFontUnderline(0x100); },
+         [](const LOGFONTA& f) { return static_cast<LONG>(f.lfUnderline); }, 0},
+        {"underline", [](CRichLabel& l) { l.SetFontUnderline(TRUE); },
+         [](const LOGFONTA& f) { return static_cast<LONG>(f.lfUnderline); }, 1},
+        {"cell height as given", [](CRichLabel& l) { l.SetFontSize(16); },
+         [](const LOGFONTA& f) { return f.lfHeight; }, 16},
+        {"character height as given", [](CRichLabel& l) { l.SetFontSize(-11); },
+         [](const LOGFONTA& f) { return f.lfHeight; }, -11},
+    };
+    for (const auto& c : cases) {
+        Attached a;
+        c.set(a.label);
+        EXPECT_EQ(c.field(a.label.GetLogFont()), c.expected) << c.what;
+        LOGFONTA made{};
+        ASSERT_TRUE(::GetObjectA(a.label.GetFont(), sizeof(made), &made)) << c.what;
+        EXPECT_EQ(c.field(made), c.expected) << c.what;
+    }
 }
 
 TEST(RichLabelFont, LongFaceNameIsCutToTheField)

@@ -212,4 +212,22 @@ TEST_F(TipFixture, OwnerDestroyedFirstKeepsTheTipHidden)
     EXPECT_FALSE(tip.IsWindowVisible());
 }
 
+TEST_F(TipFixture, ShowingTipHidesWhenItsOwnerIsDestroyed)
+{
+    HWND owner = ::CreateWindowExA(0, "STATIC", "x", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host.Frame(), nullptr,
+                                   ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(tip.Create(owner));
+    tip.SetText("hint");
+    tip.SetNeedsButton(FALSE);
+    RECT r{};
+    ::GetWindowRect(owner, &r);
+    tip.cursor = POINT{r.left + 1, r.top + 1};
+    tip.focus = sibling;
+    tip.Tick();
+    ASSERT_TRUE(tip.IsWindowVisible());
+    ::DestroyWindow(owner);
+    tip.Tick();
+    EXPECT_FALSE(tip.IsWindowVisible());
+}
+
 } // namespace
