@@ -24,6 +24,37 @@ TEST_F(RunTest, SuccessEndsWithTheRestartLineAndGivesEverythingBack)
     EXPECT_EQ(g_runStage.load(), RunStage::Idle);
 }
 
+// A stop request that comes only after the new identity was read is reported,
+// yet the run has succeeded.
+TEST_F(RunTest, StopAfterTheIdentityStillEndsWithTheRestartLine)
+{
+    Calls().terminateFromCall = 3; // two blocks, then the final check
+    engine = std::make_unique<CFlashEngine>(
+        Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry(), rig->Transport()));
+    engine->Run();
+    ASSERT_GE(Calls().messages.size(), 2u);
+    EXPECT_EQ(Calls().messages[Calls().messages.size() - 2], "ERR: terminate upgrade/backup flash!");
+    EXPECT_EQ(Calls().messages.back(), "Please Restart Your Computer.");
+    EXPECT_EQ(RegionsGained(), 0);
+}
+
+// The run works on its own copy: what the dialog changes afterwards in its
+// parameters doesn't reach it.
+TEST_F(RunTest, ParametersChangedAfterTheStartDoNotReachTheRun)
+{
+    FlashParam param = Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry(), rig->Transport());
+    engine = std::make_unique<CFlashEngine>(param);
+    std::snprintf(param.szImagePath, sizeof param.szImagePath, "%s", Path("other.bin").c_str());
+    std::memset(param.szModel, 'X', sizeof param.szModel);
+    std::memset(param.szRevision, 'X', sizeof param.szRevision);
+    param.m_bHexFile = 1;
+    param.drive.byTargetId = 99;
+    param.callbacks = FlashCallbacks{};
+    engine->Run();
+    EXPECT_EQ(Calls().messages.back(), "Please Restart Your Computer.");
+    EXPECT_EQ(drive.SavesAccepted(), 1);
+}
+
 struct FailedRun {
     const char* name;
     std::function<std::string(RunTest&)> image; // returns the image path

@@ -74,6 +74,17 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"HexAcrossBanks", true, kListModel, "1.00", {{0x7FF0, M + "1.0"}}, true},
         ScanCase{"RawAcrossBanks", false, kListModel, "1.00", {{0x7FF0, M + "1.0"}}, true},
         ScanCase{"HexAfterBankAdvance", true, kListModel, "1.00", {{0x10010, M + "1.0"}}, true},
+        // The byte that completes the model is already the revision's first
+        // candidate: the model text ends in a blank.
+        ScanCase{"HexLastModelByteStartsTheRevision", true, kListModel, " 1", {{0x100, M + "1"}}, true},
+        // A broken revision restarts without retrying the byte that broke it.
+        ScanCase{"HexRevisionRestartsWithoutRetry", true, kListModel, "1.", {{0x100, M + "11."}}, false},
+        ScanCase{"RawRevisionRestartsWithoutRetry", false, kListModel, "1.", {{0x100, M + "11."}}, false},
+        // Any digit stands in for the second revision character only.
+        ScanCase{"HexDigitOnlyInSecondPlace", true, kListModel, "12", {{0x100, M + "27"}}, false},
+        // A model whose window ran out doesn't stop a later copy from matching.
+        ScanCase{"HexModelAgainAfterTheWindow", true, kListModel, "1.00",
+                 {{0x100, M + "xxxxxxxxxx" + M + "1."}}, true},
         // Texts shorter than their fields are compared with their zero fill.
         ScanCase{"ShortModelNeedsZeros", true, "KAVORA", "1", {{0x100, "KAVORA" + std::string(18, '\0') + "1" + std::string(1, '\0')}}, true},
         ScanCase{"ShortModelAgainstFullText", true, "KAVORA", "1", {{0x100, M + "1."}}, false},

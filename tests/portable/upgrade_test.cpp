@@ -139,6 +139,7 @@ struct FaultCase {
     std::vector<std::string> sumTail;  // last lines of "sum.txt"
     int saves;                         // save commands sent
     std::vector<std::uint32_t> waits;
+    std::int32_t lastProgress; // where the progress bar is left
 };
 
 class DriveFaultTest : public DriveTest, public ::testing::WithParamInterface<FaultCase> {};
@@ -156,6 +157,8 @@ TEST_P(DriveFaultTest, EndsAsTheFaultDemands)
     EXPECT_EQ(std::vector<std::string>(lines.end() - c.sumTail.size(), lines.end()), c.sumTail);
     EXPECT_EQ(Count(IsSave), c.saves);
     EXPECT_EQ(clock.waits, c.waits);
+    ASSERT_FALSE(Calls().progress.empty());
+    EXPECT_EQ(Calls().progress.back(), c.lastProgress);
     ExpectNoSaveBeforeCompleteDownload(2);
 }
 
@@ -165,24 +168,24 @@ INSTANTIATE_TEST_SUITE_P(
     Table, DriveFaultTest,
     ::testing::Values(
         FaultCase{"BlockFailsFiveTimes", [](VirtualDrive& d) { d.FailBlock(1, 5); }, true, {},
-                  {"fgInquiryComplete successed!"}, 1, WaitsOf(0, 3)},
+                  {"fgInquiryComplete successed!"}, 1, WaitsOf(0, 3), 100},
         FaultCase{"BlockFailsSixTimes", [](VirtualDrive& d) { d.FailBlock(1, 6, {0x03, 0x0C, 0x00}); },
-                  false, {"Execute command errorA!!  3/ C/ 0"}, {"Execute command error!!  3/ C/ 0"}, 0, {}},
+                  false, {"Execute command errorA!!  3/ C/ 0"}, {"Execute command error!!  3/ C/ 0"}, 0, {}, 10},
         FaultCase{"BlockLostInTransport", [](VirtualDrive& d) { d.FailTransportAt(0, 6); }, false,
-                  {"Execute command errorA!!  0/ 0/ 0"}, {"Execute command error!!  0/ 0/ 0"}, 0, {}},
+                  {"Execute command errorA!!  0/ 0/ 0"}, {"Execute command error!!  0/ 0/ 0"}, 0, {}, 0},
         FaultCase{"HeaderRefused", [](VirtualDrive& d) { d.RefuseHeader(1, {0x05, 0x26, 0x00}); }, false,
-                  {"Execute command errorB!!  5/26/ 0"}, {"Execute command error!!  5/26/ 0"}, 0, {}},
+                  {"Execute command errorB!!  5/26/ 0"}, {"Execute command error!!  5/26/ 0"}, 0, {}, 10},
         FaultCase{"SaveRefused", [](VirtualDrive& d) { d.RefuseSave(1, {0x05, 0x2C, 0x00}); }, false,
                   {"Execute command errorC!!  5/2C/ 0"},
-                  {"Finished : fgWriteHeader()", "Execute command error!!  5/2C/ 0"}, 1, {}},
+                  {"Finished : fgWriteHeader()", "Execute command error!!  5/2C/ 0"}, 1, {}, 15},
         FaultCase{"BusyFor25Polls", [](VirtualDrive& d) { d.SetBusyPolls(25); }, true, {},
-                  {"fgTestUnitReadyComplete OK!!", "fgInquiryComplete successed!"}, 1, WaitsOf(0, 26)},
+                  {"fgTestUnitReadyComplete OK!!", "fgInquiryComplete successed!"}, 1, WaitsOf(0, 26), 100},
         FaultCase{"BusyFor26Polls", [](VirtualDrive& d) { d.SetBusyPolls(26); }, false, {kTimeOut},
                   {"fgTestUnitReadyComplete failed.  2/ 4/ 7",
                    "fgTestUnitReadyComplete times Out! Drive might be fail!  2/ 4/ 7/"},
-                  1, WaitsOf(0, 26)},
+                  1, WaitsOf(0, 26), 95},
         FaultCase{"BusyForEver", [](VirtualDrive& d) { d.SetBusyPolls(kForever); }, false, {kTimeOut},
-                  {"fgTestUnitReadyComplete times Out! Drive might be fail!  2/ 4/ 7/"}, 1, WaitsOf(0, 26)},
+                  {"fgTestUnitReadyComplete times Out! Drive might be fail!  2/ 4/ 7/"}, 1, WaitsOf(0, 26), 95},
         FaultCase{"OtherSenseEndsThePoll",
                   [](VirtualDrive& d) {
                       d.SetBusyPolls(0);
@@ -191,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                   true, {},
                   {"I will in fgTestUnitReadyComplete()", "fgTestUnitReadyComplete failed.  6/29/ 0",
                    "fgTestUnitReadyComplete OK!!", "fgInquiryComplete successed!"},
-                  1, WaitsOf(0, 1)}),
+                  1, WaitsOf(0, 1), 100}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(UpgradeTest, DriveThatNeverAnswersInquiryStillSucceedsWithEmptyTexts)
@@ -291,6 +294,22 @@ TEST_F(UpgradeTest, StopRequestAfterTheIdentityIsReportedButChangesNothing)
     EXPECT_EQ(SumLines().back(), "2: CBIfTerminated()");
     EXPECT_EQ(drive.Identity().revision, "1.10");
     EXPECT_EQ(Calls().progress.back(), 100);
+}
+
+// "sum.txt" keeps what earlier runs wrote, and the save's error line has no
+// line end of its own.
+TEST_F(UpgradeTest, DiagnosticsAreAppendedAndTheSaveErrorLineIsLeftOpen)
+{
+    WriteFile("sum.txt", "earlier run\n");
+    drive.RefuseSave(1, {0x05, 0x2C, 0x00});
+    EXPECT_FALSE(UpgradeRaw(MakeImage(5000)));
+
+    std::ifstream file("sum.txt");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind("earlier run\nModel Name : ", 0), 0u) << text;
+    const std::string last = "\nExecute command error!!  5/2C/ 0";
+    ASSERT_GE(text.size(), last.size());
+    EXPECT_EQ(text.substr(text.size() - last.size()), last);
 }
 
 TEST_F(UpgradeTest, MissingDiagnosticFileCostsOnlyItsLines)
