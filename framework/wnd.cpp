@@ -1,5 +1,7 @@
 #include "framework/wnd.h"
 
+#include "framework/app.h"
+
 #include <vector>
 
 namespace {
@@ -59,7 +61,7 @@ BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName
     HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, parent,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                                  ::GetModuleHandleA(nullptr), nullptr);
+                                  AppInstance(), nullptr);
     if (!hwnd)
         return FALSE;
     return SubclassWindow(hwnd);
@@ -133,8 +135,10 @@ BOOL CWnd::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
     }
     if (DispatchMap(msg, wParam, lParam, result))
         return TRUE;
+    // A control that answers its colour query with no brush leaves the
+    // parent's own answer in force.
     if (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC && lParam != 0)
-        return ReflectToChild(reinterpret_cast<HWND>(lParam), msg, wParam, lParam, result);
+        return ReflectToChild(reinterpret_cast<HWND>(lParam), msg, wParam, lParam, result) && *result != 0;
     return FALSE;
 }
 

@@ -174,9 +174,16 @@ TEST(RichLabelColours, ReflectedColourQueryOnlyInSystemPainting)
     Attached a;
     a.label.SetBkColor(RGB(10, 20, 30)).SetTextColor(RGB(200, 0, 0));
     HDC dc = ::GetDC(a.label);
+    // Painting itself, the label leaves the answer to the parent's own
+    // handling: never its brush.
     LRESULT own = ::SendMessageA(a.host.Frame(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                  reinterpret_cast<LPARAM>(a.label.m_hWnd));
-    EXPECT_EQ(own, 0);
+    LRESULT parentOwn = ::DefWindowProcA(a.host.Frame(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                         reinterpret_cast<LPARAM>(a.label.m_hWnd));
+    EXPECT_EQ(own, parentOwn);
+    LOGBRUSH ownBrush{};
+    if (own != 0 && ::GetObjectA(reinterpret_cast<HBRUSH>(own), sizeof ownBrush, &ownBrush))
+        EXPECT_NE(ownBrush.lbColor, RGB(10, 20, 30));
 
     a.label.SetSystemPaint(TRUE);
     LRESULT brush = ::SendMessageA(a.host.Frame(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
