@@ -70,7 +70,7 @@ TargetAnswer VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLeng
     if (!cdb || cdbLength == 0) {
         triple = kInvalidOpcode;
     } else if (cdb[0] == kOpInquiry) {
-        answer = Inquiry(cdb, data, length, triple);
+        answer = Inquiry(cdb, dataOut, data, length, triple);
     } else if (cdb[0] == kOpTestUnitReady) {
         answer = TestUnitReady(triple);
     } else if (cdb[0] == kOpWriteBuffer && cdbLength >= 10) {
@@ -96,7 +96,7 @@ TargetAnswer VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLeng
     return answer;
 }
 
-TargetAnswer VirtualDrive::Inquiry(const std::uint8_t* cdb, std::uint8_t* data,
+TargetAnswer VirtualDrive::Inquiry(const std::uint8_t* cdb, bool dataOut, std::uint8_t* data,
                                    std::uint32_t length, SenseTriple& sense)
 {
     const bool afterSave = saves_ > 0;
@@ -104,12 +104,18 @@ TargetAnswer VirtualDrive::Inquiry(const std::uint8_t* cdb, std::uint8_t* data,
         sense = faults_.inquirySense;
         return TargetAnswer::CheckCondition;
     }
-    if (cdb[1] & 0x01) { // vital product data pages are not offered
+    // Vital product data pages are not offered, and without EVPD the page
+    // code must be zero.
+    if ((cdb[1] & 0x01) || cdb[2] != 0) {
         sense = kInvalidField;
         return TargetAnswer::CheckCondition;
     }
     const auto reply = InquiryData();
     const std::uint32_t count = std::min<std::uint32_t>({cdb[4], length, kInquiryLength});
+    // The drive sends its data whatever the host set up; an adapter that was
+    // told to send fails the request instead of taking it.
+    if (count && dataOut)
+        return TargetAnswer::TransportFailure;
     if (data && count)
         std::memcpy(data, reply.data(), count);
     return TargetAnswer::Good;
@@ -153,31 +159,36 @@ TargetAnswer VirtualDrive::WriteBuffer(const std::uint8_t* cdb, bool dataOut,
         return TargetAnswer::CheckCondition;
     }
     const std::uint8_t mode = cdb[1] & 0x1F;
-    if (mode == kModeSave)
-        return Save(sense);
-    if (mode != kModeDownload) {
+    // One download buffer, number 0.
+    if ((mode != kModeDownload && mode != kModeSave) || cdb[2] != 0) {
         sense = kInvalidField;
         return TargetAnswer::CheckCondition;
     }
     const std::uint32_t offset = Be24(cdb + 3);
     const std::uint32_t count = Be24(cdb + 6);
-    if (offset > kBufferSize || count > kBufferSize - offset ||
-        (count > 0 && (!dataOut || !data || length < count))) {
+    if (offset > kBufferSize || count > kBufferSize - offset) {
         sense = kInvalidField;
         return TargetAnswer::CheckCondition;
     }
-    for (WriteFault& fault : faults_.writes) {
-        if (fault.offset == offset && Fire(fault.times)) {
-            sense = fault.sense;
-            return TargetAnswer::CheckCondition;
+    // The drive asks for `count` bytes; a host that set up no data to send,
+    // or less, leaves the adapter to fail the request.
+    if (count > 0 && (!dataOut || !data || length < count))
+        return TargetAnswer::TransportFailure;
+    if (mode == kModeDownload) {
+        for (WriteFault& fault : faults_.writes) {
+            if (fault.offset == offset && Fire(fault.times)) {
+                sense = fault.sense;
+                return TargetAnswer::CheckCondition;
+            }
         }
     }
-    if (count == 0)
-        return TargetAnswer::Good;
-    std::memcpy(buffer_.data() + offset, data, count);
-    if (offset + count > kHeaderSize)
-        end_ = std::max(end_, offset + count);
-    return TargetAnswer::Good;
+    if (count > 0) {
+        std::memcpy(buffer_.data() + offset, data, count);
+        if (offset + count > kHeaderSize)
+            end_ = std::max(end_, offset + count);
+    }
+    // Mode 07h takes its own parameter list, if any, and then saves.
+    return mode == kModeSave ? Save(sense) : TargetAnswer::Good;
 }
 
 TargetAnswer VirtualDrive::Save(SenseTriple& sense)

@@ -3,11 +3,19 @@
 //
 // Commands it understands (anything else: CHECK CONDITION 05/20/00):
 //   INQUIRY (12h)            36 bytes of standard data, cut to the allocation
-//                            length and to the transfer length
+//                            length and to the transfer length; a page code
+//                            or EVPD gives 05/24/00
 //   TEST UNIT READY (00h)    GOOD, or NOT READY 02/04/07 while programming
 //   WRITE BUFFER (3Bh) 06h   stores the parameter list at the buffer offset
 //                            (header at 0, image byte A at 0x20 + A)
-//   WRITE BUFFER (3Bh) 07h   save: checks the header sum and programs
+//   WRITE BUFFER (3Bh) 07h   stores its parameter list, if any, like 06h,
+//                            then saves: checks the header sum and programs
+// WRITE BUFFER knows buffer ID 0 only (05/24/00 for another).
+//
+// Data moves the way the command moves it: when the host set up the other
+// direction (data out for INQUIRY; no data, or too little, to send for a
+// WRITE BUFFER with a parameter list) the adapter fails the request, which
+// the drive answers as TransportFailure.
 //
 // Download buffer and save: header bytes 30-31 (most significant first) must
 // equal the 16-bit sum of the buffer from 0x20 up to the highest byte written
@@ -148,8 +156,8 @@ public:
     void FailTransportAt(std::size_t index, int count = 1);
 
 private:
-    TargetAnswer Inquiry(const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t length,
-                         SenseTriple& sense);
+    TargetAnswer Inquiry(const std::uint8_t* cdb, bool dataOut, std::uint8_t* data,
+                         std::uint32_t length, SenseTriple& sense);
     TargetAnswer TestUnitReady(SenseTriple& sense);
     TargetAnswer WriteBuffer(const std::uint8_t* cdb, bool dataOut, const std::uint8_t* data,
                              std::uint32_t length, SenseTriple& sense);

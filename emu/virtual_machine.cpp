@@ -17,6 +17,18 @@ BOOL Fail(DWORD error)
     return FALSE;
 }
 
+// Whether a handle opened with `access` may send a request with `code`: bits
+// 14 and 15 of a control code are the FILE_READ_ACCESS and FILE_WRITE_ACCESS
+// it requires.
+bool Grants(DWORD access, DWORD code)
+{
+    constexpr DWORD kNeedsRead = 0x1, kNeedsWrite = 0x2;
+    const DWORD required = (code >> 14) & 0x3;
+    const bool read = access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA);
+    const bool write = access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA);
+    return (!(required & kNeedsRead) || read) && (!(required & kNeedsWrite) || write);
+}
+
 } // namespace
 
 VirtualMachine::VirtualMachine() = default;
@@ -90,7 +102,18 @@ const std::vector<VirtualMachine::PassThroughCall>& VirtualMachine::PassThroughC
     return passThrough_;
 }
 
-std::vector<DWORD> VirtualMachine::IoctlCodes() const { return ioctls_; }
+std::vector<DWORD> VirtualMachine::IoctlCodes() const
+{
+    std::vector<DWORD> codes;
+    for (const IoctlCall& call : ioctls_)
+        codes.push_back(call.code);
+    return codes;
+}
+
+const std::vector<VirtualMachine::IoctlCall>& VirtualMachine::IoctlCalls() const
+{
+    return ioctls_;
+}
 
 int VirtualMachine::CloseCount(HANDLE handle) const
 {
@@ -117,7 +140,7 @@ HANDLE VirtualMachine::CreateFile(const char* path, DWORD access, DWORD share, D
                                          : 0;
     if (text.compare(0, 4, "\\\\.\\") == 0 && text.size() == 6 && text[5] == ':' &&
         letter >= 'c' && letter <= 'z' && letters_[letter - 'a'].adapter >= 0) {
-        handles_.push_back({letter, true, 0});
+        handles_.push_back({letter, true, 0, access});
         result = reinterpret_cast<HANDLE>(kHandleBase + 4 * (handles_.size() - 1));
     } else {
         ::SetLastError(ERROR_FILE_NOT_FOUND);
@@ -140,25 +163,36 @@ BOOL VirtualMachine::CloseHandle(HANDLE handle)
     return TRUE;
 }
 
-VirtualMachine::Letter* VirtualMachine::LetterOf(HANDLE handle)
+VirtualMachine::Handle* VirtualMachine::HandleOf(HANDLE handle)
 {
     const std::uintptr_t value = reinterpret_cast<std::uintptr_t>(handle);
     const std::size_t index = (value - kHandleBase) / 4;
     if (value < kHandleBase || (value - kHandleBase) % 4 || index >= handles_.size() ||
         !handles_[index].open)
         return nullptr;
-    return &letters_[handles_[index].letter - 'a'];
+    return &handles_[index];
+}
+
+VirtualMachine::Letter* VirtualMachine::LetterOf(HANDLE handle)
+{
+    Handle* open = HandleOf(handle);
+    return open ? &letters_[open->letter - 'a'] : nullptr;
 }
 
 BOOL VirtualMachine::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inLength,
                                      void* out, DWORD outLength, DWORD* returned)
 {
-    ioctls_.push_back(code);
+    ioctls_.push_back({device, code, in != nullptr, out != nullptr, inLength, outLength});
     if (returned)
         *returned = 0;
     Letter* letter = LetterOf(device);
     if (!letter)
         return Fail(ERROR_INVALID_HANDLE);
+    // The I/O manager checks the access the control code demands against the
+    // handle before any driver sees the request: pass-through wants the drive
+    // opened for reading and writing, the device list and capabilities nothing.
+    if (!Grants(HandleOf(device)->access, code))
+        return Fail(ERROR_ACCESS_DENIED);
     if (failAll_ || std::find(failing_.begin(), failing_.end(), code) != failing_.end())
         return Fail(ERROR_GEN_FAILURE);
     switch (code) {

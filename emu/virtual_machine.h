@@ -80,6 +80,12 @@ public:
         std::vector<std::uint8_t> dataOut; // the data of a data-out request
         bool accepted;                     // passed the port's checks
     };
+    struct IoctlCall {
+        HANDLE device;
+        DWORD code;
+        bool hasIn, hasOut; // a buffer was given
+        DWORD inLength, outLength;
+    };
     struct AspiCall {
         std::vector<std::uint8_t> record; // the request record as it was sent
         bool pending;                     // answered SS_PENDING
@@ -87,6 +93,7 @@ public:
     const std::vector<OpenCall>& Opens() const;
     const std::vector<PassThroughCall>& PassThroughCalls() const;
     std::vector<DWORD> IoctlCodes() const; // every DeviceIoControl, in order
+    const std::vector<IoctlCall>& IoctlCalls() const;
     std::vector<AspiCall> AspiCalls() const;
     int CloseCount(HANDLE handle) const; // CloseHandle calls on it, also repeated ones
     int OpenHandleCount() const;
@@ -123,8 +130,10 @@ private:
         char letter;
         bool open;
         int closes;
+        DWORD access; // as CreateFile asked for it
     };
 
+    Handle* HandleOf(HANDLE handle);
     Letter* LetterOf(HANDLE handle);
     BOOL PassThrough(HANDLE device, const Letter& letter, void* in, DWORD inLength, void* out, DWORD outLength,
                      DWORD* returned);
@@ -139,7 +148,7 @@ private:
     std::vector<Handle> handles_;
     std::vector<OpenCall> opens_;
     std::vector<PassThroughCall> passThrough_;
-    std::vector<DWORD> ioctls_;
+    std::vector<IoctlCall> ioctls_;
     bool failAll_ = false;
     std::vector<DWORD> failing_;
 

@@ -164,6 +164,9 @@ TEST(VirtualDrive, RefusesWhatItDoesNotSupportWithFixedFormatSense)
         {"REQUEST SENSE", {0x03, 0, 0, 0, 18}, {0x05, 0x20, 0x00}},
         {"WRITE BUFFER mode 02h", {0x3B, 0x02}, {0x05, 0x24, 0x00}},
         {"INQUIRY of a VPD page", {0x12, 0x01, 0x80, 0, 36}, {0x05, 0x24, 0x00}},
+        {"INQUIRY page code without EVPD", {0x12, 0x00, 0x80, 0, 36}, {0x05, 0x24, 0x00}},
+        {"WRITE BUFFER to buffer 1", {0x3B, 0x06, 0x01}, {0x05, 0x24, 0x00}},
+        {"save of buffer 1", {0x3B, 0x07, 0x01}, {0x05, 0x24, 0x00}},
     };
     for (const Case& c : cases) {
         VirtualDrive drive;
@@ -173,6 +176,30 @@ TEST(VirtualDrive, RefusesWhatItDoesNotSupportWithFixedFormatSense)
         EXPECT_EQ(r.rawSense[0], 0x70) << c.what;
         EXPECT_EQ(r.rawSense[7], 10) << c.what;
         EXPECT_EQ(r.rawSense[18], 0xEE) << c.what << ": 18 bytes of sense, no more";
+    }
+}
+
+TEST(VirtualDrive, DataAgainstTheCommandsDirectionFailsInTheTransport)
+{
+    struct Case {
+        const char* what;
+        Bytes cdb;
+        bool out;
+        std::size_t length;
+    } cases[] = {
+        {"INQUIRY sent as data out", {0x12, 0, 0, 0, 36}, true, 36},
+        {"block write set up as data in", {0x3B, 0x06, 0, 0, 0, 0x20, 0, 0x10, 0x00}, false, 4096},
+        {"block write short of its list", {0x3B, 0x06, 0, 0, 0, 0x20, 0, 0x10, 0x00}, true, 100},
+        {"save with a list and nothing to send", {0x3B, 0x07, 0, 0, 0, 0, 0, 0, 0x20}, false, 0},
+    };
+    for (const Case& c : cases) {
+        VirtualDrive drive;
+        drive.SetBusyPolls(0);
+        const Reply r = Send(drive, c.cdb, c.out, Bytes(c.length, 0x5A));
+        EXPECT_EQ(r.answer, TargetAnswer::TransportFailure) << c.what;
+        EXPECT_EQ(r.data, Bytes(c.length, 0x5A)) << c.what;
+        EXPECT_EQ(drive.ImageEnd(), VirtualDrive::kHeaderSize) << c.what;
+        EXPECT_EQ(drive.SavesAccepted(), 0) << c.what;
     }
 }
 
@@ -238,6 +265,18 @@ TEST(VirtualDriveFirmware, SaveProgramsAndTakesTheNewRevision)
     EXPECT_EQ(Revision(drive), "1.10");
     EXPECT_EQ(drive.Identity().product, "CD-ROM VIRTUAL  ");
     EXPECT_EQ(drive.SavesAccepted(), 1);
+}
+
+TEST(VirtualDriveFirmware, SaveStoresItsOwnParameterListFirst)
+{
+    VirtualDrive drive;
+    drive.SetBusyPolls(0);
+    const Bytes image = Image("1.10");
+    Download(drive, image, Sum(image) + 1);
+    // Mode 07h with the corrected header at offset 0.
+    const Reply r = Send(drive, {0x3B, 0x07, 0x00, 0, 0, 0, 0, 0, 0x20}, true, Header(Sum(image)));
+    EXPECT_EQ(r.answer, TargetAnswer::Good);
+    EXPECT_EQ(Revision(drive), "1.10");
 }
 
 TEST(VirtualDriveFirmware, ImageWithoutTheModelKeepsTheRevision)

@@ -155,6 +155,43 @@ TEST_F(PassThroughTest, StagingMeetsAStricterAdapter)
     EXPECT_TRUE(scope.machine.PassThroughCalls().back().accepted);
 }
 
+// Pass-through demands a handle opened for reading and writing; the device
+// list asks for no access at all. A machine that let a read-only handle pass
+// would hide a wrong open.
+TEST(PassThroughAccess, RequestNeedsAHandleForReadingAndWriting)
+{
+    struct Case {
+        const char* what;
+        DWORD access;
+        bool sent;
+    } cases[] = {
+        {"read and write", GENERIC_READ | GENERIC_WRITE, true},
+        {"file rights", FILE_READ_DATA | FILE_WRITE_DATA, true},
+        {"read only", GENERIC_READ, false},
+        {"write only", GENERIC_WRITE, false},
+        {"no access", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MachineScope scope;
+        scope.machine.AddCdRom('d');
+        DriveEntry entry{};
+        entry.hDevice = Dev().CreateFile("\\\\.\\d:", c.access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         OPEN_EXISTING, 0);
+        entry.dwAlignMask = 0x7FF;
+        const Call call = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+        EXPECT_EQ(call.ok, c.sent);
+        EXPECT_EQ(scope.machine.PassThroughCalls().size(), c.sent ? 1u : 0u);
+        if (!c.sent) {
+            EXPECT_EQ(call.data, Bytes(36, 0xCC));
+        }
+        std::uint8_t list[2048];
+        DWORD returned = 0;
+        EXPECT_TRUE(Dev().DeviceIoControl(entry.hDevice, scsi::IOCTL_SCSI_GET_INQUIRY_DATA, nullptr,
+                                          0, list, sizeof list, &returned));
+    }
+}
+
 // Adapters 0 and 1; the CD-ROM is target 3 of adapter 1.
 class AspiTest : public ::testing::Test {
 protected:
