@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,53 @@ TEST(DirectMethod, SendsTheInquiryRecordAndRecordsTheDirectMask)
     EXPECT_EQ(tail, (std::vector<std::uint8_t>{48, 0, 0, 0, 0x12, 0, 0, 0, 0x7F, 0}));
 }
 
+TEST(DirectMethod, EveryLetterIsAskedAndOnlyDataFromTheDriveCounts)
+{
+    // d answers; e's INQUIRY ends with CHECK CONDITION, so no data comes back
+    // although the request itself succeeds: what d sent must not stand in.
+    MachineScope scope;
+    scope.machine.AddHardDisk('c');
+    scope.machine.AddCdRom('d', Cd("ANSWERS         "));
+    scope.machine.AddCdRom('e', Cd("SILENT          ")).WithholdInquiry(kForever, false);
+    ASSERT_EQ(scope.Scan(), 1);
+    EXPECT_STREQ(scope.table.m_pDrives[0]->sModel, "KAVORA  ANSWERS         ");
+
+    const auto& calls = scope.machine.PassThroughCalls();
+    ASSERT_EQ(calls.size(), 3u) << "the hard disk is sent the INQUIRY too";
+    const char letters[] = {'c', 'd', 'e'};
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        SCOPED_TRACE(letters[i]);
+        EXPECT_TRUE(calls[i].accepted);
+        EXPECT_EQ(calls[i].device, scope.machine.Opens()[i].result);
+    }
+}
+
+TEST_F(DeviceListTest, AsksForTheListAndTheCapabilitiesWithTheirSizes)
+{
+    machine.AddHardDisk('c');
+    machine.AddCdRom('d');
+    ASSERT_EQ(scope.Scan(), 1);
+    const HANDLE c = machine.Opens()[0].result;
+    const HANDLE d = scope.table.m_pDrives[0]->hDevice;
+    struct Expect {
+        HANDLE device;
+        DWORD code, outLength;
+    } expected[] = {{c, scsi::IOCTL_SCSI_GET_INQUIRY_DATA, 2048},
+                    {d, scsi::IOCTL_SCSI_GET_INQUIRY_DATA, 2048},
+                    {d, scsi::IOCTL_SCSI_GET_CAPABILITIES, 24}};
+    const auto& calls = machine.IoctlCalls();
+    ASSERT_EQ(calls.size(), std::size(expected));
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(calls[i].device, expected[i].device);
+        EXPECT_EQ(calls[i].code, expected[i].code);
+        EXPECT_FALSE(calls[i].hasIn);
+        EXPECT_EQ(calls[i].inLength, 0u);
+        EXPECT_TRUE(calls[i].hasOut);
+        EXPECT_EQ(calls[i].outLength, expected[i].outLength);
+    }
+}
+
 // The ASPI method walks adapters and their targets.
 class AspiMethodTest : public ::testing::Test {
 protected:
@@ -255,6 +303,35 @@ TEST_F(AspiMethodTest, FailedInquiryLeavesItsSlotToTheNextDrive)
     EXPECT_EQ(entry.dwAlignMask, 0xFFu) << "the low byte of the adapter's mask alone";
     EXPECT_EQ(entry.dwMaxTransfer, 0x12345u);
     EXPECT_EQ(scope.table.m_pDrives[1], nullptr);
+}
+
+TEST_F(AspiMethodTest, RequestRecordsAsTheScanSendsThem)
+{
+    const int adapter = machine.AddAdapter({0x3, 0x10000, 2});
+    machine.AddDevice(adapter, 0, 1, Cd("ON ONE          "));
+    ASSERT_EQ(scope.Scan(), 1);
+
+    const auto calls = machine.AspiCalls();
+    ASSERT_EQ(calls.size(), 4u);
+    using Bytes = std::vector<std::uint8_t>;
+    Bytes haInquiry(60, 0);
+    EXPECT_EQ(calls[0].record, haInquiry);
+    for (std::uint8_t target = 0; target < 2; ++target) {
+        SCOPED_TRACE(int(target));
+        EXPECT_EQ(calls[1 + target].record, (Bytes{0x01, 0, 0, 0, 0, 0, 0, 0, target, 0, 0, 0}));
+    }
+
+    // INQUIRY of 36 bytes, data in, ASPI sense length, a 12-byte block.
+    const Bytes& exec = calls[3].record;
+    ASSERT_EQ(exec.size(), 80u);
+    EXPECT_EQ(Bytes(exec.begin(), exec.begin() + 0x10),
+              (Bytes{0x02, 0x00, 0x00, 0x48, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 36, 0, 0, 0}));
+    EXPECT_EQ(Bytes(exec.begin() + 0x14, exec.begin() + 0x18), (Bytes{14, 12, 0, 0}));
+    EXPECT_NE(exec[0x18] | exec[0x19] | exec[0x1A] | exec[0x1B], 0) << "a completion event";
+    Bytes cdbAndSense(32, 0);
+    cdbAndSense[0] = 0x12;
+    cdbAndSense[4] = 0x24;
+    EXPECT_EQ(Bytes(exec.begin() + 0x30, exec.end()), cdbAndSense);
 }
 
 TEST_F(AspiMethodTest, ManagerWithoutAdaptersGivesNoDrive)
