@@ -12,14 +12,6 @@ struct DriveRig::Impl {
     HMODULE library = nullptr;
 };
 
-namespace {
-template <typename Fn>
-Fn EntryPoint(HMODULE library, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(Dev().GetProcAddress(library, name)));
-}
-} // namespace
-
 DriveRig::DriveRig(VirtualDrive& drive, RigTransport transport)
     : drive_(drive), transport_(transport), impl_(new Impl{})
 {
@@ -33,9 +25,11 @@ DriveRig::DriveRig(VirtualDrive& drive, RigTransport transport)
     } else {
         rig.previousSupport = pfnGetASPI32SupportInfo;
         rig.previousSend = pfnSendASPI32Command;
-        rig.library = Dev().LoadLibrary("WNASPI32");
-        pfnGetASPI32SupportInfo = EntryPoint<GetASPI32SupportInfoFn>(rig.library, "GetASPI32SupportInfo");
-        pfnSendASPI32Command = EntryPoint<SendASPI32CommandFn>(rig.library, "SendASPI32Command");
+        // Bound as a 9x-family start-up binds it.
+        DriveTable binding;
+        binding.m_bIsNT = false;
+        LoadAspiLibrary(binding, nullptr);
+        rig.library = binding.m_hAspiDll;
         entry_.dwAlignMask = rig.machine.Adapter(0).alignMask & 0xFF;
         entry_.dwMaxTransfer = rig.machine.Adapter(0).maxTransfer;
     }
