@@ -20,7 +20,6 @@ using namespace engine_test;
 using Lines = std::vector<std::string>;
 
 const std::string kShown = std::string(kModel) + "(0)";
-const std::string kListed = std::string("(1) ") + kModel + ".";
 
 std::string ListLine(const char* file, const char* flag = "N")
 {
@@ -174,8 +173,9 @@ TEST_P(UpgradeRefusal, StopsBeforeTheDrive)
     } else {
         EXPECT_TRUE(h.ui.boxes.empty());
     }
-    if (c.logLine)
+    if (c.logLine) {
         EXPECT_EQ(h.LogLines().back(), c.logLine);
+    }
     EXPECT_FALSE(h.Dialog().IsRunning());
     EXPECT_TRUE(h.Enabled(IDCANCEL));
     EXPECT_TRUE(h.Enabled(IDC_UPGRADE));

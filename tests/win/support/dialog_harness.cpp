@@ -9,34 +9,6 @@
 #include "device/device_io.h"
 #include "res/resource.h"
 
-int HarnessUi::MessageBox(HWND, const char* text, const char* caption, UINT style)
-{
-    boxes.push_back({text, caption, style});
-    return boxAnswer;
-}
-
-BOOL HarnessUi::GetVersionEx(OSVERSIONINFOA* info)
-{
-    switch (family) {
-    case Family::NT5:
-        info->dwPlatformId = VER_PLATFORM_WIN32_NT;
-        info->dwMajorVersion = 5;
-        info->dwMinorVersion = 1;
-        break;
-    case Family::NT4:
-        info->dwPlatformId = VER_PLATFORM_WIN32_NT;
-        info->dwMajorVersion = 4;
-        info->dwMinorVersion = 0;
-        break;
-    case Family::Win9x:
-        info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
-        info->dwMajorVersion = 4;
-        info->dwMinorVersion = 10;
-        break;
-    }
-    return TRUE;
-}
-
 DWORD HarnessUi::GetCurrentDirectory(DWORD length, char* buffer)
 {
     if (directoryFails)
@@ -93,7 +65,6 @@ BOOL GatedMachine::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD in
 DialogHarness::DialogHarness()
 {
     SetDeviceIo(&machine);
-    SetUiSeam(&ui);
     SetClock(&clock);
     RemoveFile("sum.txt");
 }
@@ -110,7 +81,6 @@ DialogHarness::~DialogHarness()
     g_pFlashDlg = nullptr;
     g_bTerminate.store(0);
     SetClock(nullptr);
-    SetUiSeam(nullptr);
     SetDeviceIo(nullptr);
 }
 
@@ -141,6 +111,17 @@ std::string DialogHarness::ReadFile(const char* name)
 
 CFlashDlg& DialogHarness::Open()
 {
+    switch (ui.family) {
+    case Family::NT5:
+        ui.SetVersion(VER_PLATFORM_WIN32_NT, 5, 1);
+        break;
+    case Family::NT4:
+        ui.SetVersion(VER_PLATFORM_WIN32_NT, 4);
+        break;
+    case Family::Win9x:
+        ui.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+        break;
+    }
     dialog_ = std::make_unique<CFlashDlg>();
     dialog_->Create(nullptr);
     PumpUntil([] { return false; }, 0);

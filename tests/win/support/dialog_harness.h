@@ -14,28 +14,20 @@
 #include "emu/virtual_machine.h"
 #include "flash/clock.h"
 #include "framework/ui_seam.h"
+#include "tests/win/support/recording_ui.h"
 
 enum class Family { NT5, NT4, Win9x };
 
-struct ShownBox {
-    std::string text, caption;
-    UINT style;
-};
-
 // Records the message boxes and dialogs, answers for the user, and tells the
 // dialog which system it runs on.
-class HarnessUi : public UiSeam {
+class HarnessUi : public RecordingUi {
 public:
     Family family = Family::NT5;
-    std::vector<ShownBox> boxes;
-    std::vector<UINT> dialogsShown;  // template ids, in order
-    int boxAnswer = IDOK;
+    std::vector<UINT> dialogsShown; // template ids, in order
     bool directoryFails = false;
     // Called when a dialog other than the main one is up (a modal one).
     std::function<void(CDialog&)> onDialog;
 
-    int MessageBox(HWND, const char* text, const char* caption, UINT style) override;
-    BOOL GetVersionEx(OSVERSIONINFOA* info) override;
     DWORD GetCurrentDirectory(DWORD length, char* buffer) override;
     void DialogShown(CDialog& dialog) override;
 };
