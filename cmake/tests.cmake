@@ -8,6 +8,8 @@ enable_testing()
 file(GLOB KAVORA_PORTABLE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/portable/*.cpp)
 file(GLOB KAVORA_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
 file(GLOB KAVORA_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
+# Shared by the portable and the Windows tests.
+file(GLOB KAVORA_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 
 if(KAVORA_WINDOWS)
     # Each test program runs under Wine in a folder of its own, since runs write
@@ -21,10 +23,10 @@ if(KAVORA_WINDOWS)
         set_tests_properties(${name} PROPERTIES TIMEOUT 600)
     endfunction()
 
-    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT})
+    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT})
     target_link_libraries(kavora_test_support PUBLIC kavora_emu gtest)
 
-    add_executable(portable_tests ${KAVORA_PORTABLE_TESTS})
+    add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})
     target_link_libraries(portable_tests PRIVATE kavora_emu gtest_main)
     kavora_wine_test(portable_tests)
 
@@ -44,7 +46,7 @@ if(KAVORA_WINDOWS)
     add_dependencies(product_start_test kavora)
     set_tests_properties(product_start_test PROPERTIES ENVIRONMENT "KAVORA_EXE=$<TARGET_FILE:kavora>")
 else()
-    add_executable(portable_tests ${KAVORA_PORTABLE_TESTS})
+    add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})
     target_link_libraries(portable_tests PRIVATE kavora_emu gtest_main)
     add_test(NAME portable_tests COMMAND portable_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

@@ -1,15 +1,27 @@
 // Byte layouts of the Windows SCSI port requests and of the ASPI for Win32
-// request records, as published for 32-bit Windows. They are written out here
-// rather than taken from a toolchain's headers, whose versions differ; the
-// static_asserts pin every offset the program or the virtual machine reads.
+// request records. They are written out here rather than taken from a
+// toolchain's headers, whose versions differ; the static_asserts pin every
+// offset the program or the virtual machine reads.
+//
+// Records that carry a pointer change shape with the architecture: the
+// pointer grows to 8 bytes and is aligned to 8 on 64-bit Windows, and every
+// field behind it moves. Those records are templates over the type that
+// stands in the pointer's place; the program uses real pointers, and the
+// layouts of both architectures are pinned in every build.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-static_assert(sizeof(void*) == 4, "the request records are the 32-bit layouts");
-
 namespace scsi {
+
+// A pointer of the other architecture, as bytes with the pointer's alignment.
+struct alignas(4) Pointer32 {
+    std::uint8_t bytes[4];
+};
+struct alignas(8) Pointer64 {
+    std::uint8_t bytes[8];
+};
 
 // --- Windows SCSI port ---------------------------------------------------
 
@@ -21,7 +33,8 @@ constexpr std::uint8_t SCSI_IOCTL_DATA_OUT = 0;
 constexpr std::uint8_t SCSI_IOCTL_DATA_IN = 1;
 constexpr std::uint8_t SCSI_IOCTL_DATA_UNSPECIFIED = 2;
 
-struct SCSI_PASS_THROUGH_DIRECT {
+template <typename Pointer>
+struct BasicPassThroughDirect {
     std::uint16_t Length;
     std::uint8_t ScsiStatus;
     std::uint8_t PathId;
@@ -33,29 +46,62 @@ struct SCSI_PASS_THROUGH_DIRECT {
     std::uint8_t Reserved[3];
     std::uint32_t DataTransferLength;
     std::uint32_t TimeOutValue;
-    void* DataBuffer;
+    Pointer DataBuffer;
     std::uint32_t SenseInfoOffset;
     std::uint8_t Cdb[16];
 };
 
 // The request as the program sends it: the pass-through part, a filler and
 // room for the sense data that the port writes at SenseInfoOffset.
-struct PassThroughRequest {
-    SCSI_PASS_THROUGH_DIRECT sptd;
+template <typename Pointer>
+struct BasicPassThroughRequest {
+    BasicPassThroughDirect<Pointer> sptd;
     std::uint32_t Filler;
     std::uint8_t ucSenseBuf[32];
 };
 
-static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 44);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, ScsiStatus) == 2);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataIn) == 8);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataTransferLength) == 12);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, TimeOutValue) == 16);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer) == 20);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset) == 24);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == 28);
-static_assert(sizeof(PassThroughRequest) == 80);
-static_assert(offsetof(PassThroughRequest, ucSenseBuf) == 48);
+using SCSI_PASS_THROUGH_DIRECT = BasicPassThroughDirect<void*>;
+using PassThroughRequest = BasicPassThroughRequest<void*>;
+
+// 32-bit Windows.
+using PassThroughDirect32 = BasicPassThroughDirect<Pointer32>;
+using PassThroughRequest32 = BasicPassThroughRequest<Pointer32>;
+static_assert(sizeof(PassThroughDirect32) == 44);
+static_assert(offsetof(PassThroughDirect32, ScsiStatus) == 2);
+static_assert(offsetof(PassThroughDirect32, DataIn) == 8);
+static_assert(offsetof(PassThroughDirect32, DataTransferLength) == 12);
+static_assert(offsetof(PassThroughDirect32, TimeOutValue) == 16);
+static_assert(offsetof(PassThroughDirect32, DataBuffer) == 20);
+static_assert(offsetof(PassThroughDirect32, SenseInfoOffset) == 24);
+static_assert(offsetof(PassThroughDirect32, Cdb) == 28);
+static_assert(sizeof(PassThroughRequest32) == 80);
+static_assert(offsetof(PassThroughRequest32, ucSenseBuf) == 48);
+
+// 64-bit Windows: DataBuffer is aligned to 8, so four bytes of padding stand
+// before it, and the record ends padded to a multiple of 8.
+using PassThroughDirect64 = BasicPassThroughDirect<Pointer64>;
+using PassThroughRequest64 = BasicPassThroughRequest<Pointer64>;
+static_assert(sizeof(PassThroughDirect64) == 56);
+static_assert(offsetof(PassThroughDirect64, ScsiStatus) == 2);
+static_assert(offsetof(PassThroughDirect64, DataIn) == 8);
+static_assert(offsetof(PassThroughDirect64, DataTransferLength) == 12);
+static_assert(offsetof(PassThroughDirect64, TimeOutValue) == 16);
+static_assert(offsetof(PassThroughDirect64, DataBuffer) == 24);
+static_assert(offsetof(PassThroughDirect64, SenseInfoOffset) == 32);
+static_assert(offsetof(PassThroughDirect64, Cdb) == 36);
+static_assert(sizeof(PassThroughRequest64) == 96);
+static_assert(offsetof(PassThroughRequest64, ucSenseBuf) == 60);
+
+// The program's records are the ones of the architecture it is built for.
+static_assert(sizeof(void*) == 4 || sizeof(void*) == 8);
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) ==
+              (sizeof(void*) == 4 ? sizeof(PassThroughDirect32) : sizeof(PassThroughDirect64)));
+static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) ==
+              (sizeof(void*) == 4 ? offsetof(PassThroughDirect32, Cdb)
+                                  : offsetof(PassThroughDirect64, Cdb)));
+static_assert(offsetof(PassThroughRequest, ucSenseBuf) ==
+              (sizeof(void*) == 4 ? offsetof(PassThroughRequest32, ucSenseBuf)
+                                  : offsetof(PassThroughRequest64, ucSenseBuf)));
 
 // Output of IOCTL_SCSI_GET_INQUIRY_DATA: a bus count, then one SCSI_BUS_DATA
 // per bus; the offsets count from the start of the output.
@@ -149,7 +195,8 @@ struct SRB_GDEVBlock {
     std::uint8_t SRB_Rsvd1;
 };
 
-struct SRB_ExecSCSICmd {
+template <typename Pointer>
+struct BasicExecSCSICmd {
     std::uint8_t SRB_Cmd;
     std::uint8_t SRB_Status;
     std::uint8_t SRB_HaId;
@@ -159,13 +206,13 @@ struct SRB_ExecSCSICmd {
     std::uint8_t SRB_Lun;
     std::uint16_t SRB_Rsvd1;
     std::uint32_t SRB_BufLen;
-    std::uint8_t* SRB_BufPointer;
+    Pointer SRB_BufPointer;
     std::uint8_t SRB_SenseLen;
     std::uint8_t SRB_CDBLen;
     std::uint8_t SRB_HaStat;
     std::uint8_t SRB_TargStat;
-    void* SRB_PostProc;
-    void* SRB_Rsvd2;
+    Pointer SRB_PostProc;
+    Pointer SRB_Rsvd2;
     std::uint8_t SRB_Rsvd3[16];
     std::uint8_t CDBByte[16];
     std::uint8_t SenseArea[SENSE_LEN + 2];
@@ -177,14 +224,36 @@ static_assert(offsetof(SRB_HAInquiry, HA_Unique) == 42);
 static_assert(sizeof(SRB_GDEVBlock) == 12);
 static_assert(offsetof(SRB_GDEVBlock, SRB_Target) == 8);
 static_assert(offsetof(SRB_GDEVBlock, SRB_DeviceType) == 10);
-static_assert(sizeof(SRB_ExecSCSICmd) == 80);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_Target) == 0x08);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_BufLen) == 0x0C);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_BufPointer) == 0x10);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == 0x14);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 0x18);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_Rsvd3) == 0x20);
-static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 0x30);
-static_assert(offsetof(SRB_ExecSCSICmd, SenseArea) == 0x40);
+using SRB_ExecSCSICmd = BasicExecSCSICmd<void*>;
+
+using ExecSCSICmd32 = BasicExecSCSICmd<Pointer32>;
+static_assert(sizeof(ExecSCSICmd32) == 80);
+static_assert(offsetof(ExecSCSICmd32, SRB_Target) == 0x08);
+static_assert(offsetof(ExecSCSICmd32, SRB_BufLen) == 0x0C);
+static_assert(offsetof(ExecSCSICmd32, SRB_BufPointer) == 0x10);
+static_assert(offsetof(ExecSCSICmd32, SRB_SenseLen) == 0x14);
+static_assert(offsetof(ExecSCSICmd32, SRB_PostProc) == 0x18);
+static_assert(offsetof(ExecSCSICmd32, SRB_Rsvd3) == 0x20);
+static_assert(offsetof(ExecSCSICmd32, CDBByte) == 0x30);
+static_assert(offsetof(ExecSCSICmd32, SenseArea) == 0x40);
+
+// No ASPI layout was ever published for 64-bit Windows; a 64-bit library is
+// taken to use the same declaration with the architecture's own alignment.
+using ExecSCSICmd64 = BasicExecSCSICmd<Pointer64>;
+static_assert(sizeof(ExecSCSICmd64) == 96);
+static_assert(offsetof(ExecSCSICmd64, SRB_BufLen) == 0x0C);
+static_assert(offsetof(ExecSCSICmd64, SRB_BufPointer) == 0x10);
+static_assert(offsetof(ExecSCSICmd64, SRB_SenseLen) == 0x18);
+static_assert(offsetof(ExecSCSICmd64, SRB_PostProc) == 0x20);
+static_assert(offsetof(ExecSCSICmd64, SRB_Rsvd2) == 0x28);
+static_assert(offsetof(ExecSCSICmd64, SRB_Rsvd3) == 0x30);
+static_assert(offsetof(ExecSCSICmd64, CDBByte) == 0x40);
+static_assert(offsetof(ExecSCSICmd64, SenseArea) == 0x50);
+
+static_assert(sizeof(SRB_ExecSCSICmd) ==
+              (sizeof(void*) == 4 ? sizeof(ExecSCSICmd32) : sizeof(ExecSCSICmd64)));
+static_assert(offsetof(SRB_ExecSCSICmd, SenseArea) ==
+              (sizeof(void*) == 4 ? offsetof(ExecSCSICmd32, SenseArea)
+                                  : offsetof(ExecSCSICmd64, SenseArea)));
 
 } // namespace scsi

@@ -197,7 +197,7 @@ void VirtualMachine::CompleteExec(void* request, Unit* unit, bool post)
     std::uint8_t sense[sizeof srb->SenseArea] = {};
     const std::uint32_t senseLength = std::min<std::uint32_t>(srb->SRB_SenseLen, sizeof sense);
     const TargetAnswer answer = unit->drive->Execute(srb->CDBByte, srb->SRB_CDBLen, dataOut,
-                                                     srb->SRB_BufPointer, srb->SRB_BufLen, sense,
+                                                     static_cast<std::uint8_t*>(srb->SRB_BufPointer), srb->SRB_BufLen, sense,
                                                      senseLength);
     std::uint8_t status = scsi::SS_COMP;
     if (answer == TargetAnswer::TransportFailure) {

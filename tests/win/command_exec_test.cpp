@@ -2,17 +2,17 @@
 // as the machine received them, and how each transport reports an outcome.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
 
 #include "device/drive_entry.h"
 #include "device/scsi_records.h"
+#include "tests/support/request_bytes.h"
 #include "tests/win/support/machine_scope.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint8_t kPassThrough = 1;
 constexpr std::uint8_t kAspi = 0;
@@ -20,11 +20,6 @@ constexpr std::uint8_t kAspi = 0;
 const std::array<std::uint8_t, 12> kInquiry{0x12, 0, 0, 0, 0x24};
 const std::array<std::uint8_t, 12> kTestUnitReady{};
 const std::array<std::uint8_t, 12> kWriteBlock{0x3B, 0x06, 0x00, 0x00, 0x10, 0x20, 0x00, 0x10};
-
-std::uint32_t Le32(const Bytes& b, std::size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
 
 struct Call {
     bool ok;
@@ -61,6 +56,7 @@ protected:
 
 TEST_F(PassThroughTest, RequestRecordByteForByte)
 {
+    const RecordLayout& layout = ThisLayout();
     struct Case {
         const char* what;
         std::uint8_t direction;
@@ -82,18 +78,21 @@ TEST_F(PassThroughTest, RequestRecordByteForByte)
 
         const auto& call = scope.machine.PassThroughCalls().back();
         EXPECT_EQ(call.device, entry.hDevice);
-        EXPECT_EQ(call.inLength, 44u);
-        EXPECT_EQ(call.outLength, 80u);
-        ASSERT_EQ(call.record.size(), 44u);
-        Bytes expected = {0x2C, 0x00, 0x00, 0x02, 0x03, 0x00, 12, 24, c.dataIn, 0, 0, 0,
-                          std::uint8_t(c.length), std::uint8_t(c.length >> 8), 0, 0,
-                          0xFF, 0xFF, 0x00, 0x00};
-        expected.insert(expected.end(), call.record.begin() + 20, call.record.begin() + 24);
-        expected.insert(expected.end(), {48, 0, 0, 0});
-        expected.insert(expected.end(), c.cdb.begin(), c.cdb.end());
-        expected.insert(expected.end(), 4, 0x00);
-        EXPECT_EQ(call.record, expected);
-        EXPECT_EQ(Le32(call.record, 20) & 0x7FF, 0u) << "DataBuffer aligned to the drive's mask";
+        EXPECT_EQ(call.inLength, layout.sptdSize);
+        EXPECT_EQ(call.outLength, layout.requestSize);
+        PassThroughFields fields;
+        fields.pathId = 2;
+        fields.targetId = 3;
+        fields.cdbLength = 12;
+        fields.senseInfoLength = 24;
+        fields.dataIn = c.dataIn;
+        fields.dataLength = c.length;
+        fields.timeout = 0xFFFF;
+        // The staging address is the program's own choice; its alignment is not.
+        fields.dataBuffer = ReadLe(call.record, layout.dataBufferAt, layout.pointerSize);
+        std::copy(c.cdb.begin(), c.cdb.end(), fields.cdb.begin());
+        EXPECT_EQ(call.record, PassThroughRecord(layout, fields));
+        EXPECT_EQ(fields.dataBuffer & 0x7FF, 0u) << "DataBuffer aligned to the drive's mask";
         EXPECT_TRUE(call.accepted);
         if (c.direction == SRB_DIR_OUT) {
             EXPECT_EQ(call.dataOut, payload);
@@ -212,6 +211,7 @@ protected:
 
 TEST_F(AspiTest, RequestRecordByteForByte)
 {
+    const RecordLayout& layout = ThisLayout();
     struct Case {
         const char* what;
         std::uint8_t direction;
@@ -230,19 +230,19 @@ TEST_F(AspiTest, RequestRecordByteForByte)
             Call call = Execute(entry, c.direction, c.length, c.cdb, kAspi);
             EXPECT_TRUE(call.ok);
             const Bytes record = scope.machine.AspiCalls().back().record;
-            ASSERT_EQ(record.size(), 80u);
-            Bytes expected = {0x02, 0x00, 0x01, c.flags, 0, 0, 0, 0, 0x03, 0x00, 0, 0,
-                              std::uint8_t(c.length), std::uint8_t(c.length >> 8), 0, 0};
-            const auto buffer = reinterpret_cast<std::uintptr_t>(call.data.data());
-            for (int i = 0; i < 4; ++i)
-                expected.push_back(std::uint8_t(buffer >> (8 * i)));
-            expected.insert(expected.end(), {14, 12, 0, 0});
-            expected.insert(expected.end(), record.begin() + 0x18, record.begin() + 0x1C);
-            expected.insert(expected.end(), 4 + 16, 0x00);
-            expected.insert(expected.end(), c.cdb.begin(), c.cdb.end());
-            expected.insert(expected.end(), 4 + 16, 0x00);
-            EXPECT_EQ(record, expected);
-            EXPECT_NE(Le32(record, 0x18), 0u) << "an event for the completion";
+            ExecFields fields;
+            fields.haId = 1;
+            fields.flags = c.flags;
+            fields.target = 3;
+            fields.bufLength = c.length;
+            fields.bufPointer = reinterpret_cast<std::uintptr_t>(call.data.data());
+            fields.senseLength = 14;
+            fields.cdbLength = 12;
+            // The completion event is the program's own.
+            fields.postProc = ReadLe(record, layout.postProcAt, layout.pointerSize);
+            std::copy(c.cdb.begin(), c.cdb.end(), fields.cdb.begin());
+            EXPECT_EQ(record, ExecRecord(layout, fields));
+            EXPECT_NE(fields.postProc, 0u) << "an event for the completion";
         }
     }
 }

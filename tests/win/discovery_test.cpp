@@ -11,6 +11,7 @@
 #include "device/device_io.h"
 #include "device/drive_table.h"
 #include "device/scsi_records.h"
+#include "tests/support/request_bytes.h"
 #include "tests/win/support/machine_scope.h"
 
 namespace {
@@ -207,14 +208,22 @@ TEST(DirectMethod, SendsTheInquiryRecordAndRecordsTheDirectMask)
     EXPECT_EQ(scope.table.m_pDrives[0]->dwAlignMask, 0x7FFu);
     EXPECT_EQ(scope.table.m_pDrives[0]->dwMaxTransfer, 0u);
 
+    const RecordLayout& layout = ThisLayout();
     const auto& call = scope.machine.PassThroughCalls().front();
-    EXPECT_EQ(call.inLength, 80u);
-    EXPECT_EQ(call.outLength, 80u);
-    const std::vector<std::uint8_t> head(call.record.begin(), call.record.begin() + 20);
-    EXPECT_EQ(head, (std::vector<std::uint8_t>{0x2C, 0, 0, 0, 0, 0, 6, 24, 1, 0, 0, 0, 0x00, 0x08,
-                                               0, 0, 2, 0, 0, 0}));
-    const std::vector<std::uint8_t> tail(call.record.begin() + 24, call.record.begin() + 34);
-    EXPECT_EQ(tail, (std::vector<std::uint8_t>{48, 0, 0, 0, 0x12, 0, 0, 0, 0x7F, 0}));
+    EXPECT_EQ(call.inLength, layout.requestSize);
+    EXPECT_EQ(call.outLength, layout.requestSize);
+    PassThroughFields fields;
+    fields.cdbLength = 6;
+    fields.senseInfoLength = 24;
+    fields.dataIn = 1;
+    fields.dataLength = 2048;
+    fields.timeout = 2;
+    fields.dataBuffer = ReadLe(call.record, layout.dataBufferAt, layout.pointerSize);
+    fields.cdb = {0x12, 0, 0, 0, 0x7F, 0};
+    Bytes expected = PassThroughRecord(layout, fields);
+    expected.resize(layout.requestSize, 0); // filler and sense buffer, cleared
+    EXPECT_EQ(call.record, expected);
+    EXPECT_NE(fields.dataBuffer, 0u);
 }
 
 TEST(DirectMethod, EveryLetterIsAskedAndOnlyDataFromTheDriveCounts)
@@ -313,7 +322,6 @@ TEST_F(AspiMethodTest, RequestRecordsAsTheScanSendsThem)
 
     const auto calls = machine.AspiCalls();
     ASSERT_EQ(calls.size(), 4u);
-    using Bytes = std::vector<std::uint8_t>;
     Bytes haInquiry(60, 0);
     EXPECT_EQ(calls[0].record, haInquiry);
     for (std::uint8_t target = 0; target < 2; ++target) {
@@ -322,16 +330,20 @@ TEST_F(AspiMethodTest, RequestRecordsAsTheScanSendsThem)
     }
 
     // INQUIRY of 36 bytes, data in, ASPI sense length, a 12-byte block.
+    const RecordLayout& layout = ThisLayout();
     const Bytes& exec = calls[3].record;
-    ASSERT_EQ(exec.size(), 80u);
-    EXPECT_EQ(Bytes(exec.begin(), exec.begin() + 0x10),
-              (Bytes{0x02, 0x00, 0x00, 0x48, 0, 0, 0, 0, 0x01, 0x00, 0, 0, 36, 0, 0, 0}));
-    EXPECT_EQ(Bytes(exec.begin() + 0x14, exec.begin() + 0x18), (Bytes{14, 12, 0, 0}));
-    EXPECT_NE(exec[0x18] | exec[0x19] | exec[0x1A] | exec[0x1B], 0) << "a completion event";
-    Bytes cdbAndSense(32, 0);
-    cdbAndSense[0] = 0x12;
-    cdbAndSense[4] = 0x24;
-    EXPECT_EQ(Bytes(exec.begin() + 0x30, exec.end()), cdbAndSense);
+    ExecFields fields;
+    fields.flags = 0x48;
+    fields.target = 1;
+    fields.bufLength = 36;
+    fields.senseLength = 14;
+    fields.cdbLength = 12;
+    fields.bufPointer = ReadLe(exec, layout.bufPointerAt, layout.pointerSize);
+    fields.postProc = ReadLe(exec, layout.postProcAt, layout.pointerSize);
+    fields.cdb = {0x12, 0, 0, 0, 0x24};
+    EXPECT_EQ(exec, ExecRecord(layout, fields));
+    EXPECT_NE(fields.bufPointer, 0u);
+    EXPECT_NE(fields.postProc, 0u) << "a completion event";
 }
 
 TEST_F(AspiMethodTest, ManagerWithoutAdaptersGivesNoDrive)

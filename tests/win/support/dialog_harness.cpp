@@ -7,6 +7,7 @@
 
 #include "app/status_log.h"
 #include "device/device_io.h"
+#include "device/scsi_records.h"
 #include "res/resource.h"
 
 DWORD HarnessUi::GetCurrentDirectory(DWORD length, char* buffer)
@@ -50,9 +51,10 @@ void GatedMachine::Release() { ::SetEvent(release_); }
 BOOL GatedMachine::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inLength, void* out,
                                    DWORD outLength, DWORD* returned)
 {
-    constexpr DWORD kPassThroughDirect = 0x4D014;
-    constexpr size_t kCdbOffset = 28;
-    if (code == kPassThroughDirect && !prefix_.empty() && in && inLength >= kCdbOffset + 16) {
+    // The command block stands where this architecture's record puts it.
+    constexpr size_t kCdbOffset = offsetof(scsi::SCSI_PASS_THROUGH_DIRECT, Cdb);
+    if (code == scsi::IOCTL_SCSI_PASS_THROUGH_DIRECT && !prefix_.empty() && in &&
+        inLength >= kCdbOffset + sizeof scsi::SCSI_PASS_THROUGH_DIRECT::Cdb) {
         const auto* cdb = static_cast<const std::uint8_t*>(in) + kCdbOffset;
         if (std::equal(prefix_.begin(), prefix_.end(), cdb) && ++seen_ == occurrence_) {
             ::SetEvent(reached_);
