@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -104,6 +107,44 @@ TEST(Product, CarriesItsVersion)
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length));
     EXPECT_EQ(info->dwFileVersionMS, static_cast<DWORD>(MAKELONG(70, 2)));
+}
+
+// Each build is a program of its own architecture and says so in its
+// manifest: a 64-bit program that asks for the 32-bit Common Controls does
+// not start where the system holds both.
+TEST(Product, IsBuiltForItsArchitectureAndSaysSoInItsManifest)
+{
+    std::string exe = ProductPath();
+    ASSERT_FALSE(exe.empty());
+    HMODULE image = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    std::ifstream file(exe, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 0x40u);
+    std::uint32_t peAt = 0;
+    std::memcpy(&peAt, bytes.data() + 0x3C, sizeof peAt);
+    ASSERT_LT(peAt + 0x1Au, bytes.size());
+    std::uint16_t machine = 0, magic = 0;
+    std::memcpy(&machine, bytes.data() + peAt + 4, sizeof machine);
+    std::memcpy(&magic, bytes.data() + peAt + 0x18, sizeof magic);
+
+    const bool is64 = sizeof(void*) == 8;
+    EXPECT_EQ(machine, is64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(magic, is64 ? 0x20B : 0x10B) << "PE32+ for 64 bits, PE32 for 32";
+
+    HRSRC found = ::FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    const char* text = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
+    std::string manifest(text, ::SizeofResource(image, found));
+    const std::string arch = is64 ? "processorArchitecture=\"amd64\"" : "processorArchitecture=\"X86\"";
+    std::size_t named = 0;
+    for (std::size_t at = manifest.find("processorArchitecture="); at != std::string::npos;
+         at = manifest.find("processorArchitecture=", at + 1)) {
+        EXPECT_EQ(manifest.compare(at, arch.size(), arch), 0) << manifest.substr(at, 40);
+        ++named;
+    }
+    EXPECT_EQ(named, 2u) << "the program and its Common Controls dependency";
+    ::FreeLibrary(image);
 }
 
 } // namespace

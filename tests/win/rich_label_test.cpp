@@ -182,8 +182,9 @@ TEST(RichLabelColours, ReflectedColourQueryOnlyInSystemPainting)
                                          reinterpret_cast<LPARAM>(a.label.m_hWnd));
     EXPECT_EQ(own, parentOwn);
     LOGBRUSH ownBrush{};
-    if (own != 0 && ::GetObjectA(reinterpret_cast<HBRUSH>(own), sizeof ownBrush, &ownBrush))
+    if (own != 0 && ::GetObjectA(reinterpret_cast<HBRUSH>(own), sizeof ownBrush, &ownBrush)) {
         EXPECT_NE(ownBrush.lbColor, RGB(10, 20, 30));
+    }
 
     a.label.SetSystemPaint(TRUE);
     LRESULT brush = ::SendMessageA(a.host.Frame(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
