@@ -19,6 +19,7 @@ ON_BN_CLICKED(IDC_UPGRADE, &CFlashDlg::OnUpgrade)
 ON_MESSAGE(WM_DESTROY, &CFlashDlg::OnDestroy)
 ON_MESSAGE(WM_CLOSE, &CFlashDlg::OnClose)
 ON_MESSAGE(WM_QUERYENDSESSION, &CFlashDlg::OnQueryEndSession)
+ON_MESSAGE(WM_POWERBROADCAST, &CFlashDlg::OnPowerBroadcast)
 ON_CBN_SELENDOK(IDC_DRIVE, &CFlashDlg::OnDriveSelected)
 END_MESSAGE_MAP()
 
@@ -243,6 +244,15 @@ LRESULT CFlashDlg::OnQueryEndSession(WPARAM, LPARAM)
     // download or programming.
     if (IsRunning())
         return FALSE;
+    return Default();
+}
+
+LRESULT CFlashDlg::OnPowerBroadcast(WPARAM wParam, LPARAM)
+{
+    // Systems that still ask before they sleep are told no during a run;
+    // the others are held awake by the worker itself.
+    if (IsRunning() && (wParam == PBT_APMQUERYSUSPEND || wParam == PBT_APMQUERYSTANDBY))
+        return BROADCAST_QUERY_DENY;
     return Default();
 }
 

@@ -49,6 +49,7 @@ protected:
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 

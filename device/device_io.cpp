@@ -28,6 +28,16 @@ FARPROC DeviceIo::GetProcAddress(HMODULE module, const char* name)
 
 BOOL DeviceIo::FreeLibrary(HMODULE module) { return ::FreeLibrary(module); }
 
+EXECUTION_STATE DeviceIo::SetThreadExecutionState(EXECUTION_STATE flags)
+{
+    // Looked up, not imported: the program must still start on the systems
+    // that lack it.
+    using Fn = EXECUTION_STATE(WINAPI*)(EXECUTION_STATE);
+    static const Fn call = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetThreadExecutionState")));
+    return call ? call(flags) : 0;
+}
+
 DeviceIo& Dev() { return *g_io; }
 
 DeviceIo* SetDeviceIo(DeviceIo* io)

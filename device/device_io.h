@@ -1,6 +1,6 @@
-// The one door through which the program reaches devices and loads the ASPI
-// library. The product uses the real system behind it; tests and the demo put
-// a virtual machine there.
+// The one door through which the program reaches devices, loads the ASPI
+// library and asks the system to stay awake. The product uses the real system
+// behind it; tests and the demo put a virtual machine there.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +16,9 @@ public:
     virtual HMODULE LoadLibrary(const char* name);
     virtual FARPROC GetProcAddress(HMODULE module, const char* name);
     virtual BOOL FreeLibrary(HMODULE module);
+    // The calling thread's power request; 0 where the system has no such
+    // call (Windows 95, NT 4).
+    virtual EXECUTION_STATE SetThreadExecutionState(EXECUTION_STATE flags);
 };
 
 DeviceIo& Dev();

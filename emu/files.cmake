@@ -10,6 +10,7 @@ list(APPEND KAVORA_EMU_NATIVE
 list(APPEND KAVORA_EMU_WIN
     emu/virtual_machine.cpp
     emu/virtual_aspi.cpp
+    emu/virtual_power.cpp
     emu/drive_rig_win.cpp
     emu/machine_build.cpp
 )

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -63,6 +64,12 @@ public:
     // an adapter and SS_NO_ADAPTERS otherwise.
     void SetAspiSupportStatus(std::uint8_t status);
 
+    // --- power ---
+    // Whether some thread's standing request keeps the system from sleeping.
+    bool KeptAwake() const;
+    // Every SetThreadExecutionState, in order.
+    std::vector<EXECUTION_STATE> ExecutionStateCalls() const;
+
     // --- failures of the system as a whole ---
     void FailAllIoctls(bool fail);  // every DeviceIoControl returns FALSE
     void FailIoctl(DWORD code);     // only requests with this control code
@@ -109,6 +116,7 @@ public:
     HMODULE LoadLibrary(const char* name) override;
     FARPROC GetProcAddress(HMODULE module, const char* name) override;
     BOOL FreeLibrary(HMODULE module) override;
+    EXECUTION_STATE SetThreadExecutionState(EXECUTION_STATE flags) override;
 
     // The ASPI entry points' work; public for the exported functions only.
     DWORD AspiSupportInfo();
@@ -160,5 +168,10 @@ private:
     bool aspiBound_ = false;
     mutable std::mutex aspiLock_;
     std::vector<AspiCall> aspiCalls_;
+
+    // Requests come from the worker and are read by the test's thread.
+    mutable std::mutex powerLock_;
+    std::map<DWORD, EXECUTION_STATE> standing_; // by thread
+    std::vector<EXECUTION_STATE> powerCalls_;
     std::vector<std::thread> completions_;
 };

@@ -2,16 +2,34 @@
 
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
+#include "device/device_io.h"
 #include "flash/flash_engine.h"
 #include "res/resource.h"
+
+namespace {
+
+// A system that sleeps in the middle of a run leaves the drive half flashed:
+// the run holds the system awake from its first to its last command.
+class SystemKeptAwake {
+public:
+    SystemKeptAwake() { Dev().SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED); }
+    ~SystemKeptAwake() { Dev().SetThreadExecutionState(ES_CONTINUOUS); }
+    SystemKeptAwake(const SystemKeptAwake&) = delete;
+    SystemKeptAwake& operator=(const SystemKeptAwake&) = delete;
+};
+
+} // namespace
 
 DWORD WINAPI UpgradeThreadProc(LPVOID param)
 {
     auto* dialog = static_cast<CFlashDlg*>(param);
     // One upgrade per start of the program.
     ::EnableWindow(g_pFlashDlg->GetDlgItem(IDC_UPGRADE), FALSE);
-    CFlashEngine engine(dialog->m_FlashParam);
-    engine.Run();
+    {
+        SystemKeptAwake awake;
+        CFlashEngine engine(dialog->m_FlashParam);
+        engine.Run();
+    }
     g_bTerminate.store(0);
     g_pFlashDlg->RunFinished();
     return 0;
