@@ -12,8 +12,8 @@ for family in winxp:nt5 nt40:nt4 win98:9x; do
     version=${family%%:*}; name=${family##*:}
     dir=$(mktemp -d)
     cp "$root"/examples/IDString.txt "$root"/examples/KV110.hex "$demo" "$dir"/
-    wine reg add "$key" /v Version /d "$version" /f >/dev/null 2>&1
-    if (cd "$dir" && wine kavora_demo.exe --auto --log log.txt) &&
+    "$KAVORA_WINE" reg add "$key" /v Version /d "$version" /f >/dev/null 2>&1
+    if (cd "$dir" && "$KAVORA_WINE" kavora_demo.exe --auto --log log.txt) &&
        grep -q "Please Restart Your Computer." "$dir/log.txt" &&
        grep -q "KAVORA  CD-ROM VIRTUAL  (0)" "$dir/sum.txt"; then
         echo "$name: upgraded"
@@ -23,5 +23,5 @@ for family in winxp:nt5 nt40:nt4 win98:9x; do
     fi
     rm -rf "$dir"
 done
-wine reg delete "$key" /v Version /f >/dev/null 2>&1 || true
+"$KAVORA_WINE" reg delete "$key" /v Version /f >/dev/null 2>&1 || true
 exit $status

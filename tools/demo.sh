@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds the demo program and upgrades its virtual drive through
-# the real dialog under Wine, with the sample firmware in examples/.
+# the real dialog under Wine, with the sample firmware in examples/. It runs
+# the 32-bit demo where this machine runs 32-bit programs, the 64-bit one
+# otherwise, and says which.
 # With a display the window opens and you press Upgrade yourself; without one
 # (or with --auto) the program drives itself under Xvfb, prints the log, saves
 # a picture of the finished dialog and fails unless the upgrade succeeded.
@@ -19,20 +21,36 @@ while [ $# -gt 0 ]; do
     shift
 done
 
+step="installing what the demo needs"
+trap 'echo "error: tools/demo.sh failed while $step (exit $?)" >&2' ERR
 tools/install-deps.sh
-tools/build-win.sh --target kavora_demo
-[ -z "${DISPLAY:-}" ] && auto=1
-[ -n "$auto" ] && export KAVORA_HEADLESS=1
+
 kavora_root=$root
 source tools/wine-env.sh
+kavora_check_wine32
+if [ "$kavora_wine32" = yes ]; then
+    arch=win32
+    echo "demo: the 32-bit build under 32-bit Wine ($kavora_wine32_why)"
+else
+    arch=win64
+    echo "demo: the 64-bit build under 64-bit Wine ($kavora_wine32_why)"
+fi
+step="building the $arch demo program"
+tools/build-win.sh "$arch" --target kavora_demo
+step="starting Wine"
+[ -z "${DISPLAY:-}" ] && auto=1
+[ -n "$auto" ] && export KAVORA_HEADLESS=1
+kavora_start_display
+kavora_use_wine "$arch"
+step="running the demo"
 
 # The demo pretends to be the chosen system family (Wine's per-program version).
 key='HKCU\Software\Wine\AppDefaults\kavora_demo.exe'
 case "$family" in
-    "") wine reg delete "$key" /v Version /f >/dev/null 2>&1 || true ;;
-    nt5) wine reg add "$key" /v Version /d winxp /f >/dev/null ;;
-    nt4) wine reg add "$key" /v Version /d nt40 /f >/dev/null ;;
-    9x) wine reg add "$key" /v Version /d win98 /f >/dev/null ;;
+    "") kavora_wine reg delete "$key" /v Version /f >/dev/null 2>&1 || true ;;
+    nt5) kavora_wine reg add "$key" /v Version /d winxp /f >/dev/null ;;
+    nt4) kavora_wine reg add "$key" /v Version /d nt40 /f >/dev/null ;;
+    9x) kavora_wine reg add "$key" /v Version /d win98 /f >/dev/null ;;
     *) echo "unknown family: $family" >&2; exit 2 ;;
 esac
 
@@ -40,20 +58,25 @@ run=build/demo-run${family:+-$family}
 rm -rf "$run"; mkdir -p "$run"
 cp examples/IDString.txt examples/KV110.hex examples/KV110.bin "$run"/
 [ -n "$machine" ] && cp "$machine" "$run/machine.txt"
-cp build/win/kavora_demo.exe "$run"/
+cp "build/$arch/kavora_demo.exe" "$run"/
 
 cd "$run"
+trap - ERR
 if [ -z "$auto" ]; then
-    wine kavora_demo.exe
+    kavora_wine kavora_demo.exe
     exit 0
 fi
 status=0
-wine kavora_demo.exe --auto --log demo-log.txt --screenshot demo.bmp --warning-shot warning.bmp || status=$?
+kavora_wine kavora_demo.exe --auto --log demo-log.txt --screenshot demo.bmp --warning-shot warning.bmp || status=$?
 echo "== log of the run"
 tr -d '\r' < demo-log.txt 2>/dev/null || echo "(no log written)"
 for picture in demo warning; do
     [ -f $picture.bmp ] && convert $picture.bmp $picture.png && echo "picture: $run/$picture.png"
 done
 [ -f sum.txt ] && echo "diagnostics: $run/sum.txt"
-if [ $status -eq 0 ]; then echo "upgrade finished: Please Restart Your Computer."; else echo "upgrade did not succeed (exit $status)"; fi
+if [ $status -eq 0 ]; then
+    echo "upgrade finished ($arch demo): Please Restart Your Computer."
+else
+    echo "error: the $arch demo's upgrade did not succeed (exit $status); the log above says where it stopped" >&2
+fi
 exit $status

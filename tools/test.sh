@@ -1,26 +1,52 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native under ASan/UBSan, the fuzz
-# targets for a bounded time, then the Windows build under Wine.
+# targets for a bounded time, then both Windows builds under Wine: the 64-bit
+# one under 64-bit Wine always, the 32-bit one under 32-bit Wine where this
+# machine runs 32-bit programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+step="installing what the build needs"
+trap 'echo "error: tools/test.sh failed while $step (exit $?)" >&2' ERR
 tools/install-deps.sh
 jobs=${KAVORA_JOBS:-2}
 
+step="building and testing the native code"
 echo "== native build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j"$jobs"
 (cd build/native && ctest --output-on-failure)
 
-if [ -x tools/fuzz.sh ]; then
-    echo "== fuzz targets"
-    tools/fuzz.sh
-fi
+step="fuzzing"
+echo "== fuzz targets"
+tools/fuzz.sh
 
-echo "== Windows build"
+step="building the Windows programs"
+echo "== Windows builds"
 tools/build-win.sh
 
-echo "== Windows tests under Wine"
+step="running the Windows tests under Wine"
+trap - ERR
 kavora_root=$root
 source tools/wine-env.sh
-(cd build/win && ctest --output-on-failure)
+kavora_check_wine32
+if [ "$kavora_wine32" = yes ]; then
+    arches=(win64 win32)
+    ran="Windows tests: the 64-bit build under 64-bit Wine and the 32-bit build under 32-bit Wine ($kavora_wine32_why)"
+else
+    arches=(win64)
+    ran="Windows tests: the 64-bit build under 64-bit Wine only; the 32-bit build was built but not run ($kavora_wine32_why)"
+fi
+echo "$ran"
+kavora_start_display
+failed=()
+for arch in "${arches[@]}"; do
+    echo "== Windows tests, $arch"
+    kavora_use_wine "$arch"
+    (cd "build/$arch" && ctest --output-on-failure) || failed+=("$arch")
+done
+echo "$ran"
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "error: Windows tests failed: ${failed[*]} (see the ctest output above)" >&2
+    exit 1
+fi
