@@ -51,7 +51,8 @@ kavora_check_wine32() {
         kavora_wine32_why="this machine runs 32-bit programs ($out)"
     else
         kavora_wine32=no
-        kavora_wine32_why="this machine cannot run 32-bit programs: $(echo "$out" | tail -n 1)"
+        out=$(echo "$out" | tail -n 1)
+        kavora_wine32_why="this machine cannot run 32-bit programs: $kavora_wine32_loader says \"${out##*: }\""
     fi
 }
 
