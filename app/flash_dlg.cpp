@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/aspi_messages.h"
 #include "app/status_log.h"
-#include "flash/run_stage.h"
 #include "framework/app.h"
 #include "framework/ui_seam.h"
 #include "res/resource.h"
@@ -114,11 +114,11 @@ void CFlashDlg::ReadModelList()
         return;
     }
 
-    CBShowMessage("It's only for");
+    CBShowMessage(this, "It's only for");
     for (int k = 0; k < m_nModelCount; ++k) {
         char line[64];
         std::snprintf(line, sizeof line, "(%d) %s.", k + 1, m_szModel[k]);
-        CBShowMessage(line);
+        CBShowMessage(this, line);
     }
     MatchModels();
 }
@@ -136,7 +136,7 @@ void CFlashDlg::MatchModels()
         }
     }
     if (!matched) {
-        CBShowMessage("CD-ROM drive model doesn't match!!");
+        CBShowMessage(this, "CD-ROM drive model doesn't match!!");
         ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
     }
 }
@@ -208,7 +208,7 @@ void CFlashDlg::RequestStop()
     // While the image loads or blocks go out the request stops the run; after
     // the last block nothing checks the flag any more and the request changes
     // nothing, nor may it leave the flag set behind the run.
-    RunStage stage = g_runStage.load();
+    RunStage stage = m_runStage.load();
     if (stage == RunStage::Loading || stage == RunStage::Transfer)
         g_bTerminate.store(1);
 }

@@ -13,22 +13,22 @@ std::atomic<std::uint8_t> g_bTerminate{0};
 
 namespace {
 
-HWND Control(int id)
+HWND Control(void* dialog, int id)
 {
-    return g_pFlashDlg ? g_pFlashDlg->GetDlgItem(id) : nullptr;
+    return dialog ? static_cast<CFlashDlg*>(dialog)->GetDlgItem(id) : nullptr;
 }
 
-void SetText(int id, const char* text)
+void SetText(void* dialog, int id, const char* text)
 {
-    if (HWND hwnd = Control(id))
+    if (HWND hwnd = Control(dialog, id))
         ::SetWindowTextA(hwnd, text ? text : "");
 }
 
 } // namespace
 
-void CBShowMessage(const char* text)
+void CBShowMessage(void* dialog, const char* text)
 {
-    HWND log = Control(IDC_LOG);
+    HWND log = Control(dialog, IDC_LOG);
     if (!log)
         return;
     // The whole log is read back, so that no earlier line is ever dropped,
@@ -47,16 +47,16 @@ void CBShowMessage(const char* text)
     ::SendMessageA(log, EM_LINESCROLL, 0, lines);
 }
 
-void CBShowStatus(const char* text) { SetText(IDC_STATUS, text); }
+void CBShowStatus(void* dialog, const char* text) { SetText(dialog, IDC_STATUS, text); }
 
-void CBSetRevision(const char* text) { SetText(IDC_REVISION, text); }
+void CBSetRevision(void* dialog, const char* text) { SetText(dialog, IDC_REVISION, text); }
 
-void CBSetDriveName(const char* text) { SetText(IDC_DRIVE, text); }
+void CBSetDriveName(void* dialog, const char* text) { SetText(dialog, IDC_DRIVE, text); }
 
-void CBSetProgress(std::int32_t position)
+void CBSetProgress(void* dialog, std::int32_t position)
 {
-    if (HWND bar = Control(IDC_PROGRESS))
+    if (HWND bar = Control(dialog, IDC_PROGRESS))
         ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-std::uint8_t CBIfTerminated() { return g_bTerminate.load(); }
+std::uint8_t CBIfTerminated(void*) { return g_bTerminate.load(); }

@@ -9,8 +9,7 @@
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
 #include "app/warning_dlg.h"
-#include "flash/run_stage.h"
-#include "flash/upgrade_thread.h"
+#include "app/upgrade_thread.h"
 #include "framework/ui_seam.h"
 #include "res/resource.h"
 
@@ -43,9 +42,10 @@ void CFlashDlg::PrepareParam()
     }
 
     m_FlashParam.m_bHexFile = 1;
-    m_FlashParam.callbacks = {CBShowMessage, CBShowStatus,  CBSetRevision,
-                              CBSetDriveName, CBSetProgress, CBIfTerminated};
+    m_FlashParam.callbacks = {CBShowMessage,  CBShowStatus,  CBSetRevision, CBSetDriveName,
+                              CBSetProgress, CBIfTerminated, this};
     m_FlashParam.bIsNT = m_bIsNT ? 1 : 0;
+    m_FlashParam.pRunStage = &m_runStage;
 }
 
 void CFlashDlg::OnUpgrade()
@@ -64,7 +64,7 @@ void CFlashDlg::OnUpgrade()
     for (int k = 0; k < m_nModelCount && !listed; ++k)
         listed = ModelTextsAgree(m_FlashParam.drive.sModel, m_szModel[k]);
     if (!listed) {
-        CBShowMessage("Drive model doesn't match!");
+        CBShowMessage(this, "Drive model doesn't match!");
         Refuse();
         return;
     }
@@ -133,9 +133,9 @@ void CFlashDlg::OnUpgrade()
     m_bRunning.store(true);
     // Loading the image is the run's first step: a stop request may come
     // before the worker has taken it up.
-    g_runStage.store(RunStage::Loading);
+    m_runStage.store(RunStage::Loading);
     if (!StartUpgradeThread(this)) {
-        g_runStage.store(RunStage::Idle);
+        m_runStage.store(RunStage::Idle);
         m_bRunning.store(false);
         ShowError(m_hWnd, "The upgrade could not be started.");
         Refuse();

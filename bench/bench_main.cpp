@@ -40,11 +40,11 @@ public:
     std::uint64_t requested = 0;
 };
 
-void Ignore(const char*) {}
-void IgnoreProgress(std::int32_t) {}
-std::uint8_t NeverStop() { return 0; }
+void Ignore(void*, const char*) {}
+void IgnoreProgress(void*, std::int32_t) {}
+std::uint8_t NeverStop(void*) { return 0; }
 
-FlashParam MakeParam(const std::string& path, const DriveEntry& drive, std::uint8_t transport)
+FlashParam MakeParam(const std::string& path, const DriveEntry& drive)
 {
     FlashParam param{};
     param.drive = drive;
@@ -52,8 +52,7 @@ FlashParam MakeParam(const std::string& path, const DriveEntry& drive, std::uint
     std::snprintf(param.szModel, sizeof param.szModel, "%s(0)", kModel);
     std::snprintf(param.szRevision, sizeof param.szRevision, "1.00");
     param.m_bHexFile = 1;
-    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop};
-    param.bIsNT = transport;
+    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr};
     return param;
 }
 
@@ -93,11 +92,11 @@ int main()
 
     VirtualDrive drive;
     DriveRig rig(drive);
-    FlashParam param = MakeParam(banked.string(), rig.Entry(), rig.Transport());
+    FlashParam param = MakeParam(banked.string(), rig.Entry());
 
     double loadMs = 1e9;
     for (int round = 0; round < kRounds; ++round) {
-        CFlashEngine engine(param);
+        CFlashEngine engine(param, rig.Transport());
         auto start = Steady::now();
         int loaded = engine.LoadImage();
         bool found = loaded >= 0 && engine.CheckIdentity();
@@ -122,7 +121,7 @@ int main()
 
     CountingClock clock;
     SetClock(&clock);
-    CFlashEngine engine(param);
+    CFlashEngine engine(param, rig.Transport());
     auto start = Steady::now();
     bool upgraded = engine.Upgrade();
     double upgradeMs = MsSince(start);

@@ -24,10 +24,10 @@ if(KAVORA_WINDOWS)
     endfunction()
 
     add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT})
-    target_link_libraries(kavora_test_support PUBLIC kavora_emu gtest)
+    target_link_libraries(kavora_test_support PUBLIC kavora_app kavora_emu gtest)
 
     add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})
-    target_link_libraries(portable_tests PRIVATE kavora_emu gtest_main)
+    target_link_libraries(portable_tests PRIVATE kavora_core kavora_emu gtest_main)
     kavora_wine_test(portable_tests)
 
     # The demo program, driving its own dialog, on every system family.
@@ -47,6 +47,6 @@ if(KAVORA_WINDOWS)
     set_tests_properties(product_start_test PROPERTIES ENVIRONMENT "KAVORA_EXE=$<TARGET_FILE:kavora>")
 else()
     add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})
-    target_link_libraries(portable_tests PRIVATE kavora_emu gtest_main)
+    target_link_libraries(portable_tests PRIVATE kavora_core kavora_emu gtest_main)
     add_test(NAME portable_tests COMMAND portable_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

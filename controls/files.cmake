@@ -1,7 +1,8 @@
-list(APPEND KAVORA_WIN
+# The custom controls: rich label, its painting, the tooltip window.
+add_library(kavora_controls STATIC
     controls/rich_label.cpp
     controls/rich_label_paint.cpp
     controls/text_image.cpp
     controls/tool_tip.cpp
-    app/warning_dlg.cpp
 )
+target_link_libraries(kavora_controls PUBLIC kavora_framework)

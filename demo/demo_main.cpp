@@ -8,7 +8,7 @@
 #include <string>
 
 #include "demo/demo_driver.h"
-#include "device/device_io.h"
+#include "device/win/device_io.h"
 #include "emu/machine_file.h"
 #include "emu/virtual_machine.h"
 #include "framework/app.h"

@@ -1,21 +1,20 @@
-// Puts one virtual drive behind the program's command layer, so that code
-// calling fgExecuteCommand talks to it: natively by routing straight to the
-// drive, under Windows through the device seam and a virtual machine (NT
-// pass-through or ASPI), exactly as the product's commands travel.
+// Puts one virtual drive behind a transport, so that code sending commands
+// through fgExecuteCommand talks to it: natively the virtual drive's own
+// transport with the rules of the chosen Windows path; under Windows the
+// program's real pass-through or ASPI transport over a virtual machine,
+// exactly as the product's commands travel.
 //
-// Natively both transports are emulated with the sense and data rules of the
-// real paths: pass-through copies 32 sense bytes on failure (up to 24 from the
-// drive, then zeros) and leaves data-in untouched; ASPI copies 16 sense bytes
-// and leaves bytes 16-31 of the sense area alone. A transport failure is a
-// failed command with zero sense on both.
-//
-// Rigs nest: the innermost one is current until it is destroyed.
+// Both hand back what the Windows paths do: pass-through copies 32 sense
+// bytes on failure (up to 24 from the drive, then zeros) and leaves data-in
+// untouched; ASPI copies 16 sense bytes and leaves bytes 16-31 of the sense
+// area alone. A transport failure is a failed command with zero sense on both.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "device/drive_entry.h"
+#include "device/scsi_transport.h"
 #include "emu/virtual_drive.h"
 
 enum class RigTransport { PassThrough, Aspi };
@@ -31,9 +30,11 @@ public:
     DriveRig(const DriveRig&) = delete;
     DriveRig& operator=(const DriveRig&) = delete;
 
-    // The drive entry and transport flag to hand to fgExecuteCommand.
+    // The drive entry a front end would hand to the engine.
     const DriveEntry& Entry() const { return entry_; }
-    std::uint8_t Transport() const { return transport_ == RigTransport::PassThrough ? 1 : 0; }
+    // Where the commands go.
+    scsi::Transport& Transport() const { return *transport_; }
+    bool IsPassThrough() const { return kind_ == RigTransport::PassThrough; }
     VirtualDrive& Drive() const { return drive_; }
 
 #ifdef _WIN32
@@ -46,13 +47,8 @@ public:
 
 private:
     VirtualDrive& drive_;
-    RigTransport transport_;
+    RigTransport kind_;
     DriveEntry entry_{};
     std::unique_ptr<Impl> impl_;
+    std::unique_ptr<scsi::Transport> transport_;
 };
-
-// The drive of the innermost live rig, or null.
-VirtualDrive* CurrentRigDrive();
-// Marks `drive` as the innermost rig's; Leave takes out that mark.
-void EnterRigDrive(VirtualDrive& drive);
-void LeaveRigDrive(VirtualDrive& drive);

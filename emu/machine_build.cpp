@@ -2,25 +2,6 @@
 #include "emu/machine_file.h"
 #include "emu/virtual_machine.h"
 
-namespace {
-
-AspiLibrary Library(AspiVariant variant)
-{
-    switch (variant) {
-    case AspiVariant::Missing:
-        return AspiLibrary::Missing;
-    case AspiVariant::OnlySupportInfo:
-        return AspiLibrary::OnlySupportInfo;
-    case AspiVariant::OnlySendCommand:
-        return AspiLibrary::OnlySendCommand;
-    case AspiVariant::Present:
-        break;
-    }
-    return AspiLibrary::Present;
-}
-
-} // namespace
-
 std::unique_ptr<VirtualMachine> BuildMachine(const MachineSpec& description)
 {
     auto machine = std::make_unique<VirtualMachine>();
@@ -28,7 +9,7 @@ std::unique_ptr<VirtualMachine> BuildMachine(const MachineSpec& description)
         VirtualDrive& added = machine->AddCdRom(drive.letter, drive.identity);
         added.Faults() = drive.faults;
     }
-    machine->SetAspiLibrary(Library(description.aspi));
+    machine->SetAspiLibrary(description.aspi);
     machine->SetAspiCompletion(description.aspiPending ? AspiCompletion::Pending : AspiCompletion::AtOnce);
     return machine;
 }

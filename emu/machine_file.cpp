@@ -265,13 +265,13 @@ bool MachineLine(const std::vector<std::string>& words, MachineSpec& description
     if (key == "aspi") {
         const std::string value = words.size() == 2 ? words[1] : "";
         if (value == "present")
-            description.aspi = AspiVariant::Present;
+            description.aspi = AspiLibrary::Present;
         else if (value == "missing")
-            description.aspi = AspiVariant::Missing;
+            description.aspi = AspiLibrary::Missing;
         else if (value == "only-support-info")
-            description.aspi = AspiVariant::OnlySupportInfo;
+            description.aspi = AspiLibrary::OnlySupportInfo;
         else if (value == "only-send-command")
-            description.aspi = AspiVariant::OnlySendCommand;
+            description.aspi = AspiLibrary::OnlySendCommand;
         else {
             error = "aspi wants present, missing, only-support-info or only-send-command";
             return false;

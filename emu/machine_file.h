@@ -19,11 +19,12 @@ struct DriveSpec {
     DriveFaults faults;
 };
 
-enum class AspiVariant { Present, Missing, OnlySupportInfo, OnlySendCommand };
+// Which ASPI library the machine offers.
+enum class AspiLibrary { Present, Missing, OnlySupportInfo, OnlySendCommand };
 
 struct MachineSpec {
     std::vector<DriveSpec> drives; // in the order the file names them
-    AspiVariant aspi = AspiVariant::Present;
+    AspiLibrary aspi = AspiLibrary::Present;
     bool aspiPending = true; // ASPI requests answered SS_PENDING, completed later
 };
 

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "device/scsi_records.h"
+#include "device/win/scsi_records.h"
 #include "emu/virtual_machine.h"
 
 namespace {

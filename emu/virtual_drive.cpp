@@ -5,17 +5,17 @@
 
 namespace {
 
-constexpr std::uint8_t kOpTestUnitReady = 0x00;
-constexpr std::uint8_t kOpInquiry = 0x12;
-constexpr std::uint8_t kOpWriteBuffer = 0x3B;
-constexpr std::uint8_t kModeDownload = 0x06;
-constexpr std::uint8_t kModeSave = 0x07;
-constexpr std::uint32_t kInquiryLength = 36;
+using scsi::kInquiryLength;
+using scsi::kOpInquiry;
+using scsi::kOpTestUnitReady;
+using scsi::kOpWriteBuffer;
+constexpr std::uint8_t kModeDownload = scsi::kModeDownloadWithOffsets;
+constexpr std::uint8_t kModeSave = scsi::kModeDownloadAndSave;
 
 constexpr SenseTriple kInvalidOpcode{0x05, 0x20, 0x00};
 constexpr SenseTriple kInvalidField{0x05, 0x24, 0x00};
 constexpr SenseTriple kSumMismatch{0x05, 0x26, 0x00};
-constexpr SenseTriple kInProgress{0x02, 0x04, 0x07};
+constexpr SenseTriple kInProgress = scsi::kOperationInProgress;
 
 // Fixed-size text field of INQUIRY data: cut or padded with blanks.
 void PutField(std::uint8_t* out, const std::string& text, std::size_t size)
@@ -197,7 +197,7 @@ TargetAnswer VirtualDrive::Save(SenseTriple& sense)
         sense = faults_.saveSense;
         return TargetAnswer::CheckCondition;
     }
-    const std::uint16_t expected = static_cast<std::uint16_t>(buffer_[30] << 8 | buffer_[31]);
+    const std::uint16_t expected = static_cast<std::uint16_t>(buffer_[scsi::kHeaderSumAt] << 8 | buffer_[scsi::kHeaderSumAt + 1]);
     if (expected != ImageSum()) {
         sense = kSumMismatch;
         return TargetAnswer::CheckCondition;

@@ -35,10 +35,9 @@
 #include <string>
 #include <vector>
 
-struct SenseTriple {
-    std::uint8_t key = 0, asc = 0, ascq = 0;
-    bool operator==(const SenseTriple&) const = default;
-};
+#include "device/scsi_defs.h"
+
+using SenseTriple = scsi::SenseTriple;
 
 struct DriveIdentity {
     std::uint8_t deviceType = 5;   // INQUIRY byte 0, qualifier included
@@ -96,16 +95,13 @@ struct DriveFaults {
 
 class VirtualDrive {
 public:
-    static constexpr std::uint32_t kHeaderSize = 0x20;
+    static constexpr std::uint32_t kHeaderSize = scsi::kImageBufferOffset; // image bytes follow it
     static constexpr std::uint32_t kImageCapacity = 0x100000;
     static constexpr std::uint32_t kBufferSize = kHeaderSize + kImageCapacity;
-    static constexpr std::uint32_t kBlockSize = 4096;
-    static constexpr std::size_t kSenseLength = 18; // fixed format
+    static constexpr std::uint32_t kBlockSize = scsi::kBlockSize;
+    static constexpr std::size_t kSenseLength = scsi::kFixedSenseLength;
     // Buffer offset of image block `index` as the upgrade sends it.
-    static constexpr std::uint32_t BlockOffset(std::uint32_t index)
-    {
-        return kHeaderSize + kBlockSize * index;
-    }
+    static constexpr std::uint32_t BlockOffset(std::uint32_t index) { return scsi::BlockOffset(index); }
 
     explicit VirtualDrive(DriveIdentity identity = {});
 

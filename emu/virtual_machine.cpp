@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "device/scsi_records.h"
+#include "device/win/scsi_records.h"
 
 namespace {
 

@@ -19,7 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "device/device_io.h"
+#include "device/win/device_io.h"
+#include "emu/machine_file.h"
 #include "emu/virtual_drive.h"
 
 struct AdapterConfig {
@@ -29,7 +30,6 @@ struct AdapterConfig {
     bool capabilitiesFail = false;       // IOCTL_SCSI_GET_CAPABILITIES fails
 };
 
-enum class AspiLibrary { Present, Missing, OnlySupportInfo, OnlySendCommand };
 enum class AspiCompletion { Pending, AtOnce };
 
 class VirtualMachine : public DeviceIo {

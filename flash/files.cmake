@@ -1,13 +1,17 @@
-list(APPEND KAVORA_PORTABLE
+# The engine: image loading and checks, the drive commands, the upgrade
+# procedure, and the model list. Portable; it reaches a drive only through
+# the transport its caller hands it.
+add_library(kavora_core STATIC
     flash/clock.cpp
-    flash/run_stage.cpp
     flash/flash_errors.cpp
     flash/image_buffer.cpp
     flash/flash_engine.cpp
     flash/image_loader.cpp
     flash/hex_loader.cpp
     flash/identity_scan.cpp
+    flash/drive_commands.cpp
     flash/upgrade.cpp
     flash/engine_run.cpp
-    device/drive_commands.cpp
+    flash/model_list.cpp
 )
+target_link_libraries(kavora_core PUBLIC kavora_device)

@@ -5,11 +5,12 @@
 
 #include "flash/image_buffer.h"
 
-CFlashEngine::CFlashEngine(const FlashParam& param)
+CFlashEngine::CFlashEngine(const FlashParam& param, scsi::Transport& transport)
     : m_drive(param.drive),
       m_bHexFile(param.m_bHexFile),
-      m_bIsNT(param.bIsNT),
-      m_callbacks(param.callbacks)
+      m_callbacks(param.callbacks),
+      m_transport(transport),
+      m_pRunStage(param.pRunStage)
 {
     // Whole-field copies keep the zero fill behind the texts, which the
     // identity scan compares against.
@@ -66,7 +67,15 @@ void CFlashEngine::ShowMessage(const char* format, ...)
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    m_callbacks.CBShowMessage(line);
+    Show(line);
+}
+
+void CFlashEngine::Show(const char* text) { m_callbacks.CBShowMessage(m_callbacks.pContext, text); }
+
+void CFlashEngine::SetStage(RunStage stage)
+{
+    if (m_pRunStage)
+        m_pRunStage->store(stage);
 }
 
 void CFlashEngine::WriteSum(const char* format, ...)

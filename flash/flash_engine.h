@@ -6,14 +6,14 @@
 #include <cstdio>
 
 #include "device/drive_entry.h"
+#include "device/scsi_defs.h"
+#include "device/scsi_transport.h"
 #include "flash/flash_errors.h"
 #include "flash/flash_param.h"
 
 constexpr int kBankCount = 32;
 constexpr std::uint32_t kBankSize = 0x8000;
 constexpr std::uint32_t kImageSize = kBankCount * kBankSize; // 1 MiB
-constexpr std::uint32_t kBlockSize = 4096;
-constexpr std::uint32_t kImageBufferOffset = 0x20; // image bytes follow the header
 
 // LoadImage results.
 constexpr int kLoadComplete = 1;
@@ -22,12 +22,10 @@ constexpr int kLoadFormatError = -1;
 constexpr int kLoadReadError = -2;
 constexpr int kLoadNoMemory = -3;
 
-// Bank-advance records seen by the last HEX load.
-extern std::int32_t g_nBankCount;
-
 class CFlashEngine {
 public:
-    explicit CFlashEngine(const FlashParam& param);
+    // Every command of the run goes to the drive through `transport`.
+    CFlashEngine(const FlashParam& param, scsi::Transport& transport);
     virtual ~CFlashEngine();
     CFlashEngine(const CFlashEngine&) = delete;
     CFlashEngine& operator=(const CFlashEngine&) = delete;
@@ -58,9 +56,14 @@ public:
     std::uint8_t m_byRecordSum = 0;
     std::uint16_t m_wCheckSum = 0;
     std::uint16_t _wSecSum = 0;
-    std::uint8_t m_bIsNT;
+    // Grows by the running block sum after every block send; only "sum.txt"
+    // shows it.
+    std::uint16_t _total = 0;
     std::uint32_t m_dwFileSize = 0;
     FlashCallbacks m_callbacks;
+    // Bank-advance records seen by the last HEX load.
+    std::int32_t m_nBankCount = 0;
+    scsi::Transport& m_transport;
 
 private:
     int LoadHex();
@@ -71,9 +74,13 @@ private:
     // Gives the image buffer back; `unlock` after a complete (locked) load.
     void ReleaseImage(bool unlock);
     void CloseImageFile();
+    void SetStage(RunStage stage);
     void ShowMessage(const char* format, ...);
+    void Show(const char* text);
     void WriteSum(const char* format, ...);
     bool SendBlocks(std::uint32_t sentLength, std::uint8_t* sense);
     bool WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense);
     void ReadNewIdentity(const std::uint8_t* sense);
+
+    std::atomic<RunStage>* m_pRunStage;
 };

@@ -4,8 +4,6 @@
 
 #include "flash/flash_engine.h"
 
-std::int32_t g_nBankCount = 0;
-
 namespace {
 
 constexpr std::uint8_t kRecordData = 0x00;
@@ -31,7 +29,8 @@ struct HexText {
     std::uint8_t* chunk;
     const std::uint8_t* pos;
     const std::uint8_t* end;
-    std::uint8_t (*stopRequested)(); // the engine's CBIfTerminated
+    std::uint8_t (*stopRequested)(void*); // the engine's CBIfTerminated
+    void* context;                         // and its context
     std::uint8_t recordSum;
 
     HEX_INLINE int Next()
@@ -67,7 +66,7 @@ HEX_INLINE bool SkipToChar(CFlashEngine& engine, HexText& text, char wanted)
         int c = text.Next();
         if (c == EOF)
             return engine.ReportError(FE_FORMAT), false;
-        if (text.stopRequested())
+        if (text.stopRequested(text.context))
             return engine.ReportError(FE_TERMINATED), false;
         if ((c & 0x7F) == wanted)
             return true;
@@ -77,7 +76,7 @@ HEX_INLINE bool SkipToChar(CFlashEngine& engine, HexText& text, char wanted)
 // The value of the next digit.
 HEX_INLINE int ReadHexDigit(CFlashEngine& engine, HexText& text)
 {
-    if (text.stopRequested())
+    if (text.stopRequested(text.context))
         return engine.ReportError(FE_TERMINATED), -1;
     int c = text.Next();
     if (c == EOF)
@@ -107,9 +106,10 @@ HEX_INLINE bool ReadHexByte(CFlashEngine& engine, HexText& text, std::uint8_t& v
 int CFlashEngine::LoadHex()
 {
     std::uint8_t chunk[kChunkSize];
-    HexText text{m_pInFile, chunk, chunk, chunk, m_callbacks.CBIfTerminated, 0};
+    HexText text{m_pInFile, chunk, chunk, chunk, m_callbacks.CBIfTerminated,
+                 m_callbacks.pContext, 0};
 
-    g_nBankCount = 0;
+    m_nBankCount = 0;
     for (;;) {
         text.recordSum = 0;
         std::uint8_t count, high, low, type, check;
@@ -118,7 +118,7 @@ int CFlashEngine::LoadHex()
             !ReadHexByte(*this, text, type))
             return kLoadFormatError;
         std::uint32_t address =
-            high * 256u + low + static_cast<std::uint32_t>(g_nBankCount) * kHexBankSize;
+            high * 256u + low + static_cast<std::uint32_t>(m_nBankCount) * kHexBankSize;
 
         if (type != kRecordData && type != kRecordEnd && type != kRecordBankAdvance)
             return kLoadFormatError;
@@ -145,9 +145,9 @@ int CFlashEngine::LoadHex()
         if (type == kRecordEnd)
             return kLoadComplete;
         if (type == kRecordBankAdvance) {
-            if (g_nBankCount >= kMaxBankAdvances)
+            if (m_nBankCount >= kMaxBankAdvances)
                 return kLoadFormatError;
-            ++g_nBankCount;
+            ++m_nBankCount;
         }
     }
 }

@@ -14,9 +14,9 @@ constexpr int kRevisionWindow = 9;
 bool IsDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 
 // A HEX image occupies whole 64 KiB pieces up to its last bank advance.
-int HexImageBanks()
+int HexImageBanks(std::int32_t bankAdvances)
 {
-    int banks = 2 * (g_nBankCount + 1);
+    int banks = 2 * (bankAdvances + 1);
     return banks < kBankCount ? banks : kBankCount;
 }
 
@@ -25,7 +25,7 @@ int HexImageBanks()
 bool CFlashEngine::CheckIdentity()
 {
     bool found = m_bHexFile ? ScanHexIdentity() : ScanRawIdentity();
-    m_wCheckSum = SumBanks(m_bHexFile ? HexImageBanks() : kBankCount);
+    m_wCheckSum = SumBanks(m_bHexFile ? HexImageBanks(m_nBankCount) : kBankCount);
     return found;
 }
 
@@ -33,7 +33,7 @@ bool CFlashEngine::ScanHexIdentity() const
 {
     const auto* model = reinterpret_cast<const std::uint8_t*>(m_szModel);
     const auto* revision = reinterpret_cast<const std::uint8_t*>(m_szRevision);
-    const int banks = HexImageBanks();
+    const int banks = HexImageBanks(m_nBankCount);
     int m = 0, v = 0, d = 0;
     for (int bank = 0; bank < banks; ++bank) {
         const std::uint8_t* bytes = m_pBank[bank];

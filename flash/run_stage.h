@@ -1,6 +1,7 @@
-// How far the current run has got, as far as a stop request is concerned.
-// The engine moves it forward; the dialog reads it to decide whether a stop
-// request can still be honoured, since after the last block nothing checks it.
+// How far a run has got, as far as a stop request is concerned. The engine
+// moves it forward in a place its caller gives it; the caller reads it to
+// decide whether a stop request can still be honoured, since after the last
+// block nothing checks it.
 #pragma once
 
 #include <atomic>
@@ -13,4 +14,3 @@ enum class RunStage : std::uint8_t {
     Committed, // header, save and after: a stop request changes nothing
 };
 
-extern std::atomic<RunStage> g_runStage;

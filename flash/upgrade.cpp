@@ -2,10 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "device/drive_commands.h"
+#include "flash/drive_commands.h"
 #include "flash/clock.h"
 #include "flash/flash_engine.h"
-#include "flash/run_stage.h"
 
 namespace {
 
@@ -14,24 +13,17 @@ constexpr int kMaxBusyPolls = 25;    // busy answers tolerated; one more fails t
 constexpr int kMaxInquiryRetries = 10;
 constexpr std::uint32_t kWaitPer64K = 4000;
 constexpr std::uint32_t kPollPause = 1000;
-constexpr int kInquirySize = 36;
-
-struct Triple {
-    unsigned key, asc, ascq;
-};
-
-Triple SenseTriple(const std::uint8_t* sense) { return {sense[2], sense[12], sense[13]}; }
 
 bool OperationInProgress(const std::uint8_t* sense)
 {
-    return sense[2] == 0x02 && sense[12] == 0x04 && sense[13] == 0x07;
+    return scsi::SenseTriple::Of(sense) == scsi::kOperationInProgress;
 }
 
 } // namespace
 
 bool CFlashEngine::Upgrade()
 {
-    g_runStage = RunStage::Loading;
+    SetStage(RunStage::Loading);
     m_wCheckSum = 0;
     switch (LoadImage()) {
     case kLoadReadError:
@@ -46,13 +38,13 @@ bool CFlashEngine::Upgrade()
         break;
     }
     if (!CheckIdentity()) {
-        m_callbacks.CBShowMessage("It is an incorrect firmware version!");
+        Show("It is an incorrect firmware version!");
         return false;
     }
     ShowMessage("Check Sum : %X", static_cast<unsigned>(m_wCheckSum));
-    m_callbacks.CBShowStatus("Updating.....");
-    m_callbacks.CBSetProgress(0);
-    m_callbacks.CBShowMessage("Please wait a minute.....");
+    m_callbacks.CBShowStatus(m_callbacks.pContext, "Updating.....");
+    m_callbacks.CBSetProgress(m_callbacks.pContext, 0);
+    Show("Please wait a minute.....");
 
     m_byBankIndex = 0;
     m_wBankOffset = 0;
@@ -68,7 +60,7 @@ bool CFlashEngine::Upgrade()
              static_cast<int>(sizeof m_drive.sModel), m_drive.sModel, m_drive.byHaId,
              m_drive.byTargetId, static_cast<int>(sizeof m_drive.sRevision), m_drive.sRevision);
 
-    std::uint8_t sense[kSenseSize] = {};
+    std::uint8_t sense[scsi::kSenseAreaSize] = {};
     bool done = SendBlocks(sentLength, sense) && WaitUntilReady(sentLength, sense);
     if (done)
         ReadNewIdentity(sense);
@@ -77,51 +69,51 @@ bool CFlashEngine::Upgrade()
         m_pSumFile = nullptr;
     }
     if (done)
-        m_callbacks.CBSetProgress(100);
+        m_callbacks.CBSetProgress(m_callbacks.pContext, 100);
     return done;
 }
 
 bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
 {
-    g_runStage = RunStage::Transfer;
-    for (std::uint32_t blockOffset = 0; blockOffset < sentLength; blockOffset += kBlockSize) {
-        if (m_callbacks.CBIfTerminated()) {
+    SetStage(RunStage::Transfer);
+    for (std::uint32_t blockOffset = 0; blockOffset < sentLength; blockOffset += scsi::kBlockSize) {
+        if (m_callbacks.CBIfTerminated(m_callbacks.pContext)) {
             ReportError(FE_TERMINATED);
             WriteSum("CBIfTerminated failed!!\n");
             return false;
         }
         bool accepted = false;
         for (int send = 0; send < kBlockSends && !accepted; ++send)
-            accepted = fgWriteOneFlashCmdData(*this, kImageBufferOffset + blockOffset, sense);
+            accepted = fgWriteOneFlashCmdData(*this, scsi::kImageBufferOffset + blockOffset, sense);
         if (!accepted) {
-            Triple t = SenseTriple(sense);
+            const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
             WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
             ShowMessage("Execute command errorA!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
             return false;
         }
-        m_callbacks.CBSetProgress(5);
-        m_wBankOffset = static_cast<std::uint16_t>(m_wBankOffset + kBlockSize);
+        m_callbacks.CBSetProgress(m_callbacks.pContext, 5);
+        m_wBankOffset = static_cast<std::uint16_t>(m_wBankOffset + scsi::kBlockSize);
         if (m_wBankOffset >= kBankSize) {
             m_wBankOffset = 0;
             ++m_byBankIndex;
         }
-        m_callbacks.CBSetProgress(10);
+        m_callbacks.CBSetProgress(m_callbacks.pContext, 10);
     }
     // No stop request is looked at from here on.
-    g_runStage = RunStage::Committed;
+    SetStage(RunStage::Committed);
     WriteSum("Finished : fgWriteOneFlashCmdData()\n");
 
-    if (!fgWriteHeader(*this, 0, sense)) {
-        Triple t = SenseTriple(sense);
+    if (!fgWriteHeader(*this, scsi::kHeaderOffset, sense)) {
+        const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorB!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
         return false;
     }
     WriteSum("Finished : fgWriteHeader()\n");
-    m_callbacks.CBSetProgress(15);
+    m_callbacks.CBSetProgress(m_callbacks.pContext, 15);
 
     if (!fgSaveFlash(*this, sense)) {
-        Triple t = SenseTriple(sense);
+        const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorC!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
         return false;
@@ -134,16 +126,16 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
     // The drive needs about four seconds to program each 64 KiB.
     const unsigned pieces = (sentLength >> 16) & 0xFF;
     for (unsigned j = 0; j < pieces; ++j) {
-        m_callbacks.CBSetProgress(static_cast<std::int32_t>(20 + 3 * j));
+        m_callbacks.CBSetProgress(m_callbacks.pContext, static_cast<std::int32_t>(20 + 3 * j));
         SleepMs(kWaitPer64K);
     }
 
     WriteSum("I will in fgTestUnitReadyComplete()\n");
     for (int t = 0;;) {
         SleepMs(kPollPause);
-        m_callbacks.CBSetProgress(70 + t);
+        m_callbacks.CBSetProgress(m_callbacks.pContext, 70 + t);
         if (!fgTestUnitReadyComplete(*this, sense)) {
-            Triple s = SenseTriple(sense);
+            const scsi::SenseTriple s = scsi::SenseTriple::Of(sense);
             WriteSum("fgTestUnitReadyComplete failed. %2X/%2X/%2X\n", s.key, s.asc, s.ascq);
         }
         // Anything but "operation in progress" ends the wait, failures too:
@@ -153,7 +145,7 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
             break;
         }
         if (++t > kMaxBusyPolls) {
-            Triple s = SenseTriple(sense);
+            const scsi::SenseTriple s = scsi::SenseTriple::Of(sense);
             WriteSum("fgTestUnitReadyComplete times Out! Drive might be fail! %2X/%2X/%2X/\n",
                      s.key, s.asc, s.ascq);
             if (m_pSumFile) {
@@ -172,15 +164,15 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
 
 void CFlashEngine::ReadNewIdentity(const std::uint8_t* sense)
 {
-    std::uint8_t data[kInquirySize] = {};
-    m_callbacks.CBSetProgress(90);
+    std::uint8_t data[scsi::kInquiryLength] = {};
+    m_callbacks.CBSetProgress(m_callbacks.pContext, 90);
     for (int u = 0;;) {
         if (fgInquiryComplete(*this, data)) {
             WriteSum("fgInquiryComplete successed!\n");
             break;
         }
         // INQUIRY keeps its sense to itself; the triple is the ready poll's.
-        Triple s = SenseTriple(sense);
+        const scsi::SenseTriple s = scsi::SenseTriple::Of(sense);
         WriteSum("fgInquiryComplete times Out! Drive might be fail!\n %2X/%2X/%2X/\n", s.key,
                  s.asc, s.ascq);
         if (++u > kMaxInquiryRetries) {
@@ -194,13 +186,13 @@ void CFlashEngine::ReadNewIdentity(const std::uint8_t* sense)
     }
 
     char driveName[kModelChars + 1] = {};
-    std::memcpy(driveName, data + 8, kModelChars);
+    std::memcpy(driveName, data + scsi::kVendorProductAt, kModelChars);
     char revision[5] = {};
-    std::memcpy(revision, data + 32, 4);
-    m_callbacks.CBSetDriveName(driveName);
-    m_callbacks.CBSetRevision(revision);
+    std::memcpy(revision, data + scsi::kRevisionAt, 4);
+    m_callbacks.CBSetDriveName(m_callbacks.pContext, driveName);
+    m_callbacks.CBSetRevision(m_callbacks.pContext, revision);
 
-    if (m_callbacks.CBIfTerminated()) {
+    if (m_callbacks.CBIfTerminated(m_callbacks.pContext)) {
         ReportError(FE_TERMINATED);
         WriteSum("2: CBIfTerminated()\n");
     }

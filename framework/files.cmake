@@ -1,10 +1,11 @@
-list(APPEND KAVORA_WIN
+# The small application framework the Windows program is written against.
+add_library(kavora_framework STATIC
     framework/app.cpp
     framework/controls.cpp
     framework/dialog.cpp
     framework/ui_seam.cpp
     framework/wnd.cpp
 )
-list(APPEND KAVORA_MAIN
-    framework/winmain.cpp
-)
+target_link_libraries(kavora_framework PUBLIC comctl32 gdi32 user32 shell32 msimg32)
+# The product's entry point (the demo has one of its own).
+set(KAVORA_WINMAIN framework/winmain.cpp)

@@ -12,10 +12,16 @@
 
 namespace {
 
-void Ignore(const char*) {}
-void IgnoreProgress(std::int32_t) {}
+void Ignore(void*, const char*) {}
+void IgnoreProgress(void*, std::int32_t) {}
 void RemoveScratch();
-std::uint8_t NeverStop() { return 0; }
+std::uint8_t NeverStop(void*) { return 0; }
+
+// Loading sends nothing; a command that got here would be a fault.
+class NoDrive : public scsi::Transport {
+public:
+    scsi::Result Execute(const scsi::Command&) override { std::abort(); }
+};
 
 // One scratch file per process, rewritten for every input.
 const char* ScratchPath()
@@ -50,11 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::snprintf(param.szModel, sizeof param.szModel, "KAVORA  CD-ROM VIRTUAL  (0)");
     std::snprintf(param.szRevision, sizeof param.szRevision, "1.00");
     param.m_bHexFile = 1;
-    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop};
+    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr};
 
     const int held = ImageRegionsHeld();
     {
-        CFlashEngine engine(param);
+        NoDrive noDrive;
+        CFlashEngine engine(param, noDrive);
         int result = engine.LoadImage();
         if (engine.m_pInFile)
             std::abort(); // the file stays open

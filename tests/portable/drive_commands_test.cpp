@@ -1,4 +1,4 @@
-#include "device/drive_commands.h"
+#include "flash/drive_commands.h"
 #include "emu/drive_rig.h"
 #include "engine_fixture.h"
 
@@ -22,7 +22,7 @@ protected:
     {
         rig_ = std::make_unique<DriveRig>(drive_, GetParam());
         engine_ = std::make_unique<CFlashEngine>(
-            Param(WriteFile("image.bin", image), false, &rig_->Entry(), rig_->Transport()));
+            Param(WriteFile("image.bin", image), false, &rig_->Entry()), rig_->Transport());
         ASSERT_GE(engine_->LoadImage(), 0);
         engine_->m_byBankIndex = 0;
         engine_->m_wBankOffset = 0x1000;
@@ -32,7 +32,7 @@ protected:
     VirtualDrive drive_;
     std::unique_ptr<DriveRig> rig_;
     std::unique_ptr<CFlashEngine> engine_;
-    std::uint8_t sense_[kSenseSize] = {};
+    std::uint8_t sense_[scsi::kSenseAreaSize] = {};
 };
 
 TEST_P(DriveCommandsTest, SendsEachCommandBlockByteForByte)
@@ -85,7 +85,7 @@ TEST_P(DriveCommandsTest, BlockSumAndItsDiagnosticLines)
     Start(Bytes(3 * 4096, 0xFF));
     engine_->m_pSumFile = std::fopen("sum.txt", "w");
     ASSERT_NE(engine_->m_pSumFile, nullptr);
-    const std::uint16_t total = _total;
+    const std::uint16_t total = engine_->_total;
     engine_->_wSecSum = 0x0100;
 
     EXPECT_TRUE(fgWriteOneFlashCmdData(*engine_, 0x1020, sense_));
@@ -111,7 +111,7 @@ TEST_P(DriveCommandsTest, BlockSumAndItsDiagnosticLines)
                   static_cast<unsigned>(static_cast<std::uint16_t>(total + 2 * 0xF100)));
     EXPECT_EQ(SumLines(), (std::vector<std::string>{first, second, "sSendBuf[30]=F1   sSendBuf[31]=0",
                                                     "sSendBuf[30]=12   sSendBuf[31]=34"}));
-    EXPECT_EQ(_total, static_cast<std::uint16_t>(total + 2 * 0xF100));
+    EXPECT_EQ(engine_->_total, static_cast<std::uint16_t>(total + 2 * 0xF100));
 }
 
 TEST_P(DriveCommandsTest, RefusalsReturnFalseWithTheirSense)

@@ -1,6 +1,7 @@
-// The rig carries commands to its drive with the rules of the transport chosen:
-// natively by emulation, under Windows through the real command layer and the
-// virtual machine. The same expectations hold for both.
+// The contract of every transport, through fgExecuteCommand and directly:
+// natively the virtual drive's own transport with the rules of either Windows
+// path, under Windows the program's real pass-through and ASPI transports
+// over the virtual machine. The same expectations hold for all of them.
 #include "emu/drive_rig.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,8 @@
 
 namespace {
 
-using Sense = std::array<std::uint8_t, kSenseSize>;
+using Sense = std::array<std::uint8_t, scsi::kSenseAreaSize>;
+using scsi::Direction;
 
 struct Outcome {
     bool ok;
@@ -18,14 +20,14 @@ struct Outcome {
     std::array<std::uint8_t, 36> data;
 };
 
-Outcome Send(const DriveRig& rig, std::array<std::uint8_t, 12> cdb, std::uint8_t direction,
+Outcome Send(const DriveRig& rig, std::array<std::uint8_t, 12> cdb, Direction direction,
             std::uint32_t length)
 {
     Outcome o{};
     o.sense.fill(0xAA);
     o.data.fill(0xCC);
-    o.ok = fgExecuteCommand(&rig.Entry(), direction, length, o.data.data(), 12, cdb.data(),
-                            rig.Transport(), o.sense.data());
+    o.ok = fgExecuteCommand(rig.Transport(), direction, length, o.data.data(), 12, cdb.data(),
+                            o.sense.data());
     return o;
 }
 
@@ -38,7 +40,7 @@ TEST_P(DriveRigTest, DataInArrivesOnSuccessAndSenseIsCleared)
 {
     VirtualDrive drive;
     DriveRig rig(drive, GetParam());
-    const Outcome o = Send(rig, kInquiry, SRB_DIR_IN, 36);
+    const Outcome o = Send(rig, kInquiry, Direction::In, 36);
     ASSERT_TRUE(o.ok);
     EXPECT_EQ(std::memcmp(o.data.data() + 8, "KAVORA  CD-ROM VIRTUAL  1.00", 28), 0);
     for (int i = 0; i < 16; ++i)
@@ -51,7 +53,7 @@ TEST_P(DriveRigTest, FailureLeavesDataAndReportsSense)
     VirtualDrive drive;
     drive.WithholdInquiry(1, false, {0x02, 0x3A, 0x00});
     DriveRig rig(drive, GetParam());
-    const Outcome o = Send(rig, kInquiry, SRB_DIR_IN, 36);
+    const Outcome o = Send(rig, kInquiry, Direction::In, 36);
     EXPECT_FALSE(o.ok);
     EXPECT_EQ(o.data[0], 0xCC);
     EXPECT_EQ(o.data[35], 0xCC);
@@ -75,7 +77,7 @@ TEST_P(DriveRigTest, TransportFailureIsAFailureWithoutSense)
     VirtualDrive drive;
     drive.FailTransportAt(0);
     DriveRig rig(drive, GetParam());
-    const Outcome o = Send(rig, kInquiry, SRB_DIR_IN, 36);
+    const Outcome o = Send(rig, kInquiry, Direction::In, 36);
     EXPECT_FALSE(o.ok);
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(o.sense[i], 0) << i;
@@ -87,7 +89,7 @@ TEST_P(DriveRigTest, DataOutReachesTheDrive)
     VirtualDrive drive;
     DriveRig rig(drive, GetParam());
     std::array<std::uint8_t, 12> cdb{0x3B, 0x06, 0, 0, 0, 0x20, 0, 0, 36};
-    const Outcome o = Send(rig, cdb, SRB_DIR_OUT, 36);
+    const Outcome o = Send(rig, cdb, Direction::Out, 36);
     ASSERT_TRUE(o.ok);
     EXPECT_EQ(drive.DownloadBuffer()[0x20], 0xCC);
     EXPECT_EQ(drive.DownloadBuffer()[0x20 + 35], 0xCC);
@@ -101,25 +103,55 @@ TEST_P(DriveRigTest, UnsupportedCommandIsACheckCondition)
 {
     VirtualDrive drive;
     DriveRig rig(drive, GetParam());
-    const Outcome o = Send(rig, kUnsupported, SRB_DIR_IN, 0);
+    const Outcome o = Send(rig, kUnsupported, Direction::In, 0);
     EXPECT_FALSE(o.ok);
     EXPECT_EQ(o.sense[2], 0x05);
     EXPECT_EQ(o.sense[12], 0x20);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothTransports, DriveRigTest,
+INSTANTIATE_TEST_SUITE_P(BothPaths, DriveRigTest,
                          ::testing::Values(RigTransport::PassThrough, RigTransport::Aspi),
                          [](const auto& info) {
                              return info.param == RigTransport::Aspi ? "Aspi" : "PassThrough";
                          });
 
-TEST(DriveRig, TransportFlagFollowsTheChoice)
+// The result keeps a drive's answer apart from a request that never got one.
+TEST_P(DriveRigTest, ResultTellsTheDrivesAnswerFromAFailedRequest)
 {
-    VirtualDrive drive;
-    DriveRig pt(drive, RigTransport::PassThrough);
-    EXPECT_NE(pt.Transport(), 0);
-    DriveRig aspi(drive, RigTransport::Aspi);
-    EXPECT_EQ(aspi.Transport(), 0);
+    struct Case {
+        const char* what;
+        void (*setUp)(VirtualDrive&);
+        std::array<std::uint8_t, 12> cdb;
+        scsi::Outcome outcome;
+        scsi::SenseTriple triple;
+    } cases[] = {
+        {"good", [](VirtualDrive&) {}, kInquiry, scsi::Outcome::Good, {}},
+        {"check condition", [](VirtualDrive& d) { d.WithholdInquiry(1, false, {0x02, 0x3A, 0x00}); },
+         kInquiry, scsi::Outcome::CheckCondition, {0x02, 0x3A, 0x00}},
+        {"unsupported", [](VirtualDrive&) {}, kUnsupported, scsi::Outcome::CheckCondition,
+         {0x05, 0x20, 0x00}},
+        {"transport", [](VirtualDrive& d) { d.FailTransportAt(0); }, kInquiry,
+         scsi::Outcome::TransportFailure, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VirtualDrive drive;
+        c.setUp(drive);
+        DriveRig rig(drive, GetParam());
+        std::array<std::uint8_t, 36> data{};
+        scsi::Command command;
+        command.cdb = c.cdb.data();
+        command.cdbLength = 12;
+        command.direction = Direction::In;
+        command.data = data.data();
+        command.dataLength = c.cdb[0] == 0x12 ? 36 : 0;
+        const scsi::Result result = rig.Transport().Execute(command);
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_EQ(result.Triple(), c.triple);
+        if (c.outcome == scsi::Outcome::CheckCondition) {
+            EXPECT_EQ(result.status, scsi::kStatusCheckCondition);
+        }
+    }
 }
 
 } // namespace

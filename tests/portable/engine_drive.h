@@ -41,8 +41,8 @@ protected:
 
     bool Upgrade(const std::string& path, bool hex, const char* revision = "1.00")
     {
-        engine = std::make_unique<CFlashEngine>(
-            Param(path, hex, &rig->Entry(), rig->Transport(), kListModel, revision));
+        engine = std::make_unique<CFlashEngine>(Param(path, hex, &rig->Entry(), kListModel, revision),
+                                                rig->Transport());
         return engine->Upgrade();
     }
     bool UpgradeRaw(const Bytes& image) { return Upgrade(WriteFile("image.bin", image), false); }

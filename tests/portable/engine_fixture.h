@@ -1,5 +1,6 @@
 // What engine tests share: a clock that only records the waits asked of it,
-// callbacks that record what the dialog would show, a scratch working
+// callbacks that record what the dialog would show (the recorder is their
+// context, one per test), a scratch working
 // directory (runs write "sum.txt" there), and image file writers.
 #pragma once
 
@@ -25,6 +26,18 @@ inline const char kModel[] = "KAVORA  CD-ROM VIRTUAL  ";
 // What the dialog's drive list shows for the first drive.
 inline const char kListModel[] = "KAVORA  CD-ROM VIRTUAL  (0)";
 
+// A run that must not reach a drive: every command fails as if the system
+// refused it, and is counted.
+class NoDrive final : public scsi::Transport {
+public:
+    scsi::Result Execute(const scsi::Command&) override
+    {
+        ++commands;
+        return {};
+    }
+    int commands = 0;
+};
+
 class RecordingClock final : public Clock {
 public:
     void Sleep(std::uint32_t milliseconds) override { waits.push_back(milliseconds); }
@@ -38,25 +51,22 @@ struct Recorded {
     int terminateFromCall = 0; // answer "stop" from this call on (1-based); 0: never
 };
 
-inline Recorded& Calls()
-{
-    static Recorded recorded;
-    return recorded;
-}
+inline Recorded& Of(void* context) { return *static_cast<Recorded*>(context); }
 
-inline FlashCallbacks RecordingCallbacks()
+inline FlashCallbacks RecordingCallbacks(Recorded& recorded)
 {
     FlashCallbacks callbacks{};
-    callbacks.CBShowMessage = [](const char* text) { Calls().messages.emplace_back(text); };
-    callbacks.CBShowStatus = [](const char* text) { Calls().statuses.emplace_back(text); };
-    callbacks.CBSetRevision = [](const char* text) { Calls().revisions.emplace_back(text); };
-    callbacks.CBSetDriveName = [](const char* text) { Calls().driveNames.emplace_back(text); };
-    callbacks.CBSetProgress = [](std::int32_t position) { Calls().progress.push_back(position); };
-    callbacks.CBIfTerminated = []() -> std::uint8_t {
-        Recorded& r = Calls();
+    callbacks.CBShowMessage = [](void* c, const char* text) { Of(c).messages.emplace_back(text); };
+    callbacks.CBShowStatus = [](void* c, const char* text) { Of(c).statuses.emplace_back(text); };
+    callbacks.CBSetRevision = [](void* c, const char* text) { Of(c).revisions.emplace_back(text); };
+    callbacks.CBSetDriveName = [](void* c, const char* text) { Of(c).driveNames.emplace_back(text); };
+    callbacks.CBSetProgress = [](void* c, std::int32_t position) { Of(c).progress.push_back(position); };
+    callbacks.CBIfTerminated = [](void* c) -> std::uint8_t {
+        Recorded& r = Of(c);
         ++r.terminateCalls;
         return r.terminateFromCall != 0 && r.terminateCalls >= r.terminateFromCall;
     };
+    callbacks.pContext = &recorded;
     return callbacks;
 }
 
@@ -137,7 +147,6 @@ protected:
         std::filesystem::create_directories(dir_);
         std::filesystem::current_path(dir_);
         previousClock_ = SetClock(&clock);
-        Calls() = Recorded{};
         regionsAtStart_ = ImageRegionsHeld();
     }
 
@@ -162,8 +171,7 @@ protected:
     }
 
     FlashParam Param(const std::string& imagePath, bool hex, const DriveEntry* drive = nullptr,
-                     std::uint8_t transport = 1, const char* model = kListModel,
-                     const char* revision = "1.00") const
+                     const char* model = kListModel, const char* revision = "1.00")
     {
         FlashParam param{};
         if (drive)
@@ -172,8 +180,8 @@ protected:
         std::snprintf(param.szModel, sizeof param.szModel, "%s", model);
         std::snprintf(param.szRevision, sizeof param.szRevision, "%s", revision);
         param.m_bHexFile = hex ? 1 : 0;
-        param.callbacks = RecordingCallbacks();
-        param.bIsNT = transport;
+        param.callbacks = RecordingCallbacks(recorded_);
+        param.pRunStage = &stage;
         return param;
     }
 
@@ -189,12 +197,19 @@ protected:
 
     int RegionsGained() const { return ImageRegionsHeld() - regionsAtStart_; }
 
+    // What the callbacks of this test's runs recorded.
+    Recorded& Calls() { return recorded_; }
+
     RecordingClock clock;
+    NoDrive noDrive;
+    // Where this test's runs report how far they got.
+    std::atomic<RunStage> stage{RunStage::Idle};
 
 private:
     std::filesystem::path dir_, previousDir_;
     Clock* previousClock_ = nullptr;
     int regionsAtStart_ = 0;
+    Recorded recorded_;
 };
 
 } // namespace engine_test

@@ -6,22 +6,16 @@ namespace {
 
 using RunTest = DriveTest;
 
-std::vector<RunStage>& StagesSeen()
-{
-    static std::vector<RunStage> stages;
-    return stages;
-}
-
 TEST_F(RunTest, SuccessEndsWithTheRestartLineAndGivesEverythingBack)
 {
     engine = std::make_unique<CFlashEngine>(
-        Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry(), rig->Transport()));
+        Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry()), rig->Transport());
     engine->Run();
     EXPECT_EQ(Calls().messages.back(), "Please Restart Your Computer.");
     EXPECT_EQ(Calls().statuses, (std::vector<std::string>{"Updating.....", ""}));
     EXPECT_EQ(engine->m_pBank[0], nullptr);
     EXPECT_EQ(RegionsGained(), 0);
-    EXPECT_EQ(g_runStage.load(), RunStage::Idle);
+    EXPECT_EQ(stage.load(), RunStage::Idle);
 }
 
 // A stop request that comes only after the new identity was read is reported,
@@ -30,7 +24,7 @@ TEST_F(RunTest, StopAfterTheIdentityStillEndsWithTheRestartLine)
 {
     Calls().terminateFromCall = 3; // two blocks, then the final check
     engine = std::make_unique<CFlashEngine>(
-        Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry(), rig->Transport()));
+        Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry()), rig->Transport());
     engine->Run();
     ASSERT_GE(Calls().messages.size(), 2u);
     EXPECT_EQ(Calls().messages[Calls().messages.size() - 2], "ERR: terminate upgrade/backup flash!");
@@ -42,8 +36,8 @@ TEST_F(RunTest, StopAfterTheIdentityStillEndsWithTheRestartLine)
 // parameters doesn't reach it.
 TEST_F(RunTest, ParametersChangedAfterTheStartDoNotReachTheRun)
 {
-    FlashParam param = Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry(), rig->Transport());
-    engine = std::make_unique<CFlashEngine>(param);
+    FlashParam param = Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry());
+    engine = std::make_unique<CFlashEngine>(param, rig->Transport());
     std::snprintf(param.szImagePath, sizeof param.szImagePath, "%s", Path("other.bin").c_str());
     std::memset(param.szModel, 'X', sizeof param.szModel);
     std::memset(param.szRevision, 'X', sizeof param.szRevision);
@@ -75,7 +69,7 @@ TEST_P(FailedRunTest, EndsWithTheFailureLine)
 {
     const FailedRun& c = GetParam();
     Calls().terminateFromCall = c.stopFromCall;
-    engine = std::make_unique<CFlashEngine>(Param(c.image(*this), c.hex, &rig->Entry(), rig->Transport()));
+    engine = std::make_unique<CFlashEngine>(Param(c.image(*this), c.hex, &rig->Entry()), rig->Transport());
     engine->Run();
     std::vector<std::string> messages = c.messages;
     messages.push_back("Flashing is incorrect!!");
@@ -84,7 +78,7 @@ TEST_P(FailedRunTest, EndsWithTheFailureLine)
               messages);
     EXPECT_EQ(Calls().statuses.back(), "");
     EXPECT_EQ(RegionsGained(), 0);
-    EXPECT_EQ(g_runStage.load(), RunStage::Idle);
+    EXPECT_EQ(stage.load(), RunStage::Idle);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -113,21 +107,32 @@ INSTANTIATE_TEST_SUITE_P(
 // honoured: loading and the block loop honour it, nothing after does.
 TEST_F(RunTest, StagesFollowTheRun)
 {
-    StagesSeen().clear();
-    FlashParam param = Param(WriteFile("image.hex", ToHex(MakeImage(0x200, 0x10))), true, &rig->Entry(),
-                             rig->Transport());
-    param.callbacks.CBIfTerminated = []() -> std::uint8_t {
-        StagesSeen().push_back(g_runStage.load());
+    // The callbacks' context sees the stage the run has reached at each call.
+    struct Probe {
+        const std::atomic<RunStage>* stage;
+        std::vector<RunStage> seen;
+    } probe{&stage, {}};
+    FlashParam param = Param(WriteFile("image.hex", ToHex(MakeImage(0x200, 0x10))), true, &rig->Entry());
+    param.callbacks = RecordingCallbacks(Calls());
+    param.callbacks.pContext = &probe;
+    param.callbacks.CBShowMessage = [](void*, const char*) {};
+    param.callbacks.CBShowStatus = [](void*, const char*) {};
+    param.callbacks.CBSetDriveName = [](void*, const char*) {};
+    param.callbacks.CBSetRevision = [](void*, const char*) {};
+    param.callbacks.CBIfTerminated = [](void* context) -> std::uint8_t {
+        auto& p = *static_cast<Probe*>(context);
+        p.seen.push_back(p.stage->load());
         return 0;
     };
-    param.callbacks.CBSetProgress = [](std::int32_t position) {
+    param.callbacks.CBSetProgress = [](void* context, std::int32_t position) {
+        auto& p = *static_cast<Probe*>(context);
         if (position == 15)
-            StagesSeen().push_back(g_runStage.load());
+            p.seen.push_back(p.stage->load());
     };
-    engine = std::make_unique<CFlashEngine>(param);
+    engine = std::make_unique<CFlashEngine>(param, rig->Transport());
     engine->Run();
 
-    std::vector<RunStage>& seen = StagesSeen();
+    const std::vector<RunStage>& seen = probe.seen;
     ASSERT_GT(seen.size(), 18u);
     EXPECT_EQ(seen.front(), RunStage::Loading);
     // Then 16 block checks, the header's progress, and the final check.
@@ -136,7 +141,7 @@ TEST_F(RunTest, StagesFollowTheRun)
     expected.push_back(RunStage::Committed);
     expected.push_back(RunStage::Committed);
     EXPECT_EQ(tail, expected);
-    EXPECT_EQ(g_runStage.load(), RunStage::Idle);
+    EXPECT_EQ(stage.load(), RunStage::Idle);
 }
 
 } // namespace

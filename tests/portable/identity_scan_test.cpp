@@ -48,7 +48,7 @@ class IdentityScanTest : public EngineTest, public ::testing::WithParamInterface
 TEST_P(IdentityScanTest, FindsTheDrivesModelAndRevision)
 {
     const ScanCase& c = GetParam();
-    CFlashEngine engine(Param(WriteFile("image", ImageText(c)), c.hex, nullptr, 1, c.model, c.revision));
+    CFlashEngine engine(Param(WriteFile("image", ImageText(c)), c.hex, nullptr, c.model, c.revision), noDrive);
     ASSERT_GE(engine.LoadImage(), 0);
     EXPECT_EQ(engine.CheckIdentity(), c.found);
 }
@@ -100,14 +100,14 @@ TEST_F(EngineTest, HexScanAndChecksumCoverThePiecesUpToTheLastBankAdvance)
     Bytes idBytes(id.begin(), id.end());
     std::string crossing = HexRecord(0x00, 0xFFF8, idBytes);
     {
-        CFlashEngine engine(Param(WriteFile("one.hex", crossing + HexEnd()), true));
+        CFlashEngine engine(Param(WriteFile("one.hex", crossing + HexEnd()), true), noDrive);
         ASSERT_EQ(engine.LoadImage(), 1);
         EXPECT_FALSE(engine.CheckIdentity());
         Bytes inside(idBytes.begin(), idBytes.begin() + 8);
         EXPECT_EQ(engine.m_wCheckSum, static_cast<std::uint16_t>((0x10000 - 8) * 0xFF + Sum16(inside)));
     }
     {
-        CFlashEngine engine(Param(WriteFile("two.hex", crossing + HexBankAdvance() + HexEnd()), true));
+        CFlashEngine engine(Param(WriteFile("two.hex", crossing + HexBankAdvance() + HexEnd()), true), noDrive);
         ASSERT_EQ(engine.LoadImage(), 1);
         EXPECT_TRUE(engine.CheckIdentity());
         EXPECT_EQ(engine.m_wCheckSum,

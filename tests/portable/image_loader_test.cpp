@@ -38,7 +38,7 @@ TEST_P(LoadFailureTest, RefusesAndKeepsNothing)
     Calls().terminateFromCall = c.stopFromCall;
     if (c.noMemory)
         FailNextImageAllocation();
-    CFlashEngine engine(Param(path, c.hex));
+    CFlashEngine engine(Param(path, c.hex), noDrive);
 
     EXPECT_EQ(engine.LoadImage(), c.expected);
     EXPECT_EQ(Calls().messages, c.messages);
@@ -78,7 +78,7 @@ protected:
     // Loads `text` as a HEX image and expects it to be complete.
     void Load(const std::string& text)
     {
-        engine_ = std::make_unique<CFlashEngine>(Param(WriteFile("image.hex", text), true));
+        engine_ = std::make_unique<CFlashEngine>(Param(WriteFile("image.hex", text), true), noDrive);
         ASSERT_EQ(engine_->LoadImage(), 1);
         ASSERT_NE(engine_->m_pBank[0], nullptr);
         EXPECT_EQ(engine_->m_pInFile, nullptr);
@@ -132,13 +132,13 @@ TEST_F(HexLoadTest, RecordCrossing64KContinuesAbove)
     EXPECT_EQ(At(0x10000), 0x50);
     EXPECT_EQ(At(0x1000F), 0x5F);
     EXPECT_EQ(engine_->m_dwImageLen, 0x10010u);
-    EXPECT_EQ(g_nBankCount, 0);
+    EXPECT_EQ(engine_->m_nBankCount, 0);
 }
 
 TEST_F(HexLoadTest, BankAdvanceMovesLaterRecords64KUp)
 {
     Load(HexRecord(0x00, 0x0000, {0x11}) + HexBankAdvance() + HexRecord(0x00, 0x0000, {0x22}) + HexEnd());
-    EXPECT_EQ(g_nBankCount, 1);
+    EXPECT_EQ(engine_->m_nBankCount, 1);
     EXPECT_EQ(At(0x00000), 0x11);
     EXPECT_EQ(At(0x10000), 0x22);
     EXPECT_EQ(engine_->m_dwImageLen, 0x10001u);
@@ -179,7 +179,7 @@ class RawLoadTest : public EngineTest {};
 TEST_F(RawLoadTest, ShortFileIsCompleteAndItsChecksumCoversTheWholeBuffer)
 {
     Bytes image = MakeImage(5000, 0x10, "1.10");
-    CFlashEngine engine(Param(WriteFile("image.bin", image), false));
+    CFlashEngine engine(Param(WriteFile("image.bin", image), false), noDrive);
     ASSERT_EQ(engine.LoadImage(), 1);
     EXPECT_EQ(engine.m_dwImageLen, 5000u);
     EXPECT_EQ(engine.m_dwFileSize, 5000u);
@@ -196,7 +196,7 @@ TEST_F(RawLoadTest, OneMiBAndMoreLoadTheirFirstMiB)
     for (std::size_t size : {std::size_t{0x100000}, std::size_t{0x100000 + 4097}}) {
         Bytes image = MakeImage(size);
         image[0xFFFFF] = 0x42;
-        CFlashEngine engine(Param(WriteFile("image.bin", image), false));
+        CFlashEngine engine(Param(WriteFile("image.bin", image), false), noDrive);
         EXPECT_EQ(engine.LoadImage(), 0) << size;
         EXPECT_EQ(engine.m_dwImageLen, 0x100000u);
         EXPECT_EQ(engine.m_pBank[31][0x7FFF], 0x42);
@@ -205,7 +205,7 @@ TEST_F(RawLoadTest, OneMiBAndMoreLoadTheirFirstMiB)
 
 TEST_F(RawLoadTest, FileEndingOnABankBoundaryIsComplete)
 {
-    CFlashEngine engine(Param(WriteFile("image.bin", MakeImage(0x10000)), false));
+    CFlashEngine engine(Param(WriteFile("image.bin", MakeImage(0x10000)), false), noDrive);
     EXPECT_EQ(engine.LoadImage(), 1);
     EXPECT_EQ(engine.m_dwImageLen, 0x10000u);
     EXPECT_EQ(engine.m_pBank[2][0], 0xFF);

@@ -29,7 +29,7 @@ TEST(MachineFile, DefaultIsOneCdRomAtDWithTheDefaultIdentity)
     EXPECT_EQ(description.drives[0].kind, DriveKind::CdRom);
     EXPECT_EQ(VirtualDrive(description.drives[0].identity).ModelText(), "KAVORA  CD-ROM VIRTUAL  ");
     EXPECT_EQ(description.drives[0].identity.revision, "1.00");
-    EXPECT_EQ(description.aspi, AspiVariant::Present);
+    EXPECT_EQ(description.aspi, AspiLibrary::Present);
 }
 
 TEST(MachineFile, ReadsDrivesIdentitiesAndTheAspiLibrary)
@@ -53,7 +53,7 @@ drive e cdrom      # the one to upgrade
     EXPECT_EQ(id.product, "CD-ROM \"X\"  ");
     EXPECT_EQ(id.revision, "2.0");
     EXPECT_EQ(id.deviceType, 0x25);
-    EXPECT_EQ(description.aspi, AspiVariant::OnlySupportInfo);
+    EXPECT_EQ(description.aspi, AspiLibrary::OnlySupportInfo);
     EXPECT_FALSE(description.aspiPending);
 }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/model_list.h"
+#include "flash/model_list.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "device/scsi_records.h"
+#include "device/win/scsi_records.h"
 #include "tests/support/request_bytes.h"
 
 namespace {

@@ -1,7 +1,8 @@
 // Binding the ASPI library and releasing drive access.
 #include <gtest/gtest.h>
 
-#include "device/drive_table.h"
+#include "app/aspi_messages.h"
+#include "device/win/drive_table.h"
 #include "tests/win/support/machine_scope.h"
 #include "tests/win/support/recording_ui.h"
 

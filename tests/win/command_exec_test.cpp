@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "device/drive_entry.h"
-#include "device/scsi_records.h"
+#include "device/win/aspi_transport.h"
+#include "device/win/pass_through.h"
+#include "device/win/scsi_records.h"
 #include "tests/support/request_bytes.h"
 #include "tests/win/support/machine_scope.h"
 
@@ -21,20 +23,25 @@ const std::array<std::uint8_t, 12> kInquiry{0x12, 0, 0, 0, 0x24};
 const std::array<std::uint8_t, 12> kTestUnitReady{};
 const std::array<std::uint8_t, 12> kWriteBlock{0x3B, 0x06, 0x00, 0x00, 0x10, 0x20, 0x00, 0x10};
 
+using scsi::Direction;
+
 struct Call {
     bool ok;
-    std::array<std::uint8_t, kSenseSize> sense;
+    std::array<std::uint8_t, scsi::kSenseAreaSize> sense;
     Bytes data;
 };
 
-Call Execute(const DriveEntry& entry, std::uint8_t direction, std::uint32_t length,
+// One command through fgExecuteCommand and the transport of the chosen path.
+Call Execute(const DriveEntry& entry, Direction direction, std::uint32_t length,
              const std::array<std::uint8_t, 12>& cdb, std::uint8_t transport, Bytes data = {})
 {
     Call c{};
     c.sense.fill(0xAA);
     c.data = data.empty() ? Bytes(length, 0xCC) : std::move(data);
-    c.ok = fgExecuteCommand(&entry, direction, length, c.data.data(), 12, cdb.data(), transport,
-                            c.sense.data());
+    PassThroughTransport passThrough(entry);
+    AspiTransport aspi(entry);
+    scsi::Transport& path = transport ? static_cast<scsi::Transport&>(passThrough) : aspi;
+    c.ok = fgExecuteCommand(path, direction, length, c.data.data(), 12, cdb.data(), c.sense.data());
     return c;
 }
 
@@ -59,15 +66,15 @@ TEST_F(PassThroughTest, RequestRecordByteForByte)
     const RecordLayout& layout = ThisLayout();
     struct Case {
         const char* what;
-        std::uint8_t direction;
+        Direction direction;
         std::uint32_t length;
         std::array<std::uint8_t, 12> cdb;
         std::uint8_t dataIn;
     } cases[] = {
-        {"block out", SRB_DIR_OUT, 4096, kWriteBlock, 0},
-        {"inquiry in", SRB_DIR_IN, 36, kInquiry, 1},
-        {"no data", SRB_DIR_IN, 0, kTestUnitReady, 1},
-        {"no direction bit", 0, 0, kTestUnitReady, 0},
+        {"block out", Direction::Out, 4096, kWriteBlock, 0},
+        {"inquiry in", Direction::In, 36, kInquiry, 1},
+        {"no data", Direction::In, 0, kTestUnitReady, 1},
+        {"no direction", Direction::None, 0, kTestUnitReady, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -94,7 +101,7 @@ TEST_F(PassThroughTest, RequestRecordByteForByte)
         EXPECT_EQ(call.record, PassThroughRecord(layout, fields));
         EXPECT_EQ(fields.dataBuffer & 0x7FF, 0u) << "DataBuffer aligned to the drive's mask";
         EXPECT_TRUE(call.accepted);
-        if (c.direction == SRB_DIR_OUT) {
+        if (c.direction == Direction::Out) {
             EXPECT_EQ(call.dataOut, payload);
         }
     }
@@ -102,7 +109,7 @@ TEST_F(PassThroughTest, RequestRecordByteForByte)
 
 TEST_F(PassThroughTest, DataInArrivesOnSuccess)
 {
-    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+    const Call c = Execute(entry, Direction::In, 36, kInquiry, kPassThrough);
     ASSERT_TRUE(c.ok);
     EXPECT_EQ(std::memcmp(c.data.data() + 8, "KAVORA  CD-ROM VIRTUAL  1.00", 28), 0);
     EXPECT_EQ(c.sense[0], 0);
@@ -113,7 +120,7 @@ TEST_F(PassThroughTest, DataInArrivesOnSuccess)
 TEST_F(PassThroughTest, FailureCopiesAll32SenseBytesAndLeavesTheData)
 {
     drive.WithholdInquiry(1, false, {0x02, 0x3A, 0x01});
-    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+    const Call c = Execute(entry, Direction::In, 36, kInquiry, kPassThrough);
     EXPECT_FALSE(c.ok);
     EXPECT_EQ(c.sense[0], 0x70);
     EXPECT_EQ(c.sense[2], 0x02);
@@ -136,7 +143,7 @@ TEST_F(PassThroughTest, RequestFailedByTheSystemIsAFailedCommand)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         c.fail(scope.machine, drive);
-        const Call call = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+        const Call call = Execute(entry, Direction::In, 36, kInquiry, kPassThrough);
         EXPECT_FALSE(call.ok);
         for (int i = 0; i < 16; ++i)
             EXPECT_EQ(call.sense[i], 0) << "byte " << i;
@@ -149,7 +156,7 @@ TEST_F(PassThroughTest, StagingMeetsAStricterAdapter)
 {
     scope.machine.Adapter(0).alignMask = 0xFF;
     entry.dwAlignMask = 0xFF;
-    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+    const Call c = Execute(entry, Direction::In, 36, kInquiry, kPassThrough);
     EXPECT_TRUE(c.ok);
     EXPECT_TRUE(scope.machine.PassThroughCalls().back().accepted);
 }
@@ -178,7 +185,7 @@ TEST(PassThroughAccess, RequestNeedsAHandleForReadingAndWriting)
         entry.hDevice = Dev().CreateFile("\\\\.\\d:", c.access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          OPEN_EXISTING, 0);
         entry.dwAlignMask = 0x7FF;
-        const Call call = Execute(entry, SRB_DIR_IN, 36, kInquiry, kPassThrough);
+        const Call call = Execute(entry, Direction::In, 36, kInquiry, kPassThrough);
         EXPECT_EQ(call.ok, c.sent);
         EXPECT_EQ(scope.machine.PassThroughCalls().size(), c.sent ? 1u : 0u);
         if (!c.sent) {
@@ -200,7 +207,7 @@ protected:
         const int adapter = scope.machine.AddAdapter();
         drive = &scope.machine.AddDevice(adapter, 0, 3);
         scope.SetFamily(false, false);
-        EXPECT_TRUE(LoadAspiLibrary(scope.table, nullptr));
+        EXPECT_EQ(BindAspiLibrary(scope.table), AspiBinding::Bound);
         entry.byHaId = 1;
         entry.byTargetId = 3;
     }
@@ -214,14 +221,14 @@ TEST_F(AspiTest, RequestRecordByteForByte)
     const RecordLayout& layout = ThisLayout();
     struct Case {
         const char* what;
-        std::uint8_t direction;
+        Direction direction;
         std::uint32_t length;
         std::array<std::uint8_t, 12> cdb;
         std::uint8_t flags;
     } cases[] = {
-        {"block out", SRB_DIR_OUT, 4096, kWriteBlock, 0x50},
-        {"inquiry in", SRB_DIR_IN, 36, kInquiry, 0x48},
-        {"no data", SRB_DIR_IN, 0, kTestUnitReady, 0x48},
+        {"block out", Direction::Out, 4096, kWriteBlock, 0x50},
+        {"inquiry in", Direction::In, 36, kInquiry, 0x48},
+        {"no data", Direction::In, 0, kTestUnitReady, 0x48},
     };
     for (AspiCompletion mode : {AspiCompletion::AtOnce, AspiCompletion::Pending}) {
         scope.machine.SetAspiCompletion(mode);
@@ -253,7 +260,7 @@ TEST_F(AspiTest, PendingRequestIsWaitedForAndOneAnsweredAtOnceIsNot)
         const bool pending = mode == AspiCompletion::Pending;
         SCOPED_TRACE(pending ? "pending" : "at once");
         scope.machine.SetAspiCompletion(mode);
-        const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kAspi);
+        const Call c = Execute(entry, Direction::In, 36, kInquiry, kAspi);
         EXPECT_TRUE(c.ok);
         EXPECT_EQ(std::memcmp(c.data.data() + 32, "1.00", 4), 0);
         EXPECT_EQ(scope.machine.AspiCalls().back().pending, pending);
@@ -265,7 +272,7 @@ TEST_F(AspiTest, FailureCopies16SenseBytesAndKeepsTheRest)
     for (AspiCompletion mode : {AspiCompletion::Pending, AspiCompletion::AtOnce}) {
         scope.machine.SetAspiCompletion(mode);
         drive->WithholdInquiry(1, false, {0x02, 0x3A, 0x01});
-        const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kAspi);
+        const Call c = Execute(entry, Direction::In, 36, kInquiry, kAspi);
         EXPECT_FALSE(c.ok);
         EXPECT_EQ(c.sense[0], 0x70);
         EXPECT_EQ(c.sense[2], 0x02);
@@ -281,7 +288,7 @@ TEST_F(AspiTest, FailureCopies16SenseBytesAndKeepsTheRest)
 TEST_F(AspiTest, DeviceThatIsNotThereFailsWithoutSense)
 {
     entry.byTargetId = 4;
-    const Call c = Execute(entry, SRB_DIR_IN, 36, kInquiry, kAspi);
+    const Call c = Execute(entry, Direction::In, 36, kInquiry, kAspi);
     EXPECT_FALSE(c.ok);
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(c.sense[i], 0) << "byte " << i;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "device/device_io.h"
-#include "device/drive_table.h"
-#include "device/scsi_records.h"
+#include "device/win/device_io.h"
+#include "device/win/drive_table.h"
+#include "device/win/scsi_records.h"
 #include "tests/support/request_bytes.h"
 #include "tests/win/support/machine_scope.h"
 

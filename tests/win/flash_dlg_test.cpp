@@ -242,15 +242,15 @@ TEST_F(MainDialog, CloseEndsTheDialogWhenIdle)
 
 TEST_F(MainDialog, LogKeepsEveryLineWhateverItsLength)
 {
-    h.Open();
+    void* dialog = &h.Open();
     ::SetDlgItemTextA(h.Hwnd(), IDC_LOG, "");
-    CBShowMessage("first");
+    CBShowMessage(dialog, "first");
     // What the user types stays, and the next line follows it.
     ::SetDlgItemTextA(h.Hwnd(), IDC_LOG, (h.Text(IDC_LOG) + " typed").c_str());
     std::string longLine(600, 'x');
-    CBShowMessage(longLine.c_str());
+    CBShowMessage(dialog, longLine.c_str());
     for (int i = 0; i < 30; ++i)
-        CBShowMessage(("line " + std::to_string(i)).c_str());
+        CBShowMessage(dialog, ("line " + std::to_string(i)).c_str());
 
     Lines lines = h.LogLines();
     ASSERT_EQ(lines.size(), 32u);
@@ -265,11 +265,11 @@ TEST_F(MainDialog, LogKeepsEveryLineWhateverItsLength)
 TEST_F(MainDialog, SettersReachTheirControls)
 {
     h.machine.AddCdRom('d', Identity("KAVORA  ", "CD-ROM VIRTUAL  ", "1.00"));
-    h.Open();
-    CBShowStatus("Updating.....");
-    CBSetRevision("1.10");
-    CBSetDriveName("NEW NAME");
-    CBSetProgress(42);
+    void* dialog = &h.Open();
+    CBShowStatus(dialog, "Updating.....");
+    CBSetRevision(dialog, "1.10");
+    CBSetDriveName(dialog, "NEW NAME");
+    CBSetProgress(dialog, 42);
     EXPECT_EQ(h.Text(IDC_STATUS), "Updating.....");
     EXPECT_EQ(h.Text(IDC_REVISION), "1.10");
     EXPECT_EQ(h.Text(IDC_DRIVE), "NEW NAME");
@@ -278,7 +278,7 @@ TEST_F(MainDialog, SettersReachTheirControls)
     EXPECT_EQ(h.ComboItems(), (Lines{std::string(kModel) + "(0)"}));
     h.Choose(0);
     EXPECT_EQ(h.Text(IDC_REVISION), "1.00");
-    EXPECT_EQ(CBIfTerminated(), 0);
+    EXPECT_EQ(CBIfTerminated(dialog), 0);
 }
 
 } // namespace

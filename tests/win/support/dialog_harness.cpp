@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "app/status_log.h"
-#include "device/device_io.h"
-#include "device/scsi_records.h"
+#include "device/win/device_io.h"
+#include "device/win/scsi_records.h"
 #include "res/resource.h"
 
 DWORD HarnessUi::GetCurrentDirectory(DWORD length, char* buffer)

@@ -27,7 +27,8 @@ void MachineScope::SetFamily(bool isNT, bool nt4)
 
 int MachineScope::Scan()
 {
-    if (!LoadAspiLibrary(table, nullptr))
+    const AspiBinding binding = BindAspiLibrary(table);
+    if (binding != AspiBinding::NotNeeded && binding != AspiBinding::Bound)
         return -1;
     ScanDrives(table);
     return table.m_nDriveCount;

@@ -2,7 +2,7 @@
 // away again, with the ASPI entry points and the drive entries the test made.
 #pragma once
 
-#include "device/drive_table.h"
+#include "device/win/drive_table.h"
 #include "emu/virtual_machine.h"
 
 class MachineScope {

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "device/scsi_defs.h"
+
 namespace scsi {
 
 // A pointer of the other architecture, as bytes with the pointer's alignment.
@@ -165,8 +167,10 @@ constexpr std::uint8_t SS_NO_DEVICE = 0x82;
 constexpr std::uint8_t SS_INVALID_SRB = 0xE0;
 constexpr std::uint8_t SS_NO_ADAPTERS = 0xE8;
 
+constexpr std::uint8_t SRB_DIR_IN = 0x08;
+constexpr std::uint8_t SRB_DIR_OUT = 0x10;
 constexpr std::uint8_t SRB_EVENT_NOTIFY = 0x40;
-constexpr std::uint8_t SENSE_LEN = 14;
+constexpr std::uint8_t SENSE_LEN = kAspiSenseLength;
 constexpr std::uint8_t DTYPE_CDROM = 5;
 
 struct SRB_HAInquiry {

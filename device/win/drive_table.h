@@ -23,9 +23,16 @@ using SendASPI32CommandFn = DWORD(__cdecl*)(void* request);
 extern GetASPI32SupportInfoFn pfnGetASPI32SupportInfo;
 extern SendASPI32CommandFn pfnSendASPI32Command;
 
-// Binds WNASPI32 on 9x-family systems (NT: true at once). Failures show their
-// message box owned by `owner`.
-bool LoadAspiLibrary(DriveTable& table, HWND owner);
+enum class AspiBinding {
+    NotNeeded,         // NT family: drives are reached by pass-through
+    Bound,             // both entry points set
+    LibraryMissing,    // "WNASPI32" did not load
+    EntryPointMissing, // loaded, but an entry point is missing; the library stays loaded
+};
+
+// Binds WNASPI32 on 9x-family systems. Shows nothing: telling the user is
+// the front end's business.
+AspiBinding BindAspiLibrary(DriveTable& table);
 // Closes the handle the scan opened last and frees the library, if loaded.
 bool ReleaseDriveAccess(DriveTable& table);
 // Finds the CD-ROM class drives with the method the system family calls for.

@@ -6,9 +6,6 @@
 
 class CFlashEngine;
 
-// Grows by the running block sum after every block send; never reset.
-extern std::uint16_t _total;
-
 bool fgTestUnitReadyComplete(CFlashEngine& engine, std::uint8_t* sense);
 // `data` receives the 36 bytes of standard INQUIRY data.
 bool fgInquiryComplete(CFlashEngine& engine, std::uint8_t* data);

@@ -1,4 +1,4 @@
-#include "device/device_io.h"
+#include "device/win/device_io.h"
 
 namespace {
 DeviceIo g_realIo;

@@ -1,25 +1,23 @@
-#include "device/drive_commands.h"
+#include "flash/drive_commands.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "device/scsi_transport.h"
 #include "flash/flash_engine.h"
-
-std::uint16_t _total = 0;
 
 namespace {
 
-constexpr std::uint8_t kCdbLength = 12;
-constexpr std::uint8_t kHeaderSize = 32;
+using scsi::Direction;
 
 struct Cdb {
-    std::uint8_t bytes[kCdbLength] = {};
+    std::uint8_t bytes[scsi::kCdbLength] = {};
 };
 
 Cdb WriteBuffer(std::uint8_t mode, std::uint32_t offset, std::uint32_t length)
 {
     Cdb cdb;
-    cdb.bytes[0] = 0x3B;
+    cdb.bytes[0] = scsi::kOpWriteBuffer;
     cdb.bytes[1] = mode;
     cdb.bytes[3] = static_cast<std::uint8_t>(offset >> 16);
     cdb.bytes[4] = static_cast<std::uint8_t>(offset >> 8);
@@ -30,11 +28,12 @@ Cdb WriteBuffer(std::uint8_t mode, std::uint32_t offset, std::uint32_t length)
     return cdb;
 }
 
-bool Execute(CFlashEngine& engine, std::uint8_t direction, std::uint32_t length,
-             std::uint8_t* data, const Cdb& cdb, std::uint8_t* sense)
+// Commands without data go out as data-in of length 0, as they always have.
+bool Execute(CFlashEngine& engine, Direction direction, std::uint32_t length, std::uint8_t* data,
+             const Cdb& cdb, std::uint8_t* sense)
 {
-    bool done = fgExecuteCommand(&engine.m_drive, direction, length, data, kCdbLength, cdb.bytes,
-                                 engine.m_bIsNT, sense);
+    bool done = fgExecuteCommand(engine.m_transport, direction, length, data, scsi::kCdbLength,
+                                 cdb.bytes, sense);
     return done && sense[2] == 0;
 }
 
@@ -42,53 +41,57 @@ bool Execute(CFlashEngine& engine, std::uint8_t direction, std::uint32_t length,
 
 bool fgTestUnitReadyComplete(CFlashEngine& engine, std::uint8_t* sense)
 {
-    return Execute(engine, SRB_DIR_IN, 0, nullptr, Cdb{}, sense);
+    Cdb cdb;
+    cdb.bytes[0] = scsi::kOpTestUnitReady;
+    return Execute(engine, Direction::In, 0, nullptr, cdb, sense);
 }
 
 bool fgInquiryComplete(CFlashEngine& engine, std::uint8_t* data)
 {
-    std::uint8_t sense[kSenseSize] = {};
+    std::uint8_t sense[scsi::kSenseAreaSize] = {};
     Cdb cdb;
-    cdb.bytes[0] = 0x12;
-    cdb.bytes[4] = 36;
-    return Execute(engine, SRB_DIR_IN, 36, data, cdb, sense);
+    cdb.bytes[0] = scsi::kOpInquiry;
+    cdb.bytes[4] = scsi::kInquiryLength;
+    return Execute(engine, Direction::In, scsi::kInquiryLength, data, cdb, sense);
 }
 
 bool fgWriteOneFlashCmdData(CFlashEngine& engine, std::uint32_t offset, std::uint8_t* sense)
 {
     std::uint8_t* block = engine.m_pBank[engine.m_byBankIndex] + engine.m_wBankOffset;
     std::uint16_t blockSum = 0;
-    for (std::uint32_t i = 0; i < kBlockSize; ++i)
+    for (std::uint32_t i = 0; i < scsi::kBlockSize; ++i)
         blockSum = static_cast<std::uint16_t>(blockSum + block[i]);
 
-    bool accepted = Execute(engine, SRB_DIR_OUT, kBlockSize, block,
-                            WriteBuffer(0x06, offset, kBlockSize), sense);
+    bool accepted =
+        Execute(engine, Direction::Out, scsi::kBlockSize, block,
+                WriteBuffer(scsi::kModeDownloadWithOffsets, offset, scsi::kBlockSize), sense);
     // The header must carry the sum of what the drive holds, so a block that
     // is sent again after a failure counts once: only when it is accepted.
     if (accepted)
         engine._wSecSum = static_cast<std::uint16_t>(engine._wSecSum + blockSum);
 
-    _total = static_cast<std::uint16_t>(_total + engine._wSecSum);
+    engine._total = static_cast<std::uint16_t>(engine._total + engine._wSecSum);
     if (engine.m_pSumFile)
         std::fprintf(engine.m_pSumFile, "Address=%.8X,_wSecSum=%.4X,_total=%.4X\n",
                      static_cast<unsigned>(offset), static_cast<unsigned>(engine._wSecSum),
-                     static_cast<unsigned>(_total));
+                     static_cast<unsigned>(engine._total));
     return accepted;
 }
 
 bool fgWriteHeader(CFlashEngine& engine, std::uint32_t offset, std::uint8_t* sense)
 {
-    std::uint8_t sSendBuf[kHeaderSize] = {};
-    sSendBuf[30] = static_cast<std::uint8_t>(engine._wSecSum >> 8);
-    sSendBuf[31] = static_cast<std::uint8_t>(engine._wSecSum);
+    std::uint8_t sSendBuf[scsi::kHeaderSize] = {};
+    sSendBuf[scsi::kHeaderSumAt] = static_cast<std::uint8_t>(engine._wSecSum >> 8);
+    sSendBuf[scsi::kHeaderSumAt + 1] = static_cast<std::uint8_t>(engine._wSecSum);
     if (engine.m_pSumFile)
         std::fprintf(engine.m_pSumFile, "sSendBuf[30]=%X   sSendBuf[31]=%X\n",
                      static_cast<unsigned>(sSendBuf[30]), static_cast<unsigned>(sSendBuf[31]));
-    return Execute(engine, SRB_DIR_OUT, kHeaderSize, sSendBuf,
-                   WriteBuffer(0x06, offset, kHeaderSize), sense);
+    return Execute(engine, Direction::Out, scsi::kHeaderSize, sSendBuf,
+                   WriteBuffer(scsi::kModeDownloadWithOffsets, offset, scsi::kHeaderSize), sense);
 }
 
 bool fgSaveFlash(CFlashEngine& engine, std::uint8_t* sense)
 {
-    return Execute(engine, SRB_DIR_IN, 0, nullptr, WriteBuffer(0x07, 0, 0), sense);
+    return Execute(engine, Direction::In, 0, nullptr,
+                   WriteBuffer(scsi::kModeDownloadAndSave, 0, 0), sense);
 }

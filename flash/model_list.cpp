@@ -1,4 +1,4 @@
-#include "app/model_list.h"
+#include "flash/model_list.h"
 
 #include <algorithm>
 #include <cstring>

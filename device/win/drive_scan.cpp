@@ -2,15 +2,17 @@
 
 #include <cstring>
 
-#include "device/device_io.h"
-#include "device/drive_table.h"
-#include "device/scsi_records.h"
+#include "device/win/aspi_transport.h"
+#include "device/win/device_io.h"
+#include "device/win/pass_through.h"
+#include "device/win/drive_table.h"
+#include "device/win/scsi_records.h"
 
 namespace {
 
-constexpr std::uint8_t kCdRom = 0x05; // qualifier 0 (connected), type 5
+constexpr std::uint8_t kCdRom = scsi::kConnectedCdRom;
 constexpr DWORD kListSize = 2048;
-constexpr std::uint32_t kInquiryBytes = 36;
+constexpr std::uint32_t kInquiryBytes = scsi::kInquiryLength;
 constexpr std::uint32_t kDirectAlignMask = 0x7FF;
 
 bool TableFull(const DriveTable& table) { return table.m_nDriveCount >= kMaxDrives; }
@@ -31,8 +33,8 @@ void CopyText(char* to, const std::uint8_t* from, std::size_t count)
 
 void TakeIdentity(DriveEntry& entry, const std::uint8_t* inquiry)
 {
-    CopyText(entry.sModel, inquiry + 8, kModelChars);
-    CopyText(entry.sRevision, inquiry + 32, 4);
+    CopyText(entry.sModel, inquiry + scsi::kVendorProductAt, kModelChars);
+    CopyText(entry.sRevision, inquiry + scsi::kRevisionAt, 4);
 }
 
 HANDLE OpenLetter(DriveTable& table, char letter)
@@ -127,26 +129,21 @@ void ScanDirect(DriveTable& table)
         if (handle == INVALID_HANDLE_VALUE)
             continue;
 
-        alignas(16) std::uint8_t data[kListSize];
+        // The request of the drive commands, with discovery's own limits: a
+        // short time-out, and the whole request handed over as input.
+        PassThroughTransport transport(handle, 0, 0, kDirectAlignMask,
+                                       PassThroughTransport::Input::WholeRequest);
+        std::uint8_t data[kListSize];
         std::memset(data, 0xFF, sizeof data);
-        scsi::PassThroughRequest request;
-        std::memset(&request, 0, sizeof request);
-        scsi::SCSI_PASS_THROUGH_DIRECT& sptd = request.sptd;
-        sptd.Length = sizeof(scsi::SCSI_PASS_THROUGH_DIRECT);
-        sptd.CdbLength = 6;
-        sptd.SenseInfoLength = 24;
-        sptd.DataIn = scsi::SCSI_IOCTL_DATA_IN;
-        sptd.DataTransferLength = sizeof data;
-        sptd.TimeOutValue = 2;
-        sptd.DataBuffer = data;
-        sptd.SenseInfoOffset = offsetof(scsi::PassThroughRequest, ucSenseBuf);
-        const std::uint8_t inquiry[6] = {0x12, 0x00, 0x00, 0x00, 0x7F, 0x00};
-        std::memcpy(sptd.Cdb, inquiry, sizeof inquiry);
-
-        DWORD returned = 0;
-        const bool answered =
-            Dev().DeviceIoControl(handle, scsi::IOCTL_SCSI_PASS_THROUGH_DIRECT, &request,
-                                  sizeof request, &request, sizeof request, &returned);
+        const std::uint8_t inquiry[6] = {scsi::kOpInquiry, 0x00, 0x00, 0x00, 0x7F, 0x00};
+        scsi::Command command;
+        command.cdb = inquiry;
+        command.cdbLength = sizeof inquiry;
+        command.direction = scsi::Direction::In;
+        command.data = data;
+        command.dataLength = sizeof data;
+        command.timeoutSeconds = 2;
+        const bool answered = transport.Execute(command).Good();
         // The 0xFF fill keeps byte 0 away from 5 when no data came back.
         DriveEntry* entry = answered && data[0] == kCdRom ? NewEntry() : nullptr;
         if (!entry) {
@@ -198,10 +195,13 @@ void ScanAspi(DriveTable& table)
             std::memcpy(&entry->dwMaxTransfer, unique + 4, sizeof entry->dwMaxTransfer);
             entry->dwAlignMask = unique[0];
 
-            std::uint8_t data[kInquiryBytes] = {};
-            std::uint8_t sense[kSenseSize] = {};
-            const std::uint8_t cdb[12] = {0x12, 0x00, 0x00, 0x00, kInquiryBytes};
-            if (fgExecuteCommand(entry, SRB_DIR_IN, sizeof data, data, sizeof cdb, cdb, 0, sense) &&
+            std::uint8_t data[scsi::kInquiryLength] = {};
+            std::uint8_t sense[scsi::kSenseAreaSize] = {};
+            const std::uint8_t cdb[scsi::kCdbLength] = {scsi::kOpInquiry, 0x00, 0x00, 0x00,
+                                                        scsi::kInquiryLength};
+            AspiTransport transport(*entry);
+            if (fgExecuteCommand(transport, scsi::Direction::In, sizeof data, data, sizeof cdb, cdb,
+                                 sense) &&
                 data[0] == kCdRom) {
                 TakeIdentity(*entry, data);
                 table.m_pDrives[table.m_nDriveCount++] = entry;

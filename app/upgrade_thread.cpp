@@ -1,8 +1,9 @@
-#include "flash/upgrade_thread.h"
+#include "app/upgrade_thread.h"
 
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
-#include "device/device_io.h"
+#include "device/win/device_io.h"
+#include "device/win/drive_transport.h"
 #include "flash/flash_engine.h"
 #include "res/resource.h"
 
@@ -27,7 +28,9 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
     ::EnableWindow(g_pFlashDlg->GetDlgItem(IDC_UPGRADE), FALSE);
     {
         SystemKeptAwake awake;
-        CFlashEngine engine(dialog->m_FlashParam);
+        const FlashParam param = dialog->m_FlashParam;
+        std::unique_ptr<scsi::Transport> transport = DriveTransport(param.drive, param.bIsNT != 0);
+        CFlashEngine engine(param, *transport);
         engine.Run();
     }
     g_bTerminate.store(0);

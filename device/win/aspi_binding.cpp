@@ -1,8 +1,7 @@
 #include <windows.h>
 
-#include "device/device_io.h"
-#include "device/drive_table.h"
-#include "framework/ui_seam.h"
+#include "device/win/device_io.h"
+#include "device/win/drive_table.h"
 
 GetASPI32SupportInfoFn pfnGetASPI32SupportInfo = nullptr;
 SendASPI32CommandFn pfnSendASPI32Command = nullptr;
@@ -18,27 +17,22 @@ Fn EntryPoint(HMODULE library, const char* name)
 
 } // namespace
 
-bool LoadAspiLibrary(DriveTable& table, HWND owner)
+AspiBinding BindAspiLibrary(DriveTable& table)
 {
     // NT reaches its drives by pass-through; ASPI need not even be installed.
     if (table.m_bIsNT)
-        return true;
+        return AspiBinding::NotNeeded;
 
     table.m_hAspiDll = Dev().LoadLibrary("WNASPI32");
-    if (!table.m_hAspiDll) {
-        Ui().MessageBox(owner, "No find the dynamic library!!", "Error!!",
-                        MB_OK | MB_ICONINFORMATION);
-        return false;
-    }
+    if (!table.m_hAspiDll)
+        return AspiBinding::LibraryMissing;
     pfnGetASPI32SupportInfo =
         EntryPoint<GetASPI32SupportInfoFn>(table.m_hAspiDll, "GetASPI32SupportInfo");
     pfnSendASPI32Command = EntryPoint<SendASPI32CommandFn>(table.m_hAspiDll, "SendASPI32Command");
-    if (!pfnGetASPI32SupportInfo || !pfnSendASPI32Command) {
-        // The library stays loaded; the program runs on without drives.
-        Ui().MessageBox(owner, "Cannot Load Dynamic Library!!!", "Error!", MB_OKCANCEL);
-        return false;
-    }
-    return true;
+    // Without both the library stays loaded; the program runs on without drives.
+    if (!pfnGetASPI32SupportInfo || !pfnSendASPI32Command)
+        return AspiBinding::EntryPointMissing;
+    return AspiBinding::Bound;
 }
 
 bool ReleaseDriveAccess(DriveTable& table)

@@ -1,0 +1,71 @@
+// The one seam through which a command block reaches a drive: "send this
+// command to this drive and tell me how it went". One implementation per way
+// of reaching a drive (Windows pass-through, ASPI, Linux SG_IO, the virtual
+// drive), each in a file of its own and chosen by the build; none of them is
+// visible from here. A transport object stands for one drive.
+//
+// The result keeps apart what the callers must never confuse: a drive that
+// answered (GOOD, CHECK CONDITION with its sense data, another status) and a
+// request that never got an answer from the drive (the adapter, the bus or
+// the driver failed it, or the operating system refused it).
+#pragma once
+
+#include <cstdint>
+
+#include "device/scsi_defs.h"
+
+namespace scsi {
+
+enum class Direction : std::uint8_t {
+    None, // no data phase
+    In,   // from the drive into `data`
+    Out,  // from `data` to the drive
+};
+
+struct Command {
+    const std::uint8_t* cdb = nullptr;
+    std::uint8_t cdbLength = 0;
+    Direction direction = Direction::None;
+    std::uint8_t* data = nullptr;
+    std::uint32_t dataLength = 0;
+    std::uint32_t timeoutSeconds = 0xFFFF;
+};
+
+enum class Outcome : std::uint8_t {
+    Good,             // status GOOD; data in, if any, is in the caller's buffer
+    CheckCondition,   // status CHECK CONDITION; sense holds the drive's sense data
+    OtherStatus,      // the drive answered another status (BUSY, RESERVATION CONFLICT...)
+    TransportFailure, // the adapter, bus or driver failed the command (host or driver status)
+    SystemFailure,    // the operating system refused or failed the request as a whole
+};
+
+struct Result {
+    Outcome outcome = Outcome::SystemFailure;
+    std::uint8_t status = 0;            // the SCSI status, when the drive answered
+    std::uint8_t sense[kSenseAreaSize] = {};
+    std::uint8_t senseLength = 0;       // bytes of `sense` the transport hands back
+    std::uint16_t hostStatus = 0;       // TransportFailure: the adapter's or host's code
+    std::uint16_t driverStatus = 0;     // TransportFailure: the driver's code
+    std::uint32_t systemError = 0;      // SystemFailure: the operating system's error code
+
+    bool Good() const { return outcome == Outcome::Good; }
+    SenseTriple Triple() const { return SenseTriple::Of(sense); }
+};
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+    // Sends one command and waits for it to end.
+    virtual Result Execute(const Command& command) = 0;
+};
+
+} // namespace scsi
+
+// The adapter from the drive commands to a drive's transport: sends `cdb`
+// with `dataLength` bytes of `data` in `direction` and keeps the program's
+// old contract with its callers. It clears the first 16 bytes of the 32-byte
+// sense area; when the command did not end GOOD it copies there what sense
+// the transport handed back, and answers false.
+bool fgExecuteCommand(scsi::Transport& transport, scsi::Direction direction,
+                      std::uint32_t dataLength, std::uint8_t* data, std::uint8_t cdbLength,
+                      const std::uint8_t* cdb, std::uint8_t* sense);

@@ -1,0 +1,11 @@
+# How a Windows program reaches its drives: the device seam, ASPI binding,
+# discovery, and the pass-through and ASPI transports.
+add_library(kavora_device_win STATIC
+    device/win/device_io.cpp
+    device/win/aspi_binding.cpp
+    device/win/drive_scan.cpp
+    device/win/pass_through.cpp
+    device/win/aspi_transport.cpp
+    device/win/drive_transport.cpp
+)
+target_link_libraries(kavora_device_win PUBLIC kavora_device)

@@ -1,3 +1,0 @@
-#include "flash/run_stage.h"
-
-std::atomic<RunStage> g_runStage{RunStage::Idle};
