@@ -11,6 +11,10 @@ trap 'echo "error: tools/test.sh failed while $step (exit $?)" >&2' ERR
 tools/install-deps.sh
 jobs=${KAVORA_JOBS:-2}
 
+step="checking that includes and links run downward"
+echo "== layers"
+python3 tools/check_layers.py
+
 step="building and testing the native code"
 echo "== native build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Checks that the code's structure runs one way: each folder includes only
+from itself and the folders below it, and no two libraries link to each other.
+
+Prints each library with the libraries it links to (from the folders'
+files.cmake), then every include or link that breaks the order; exits 1 when
+there is one.   tools/check_layers.py [ROOT]
+"""
+import re
+import sys
+from pathlib import Path
+
+# What each folder may include from, besides itself. Tests, tools and the
+# build files are not layers.
+MAY_INCLUDE = {
+    "device": [],
+    "device/win": ["device"],
+    "device/linux": ["device"],
+    "flash": ["device"],
+    "emu": ["device", "device/win"],
+    "framework": [],
+    "res": [],
+    "controls": ["framework"],
+    "app": ["controls", "framework", "flash", "device", "device/win", "res"],
+    "demo": ["app", "emu", "controls", "framework", "flash", "device", "device/win", "res"],
+    "cli": ["flash", "device", "device/linux"],
+    "bench": ["emu", "flash", "device"],
+    "fuzz": ["emu", "flash", "device"],
+}
+SOURCES = (".cpp", ".h")
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+LINK = re.compile(r"target_link_libraries\(\s*(\w+)\s+((?:[^)])*)\)", re.S)
+
+
+def folder_of(path, root):
+    rel = path.relative_to(root).as_posix()
+    for folder in sorted(MAY_INCLUDE, key=len, reverse=True):
+        if rel.startswith(folder + "/"):
+            return folder
+    return None
+
+
+def include_faults(root):
+    faults = []
+    for path in sorted(root.rglob("*")):
+        if path.suffix not in SOURCES or "build" in path.relative_to(root).parts:
+            continue
+        here = folder_of(path, root)
+        if here is None:
+            continue
+        for target in INCLUDE.findall(path.read_text(errors="replace")):
+            there = folder_of(root / target, root) if "/" in target else here
+            if there is None or there == here or there in MAY_INCLUDE[here]:
+                continue
+            faults.append(f"{path.relative_to(root)} includes {target}: {here} may not use {there}")
+    return faults
+
+
+def libraries(root):
+    links = {}
+    for cmake in [root / "CMakeLists.txt", *sorted(root.glob("**/files.cmake")), *sorted(root.glob("*/CMakeLists.txt"))]:
+        if "build" in cmake.relative_to(root).parts:
+            continue
+        for name, rest in LINK.findall(cmake.read_text()):
+            deps = [w for w in rest.split() if w.startswith("kavora_")]
+            links.setdefault(name, set()).update(deps)
+    return links
+
+
+def link_faults(links):
+    faults = []
+
+    def reaches(start, goal, seen):
+        for dep in links.get(start, ()):
+            if dep == goal or (dep not in seen and reaches(dep, goal, seen | {dep})):
+                return True
+        return False
+
+    for lib, deps in sorted(links.items()):
+        for dep in sorted(deps):
+            if reaches(dep, lib, {dep}):
+                faults.append(f"{lib} links to {dep}, which links back to {lib}")
+    return faults
+
+
+def main():
+    root = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent)
+    links = libraries(root)
+    print("library links:")
+    for lib in sorted(links):
+        print(f"  {lib:22} -> {', '.join(sorted(links[lib])) or '(none of ours)'}")
+    faults = include_faults(root) + link_faults(links)
+    for fault in faults:
+        print("layer fault:", fault)
+    if faults:
+        return 1
+    print("includes run downward only; no library links back to one that links to it")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
