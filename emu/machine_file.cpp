@@ -242,6 +242,12 @@ bool DriveDetail(const std::vector<std::string>& words, DriveSpec& drive, std::s
         f.inquiryFailures = *o.count;
         f.inquiryFailuresAfterSaveOnly = !o.fromStart;
         f.inquirySense = o.sense.value_or(f.inquirySense);
+    } else if (key == "unit-attentions") {
+        if (o.count || o.sense) {
+            error = "unit-attentions takes nothing";
+            return false;
+        }
+        f.unitAttentions = true;
     } else if (key == "transport-failure") {
         const int count = o.count.value_or(1);
         if (count == kForever || o.sense) {

@@ -16,6 +16,8 @@ constexpr SenseTriple kInvalidOpcode{0x05, 0x20, 0x00};
 constexpr SenseTriple kInvalidField{0x05, 0x24, 0x00};
 constexpr SenseTriple kSumMismatch{0x05, 0x26, 0x00};
 constexpr SenseTriple kInProgress = scsi::kOperationInProgress;
+constexpr SenseTriple kAfterDownload{0x06, 0x29, 0x02}; // bus reset
+constexpr SenseTriple kAfterSave{0x06, 0x3F, 0x16};     // microcode changed without reset
 
 // Fixed-size text field of INQUIRY data: cut or padded with blanks.
 void PutField(std::uint8_t* out, const std::string& text, std::size_t size)
@@ -69,6 +71,11 @@ TargetAnswer VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLeng
     TargetAnswer answer = TargetAnswer::CheckCondition;
     if (!cdb || cdbLength == 0) {
         triple = kInvalidOpcode;
+    } else if (attentionPending_ && cdb[0] != kOpInquiry) {
+        // Reported once, in place of the command; INQUIRY neither reports
+        // nor clears it.
+        attentionPending_ = false;
+        triple = attention_;
     } else if (cdb[0] == kOpInquiry) {
         answer = Inquiry(cdb, dataOut, data, length, triple);
     } else if (cdb[0] == kOpTestUnitReady) {
@@ -188,7 +195,12 @@ TargetAnswer VirtualDrive::WriteBuffer(const std::uint8_t* cdb, bool dataOut,
             end_ = std::max(end_, offset + count);
     }
     // Mode 07h takes its own parameter list, if any, and then saves.
-    return mode == kModeSave ? Save(sense) : TargetAnswer::Good;
+    const TargetAnswer answer = mode == kModeSave ? Save(sense) : TargetAnswer::Good;
+    if (answer == TargetAnswer::Good && faults_.unitAttentions) {
+        attentionPending_ = true;
+        attention_ = mode == kModeSave ? kAfterSave : kAfterDownload;
+    }
+    return answer;
 }
 
 TargetAnswer VirtualDrive::Save(SenseTriple& sense)
@@ -276,6 +288,8 @@ void VirtualDrive::FailBlock(std::uint32_t index, int times, SenseTriple sense)
 }
 
 void VirtualDrive::RefuseHeader(int times, SenseTriple sense) { FailWriteAt(0, times, sense); }
+
+void VirtualDrive::RaiseUnitAttentions(bool on) { faults_.unitAttentions = on; }
 
 void VirtualDrive::RefuseSave(int times, SenseTriple sense)
 {

@@ -27,6 +27,12 @@
 // image; the model itself does not change. If the image does not carry the
 // model text, the revision stays as it was. The buffer is emptied (0xFF) by an
 // accepted save.
+//
+// Unit attentions (a fault setting, as scsi_debug and other conforming
+// targets behave): after each WRITE BUFFER it carried out, the drive answers
+// the next command other than INQUIRY with CHECK CONDITION, UNIT ATTENTION
+// 06/29/02 (after a download) or 06/3F/16 (microcode changed, after a save),
+// and does not carry that command out.
 #pragma once
 
 #include <array>
@@ -91,6 +97,7 @@ struct DriveFaults {
     bool inquiryFailuresAfterSaveOnly = true; // count only INQUIRYs after a save
     SenseTriple inquirySense{0x02, 0x04, 0x01};
     std::vector<std::size_t> transportFailures; // command indexes (0-based)
+    bool unitAttentions = false;           // a unit attention after each WRITE BUFFER
 };
 
 class VirtualDrive {
@@ -150,6 +157,7 @@ public:
     // Command `index` (0-based, counting every command handed to Execute) and
     // the `count - 1` after it fail in the transport.
     void FailTransportAt(std::size_t index, int count = 1);
+    void RaiseUnitAttentions(bool on = true);
 
 private:
     TargetAnswer Inquiry(const std::uint8_t* cdb, bool dataOut, std::uint8_t* data,
@@ -166,6 +174,8 @@ private:
     std::vector<std::uint8_t> buffer_;
     std::uint32_t end_ = kHeaderSize; // one past the highest image byte written
     int saves_ = 0;
+    bool attentionPending_ = false;
+    SenseTriple attention_;
     bool programming_ = false;
     int busyLeft_ = 0;
     std::string pendingRevision_;

@@ -12,5 +12,6 @@ enum class RunStage : std::uint8_t {
     Loading,   // reading the image
     Transfer,  // sending blocks; a stop request is checked before each one
     Committed, // header, save and after: a stop request changes nothing
+    Programming, // the save was accepted: the drive is writing its flash
 };
 

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr int kBlockSends = 6;       // one send and five more after failures
+constexpr int kUnitAttentionSends = 3; // header or save: one send and two more after a unit attention
 constexpr int kMaxBusyPolls = 25;    // busy answers tolerated; one more fails the run
 constexpr int kMaxInquiryRetries = 10;
 constexpr std::uint32_t kWaitPer64K = 4000;
@@ -17,6 +18,27 @@ constexpr std::uint32_t kPollPause = 1000;
 bool OperationInProgress(const std::uint8_t* sense)
 {
     return scsi::SenseTriple::Of(sense) == scsi::kOperationInProgress;
+}
+
+bool UnitAttention(const std::uint8_t* sense)
+{
+    return (sense[2] & 0x0F) == scsi::kSenseKeyUnitAttention;
+}
+
+// A command answered with UNIT ATTENTION was not carried out: the drive
+// reports a changed state (a reset, new microcode) instead. Drives that
+// conform raise one after each download, so the header and the save, which
+// are sent once otherwise, go again while that is the answer.
+template <typename Send>
+bool SendPastUnitAttentions(Send send, const std::uint8_t* sense)
+{
+    for (int sends = 0; sends < kUnitAttentionSends; ++sends) {
+        if (send())
+            return true;
+        if (!UnitAttention(sense))
+            return false;
+    }
+    return false;
 }
 
 } // namespace
@@ -103,7 +125,7 @@ bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
     SetStage(RunStage::Committed);
     WriteSum("Finished : fgWriteOneFlashCmdData()\n");
 
-    if (!fgWriteHeader(*this, scsi::kHeaderOffset, sense)) {
+    if (!SendPastUnitAttentions([&] { return fgWriteHeader(*this, scsi::kHeaderOffset, sense); }, sense)) {
         const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorB!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
@@ -112,12 +134,15 @@ bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
     WriteSum("Finished : fgWriteHeader()\n");
     m_callbacks.CBSetProgress(m_callbacks.pContext, 15);
 
-    if (!fgSaveFlash(*this, sense)) {
+    if (!SendPastUnitAttentions([&] { return fgSaveFlash(*this, sense); }, sense)) {
         const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorC!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
         return false;
     }
+    // The drive is programming: from here a failure leaves it in a state
+    // nobody can know.
+    SetStage(RunStage::Programming);
     return true;
 }
 
@@ -139,8 +164,10 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
             WriteSum("fgTestUnitReadyComplete failed. %2X/%2X/%2X\n", s.key, s.asc, s.ascq);
         }
         // Anything but "operation in progress" ends the wait, failures too:
-        // INQUIRY will tell whether the drive came back.
-        if (!OperationInProgress(sense)) {
+        // INQUIRY will tell whether the drive came back. A unit attention is
+        // no answer to the question: the poll was not carried out, and the
+        // drive may still be programming, so it asks again.
+        if (!OperationInProgress(sense) && !UnitAttention(sense)) {
             WriteSum("fgTestUnitReadyComplete OK!!\n");
             break;
         }

@@ -68,6 +68,7 @@ refuse-save 2 04/44/00
 sense-after-save 06/29/00
 withhold-inquiry 3 from-start
 transport-failure 7 2
+unit-attentions
 )");
     const DriveFaults& f = description.drives.at(0).faults;
     EXPECT_EQ(f.busyPolls, kForever);
@@ -86,6 +87,8 @@ transport-failure 7 2
     EXPECT_EQ(f.inquiryFailures, 3);
     EXPECT_FALSE(f.inquiryFailuresAfterSaveOnly);
     EXPECT_EQ(f.transportFailures, (std::vector<std::size_t>{7, 8}));
+    EXPECT_TRUE(f.unitAttentions);
+    EXPECT_FALSE(Parsed("drive d cdrom\n").drives.at(0).faults.unitAttentions);
 }
 
 TEST(MachineFile, ErrorsNameTheLineAndLeaveTheMachineAlone)

@@ -178,6 +178,17 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"SaveRefused", [](VirtualDrive& d) { d.RefuseSave(1, {0x05, 0x2C, 0x00}); }, false,
                   {"Execute command errorC!!  5/2C/ 0"},
                   {"Finished : fgWriteHeader()", "Execute command error!!  5/2C/ 0"}, 1, {}, 15},
+        // A unit attention says the command was not carried out: header and
+        // save go again, three sends in all; any other refusal ends the run.
+        FaultCase{"HeaderUnitAttentionTwice", [](VirtualDrive& d) { d.RefuseHeader(2, {0x06, 0x29, 0x02}); },
+                  true, {}, {"fgInquiryComplete successed!"}, 1, WaitsOf(0, 3), 100},
+        FaultCase{"HeaderUnitAttentionThrice", [](VirtualDrive& d) { d.RefuseHeader(3, {0x06, 0x29, 0x02}); },
+                  false, {"Execute command errorB!!  6/29/ 2"}, {"Execute command error!!  6/29/ 2"}, 0, {}, 10},
+        FaultCase{"SaveUnitAttentionTwice", [](VirtualDrive& d) { d.RefuseSave(2, {0x06, 0x29, 0x02}); }, true,
+                  {}, {"fgInquiryComplete successed!"}, 3, WaitsOf(0, 3), 100},
+        FaultCase{"SaveUnitAttentionThrice", [](VirtualDrive& d) { d.RefuseSave(3, {0x06, 0x29, 0x02}); },
+                  false, {"Execute command errorC!!  6/29/ 2"},
+                  {"Finished : fgWriteHeader()", "Execute command error!!  6/29/ 2"}, 3, {}, 15},
         FaultCase{"BusyFor25Polls", [](VirtualDrive& d) { d.SetBusyPolls(25); }, true, {},
                   {"fgTestUnitReadyComplete OK!!", "fgInquiryComplete successed!"}, 1, WaitsOf(0, 26), 100},
         FaultCase{"BusyFor26Polls", [](VirtualDrive& d) { d.SetBusyPolls(26); }, false, {kTimeOut},
@@ -189,13 +200,41 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"OtherSenseEndsThePoll",
                   [](VirtualDrive& d) {
                       d.SetBusyPolls(0);
+                      d.SetSenseAfterSave({0x04, 0x44, 0x00});
+                  },
+                  true, {},
+                  {"I will in fgTestUnitReadyComplete()", "fgTestUnitReadyComplete failed.  4/44/ 0",
+                   "fgTestUnitReadyComplete OK!!", "fgInquiryComplete successed!"},
+                  1, WaitsOf(0, 1), 100},
+        // A unit attention answers nothing about readiness: the poll asks again.
+        FaultCase{"UnitAttentionPollsAgain",
+                  [](VirtualDrive& d) {
+                      d.SetBusyPolls(0);
                       d.SetSenseAfterSave({0x06, 0x29, 0x00});
                   },
                   true, {},
                   {"I will in fgTestUnitReadyComplete()", "fgTestUnitReadyComplete failed.  6/29/ 0",
                    "fgTestUnitReadyComplete OK!!", "fgInquiryComplete successed!"},
-                  1, WaitsOf(0, 1), 100}),
+                  1, WaitsOf(0, 2), 100}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A drive that raises a unit attention after every download, as conforming
+// targets do: each block but the first, the header and the save cost a second
+// send, the ready poll ends on "microcode changed", and the upgrade succeeds.
+TEST_F(UpgradeTest, UnitAttentionAfterEachDownloadCostsASendEach)
+{
+    drive.RaiseUnitAttentions();
+    drive.SetBusyPolls(0);
+    ASSERT_TRUE(UpgradeRaw(MakeImage(3 * 4096)));
+    EXPECT_EQ(Count([](const ReceivedCommand& c) { return IsWrite(c, 4096); }), 5);
+    EXPECT_EQ(Count([](const ReceivedCommand& c) { return IsWrite(c, 32); }), 2);
+    EXPECT_EQ(Count(IsSave), 2);
+    EXPECT_EQ(drive.SavesAccepted(), 1) << "the header's sum counts each block once";
+    EXPECT_EQ(Calls().revisions, std::vector<std::string>{"1.10"});
+    ExpectNoSaveBeforeCompleteDownload(3);
+    std::vector<std::string> lines = SumLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "fgTestUnitReadyComplete failed.  6/3F/16"), lines.end());
+}
 
 TEST_F(UpgradeTest, DriveThatNeverAnswersInquiryStillSucceedsWithEmptyTexts)
 {

@@ -149,6 +149,27 @@ TEST_F(Upgrade, RunsThroughAspiOnA9xFamilySystem)
     EXPECT_FALSE(h.machine.AspiCalls().empty());
 }
 
+// A drive that answers the command after each download with a unit
+// attention, as conforming targets do, is upgraded on both transports.
+TEST_F(Upgrade, DriveRaisingUnitAttentionsIsUpgradedOnBothTransports)
+{
+    for (Family family : {Family::NT5, Family::Win9x}) {
+        SCOPED_TRACE(family == Family::NT5 ? "pass-through" : "ASPI");
+        DialogHarness local;
+        VirtualDrive& raising = local.machine.AddCdRom('d');
+        raising.RaiseUnitAttentions();
+        raising.SetBusyPolls(0);
+        local.ui.family = family;
+        DialogHarness::WriteFile("fw.bin", MakeImage(3 * 4096));
+        DialogHarness::WriteModelList(ListLine("fw.bin").c_str());
+        local.Open();
+        ASSERT_TRUE(local.UpgradeAndWait());
+        EXPECT_EQ(local.LogLines().back(), "Please Restart Your Computer.");
+        EXPECT_EQ(raising.SavesAccepted(), 1);
+        EXPECT_EQ(local.Text(IDC_REVISION), "1.10");
+    }
+}
+
 // Each refusal leaves the drive untouched, gives Close back and keeps
 // Upgrade usable.
 struct Refusal {
