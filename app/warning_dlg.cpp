@@ -1,5 +1,6 @@
 #include "app/warning_dlg.h"
 
+#include "flash/warning_texts.h"
 #include "res/resource.h"
 
 std::string g_strModel;
@@ -10,19 +11,10 @@ const char kFace[] = "Times New Roman";
 constexpr COLORREF kBlue = 0xFF0000;
 constexpr COLORREF kRed = 0x0000FF;
 
-const char kGreeting[] = "Dear customer,\n \nThank you for choosing this products!";
-const char kAdvice[] =
-    "1. We advises to close any programs you are using before running this upgraded program.\n"
-    "2. Please do not upgrade firmware unless you have been specifically instructed to do so!\n"
-    "3. Failed firmware updates may render your drive inoperable.\n"
-    "4. KAVORA tools are exclusive to the single firmware which is not compatible with\n"
-    "    miltiple F/W versions.";
-const char kCaution[] =
-    "Do not upgrade firmware if the drive works normally!\n"
-    "Do not install other versions of the firmware with this utility program!\n"
-    "Do not use other versions of the upgraded program to install this\n"
-    "version of the firmware!";
-const char kQuestion[] = "Despite the above warning, do you still want to update your firmware ?";
+using warning_text::kAdvice;
+using warning_text::kCaution;
+using warning_text::kGreeting;
+using warning_text::kQuestion;
 } // namespace
 
 CWarningDlg::CWarningDlg(CWnd* parent) : CDialog(IDD_WARNING, parent) {}
