@@ -1,0 +1,9 @@
+// Sense data in words, as the SCSI standards name it, for the people who read
+// the log: "Not Ready, Logical unit not ready, operation in progress".
+#pragma once
+
+#include <string>
+
+#include "device/scsi_defs.h"
+
+std::string SenseText(const scsi::SenseTriple& triple);
