@@ -49,4 +49,12 @@ else()
     add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})
     target_link_libraries(portable_tests PRIVATE kavora_core kavora_emu gtest_main)
     add_test(NAME portable_tests COMMAND portable_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+
+    if(TARGET kavora_cli)
+        # The Linux program and its SG_IO transport against virtual drives.
+        file(GLOB KAVORA_LINUX_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*.cpp)
+        add_executable(linux_tests ${KAVORA_LINUX_TESTS})
+        target_link_libraries(linux_tests PRIVATE kavora_cli kavora_emu gtest_main)
+        add_test(NAME linux_tests COMMAND linux_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    endif()
 endif()

@@ -1,11 +1,12 @@
 // The end of every run: its closing line, and nothing left held.
 #include "flash/flash_engine.h"
 
-void CFlashEngine::Run()
+bool CFlashEngine::Run()
 {
     bool done = Upgrade();
     Show(done ? "Please Restart Your Computer." : "Flashing is incorrect!!");
     m_callbacks.CBShowStatus(m_callbacks.pContext, "");
     ReleaseImage(true);
     SetStage(RunStage::Idle);
+    return done;
 }

@@ -39,8 +39,9 @@ public:
     bool Upgrade();
     // Logs "ERR: <message>" and drops the image file and buffer.
     void ReportError(FlashError code);
-    // Upgrade followed by the closing line and the final clean-up.
-    void Run();
+    // Upgrade followed by the closing line and the final clean-up; answers
+    // what Upgrade answered.
+    bool Run();
 
     DriveEntry m_drive;
     char m_szImagePath[kPathChars];

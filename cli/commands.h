@@ -1,0 +1,19 @@
+// The three commands of kavora-cli, over whatever drives they are given.
+#pragma once
+
+#include <istream>
+
+#include "cli/console.h"
+#include "cli/drive_access.h"
+#include "cli/options.h"
+
+struct CliContext {
+    DriveAccess& drives;
+    Console& console;
+    std::istream& in;
+    bool inputIsTerminal;
+};
+
+int RunList(const CliOptions& options, CliContext& context);
+int RunCheck(const CliOptions& options, CliContext& context);
+int RunUpgrade(const CliOptions& options, CliContext& context);

@@ -1,0 +1,32 @@
+// kavora-cli: the KAVORA firmware upgrade for Linux, over SG_IO.
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/commands.h"
+#include "cli/linux_drives.h"
+
+int main(int argc, char** argv)
+{
+    CliOptions options;
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        std::cerr << "kavora-cli: " << error << "\n\n" << HelpText();
+        return kExitRefused;
+    }
+    if (options.command == CliCommand::Help) {
+        std::cout << HelpText();
+        return 0;
+    }
+    LinuxDrives drives;
+    Console console(std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
+    CliContext context{drives, console, std::cin, ::isatty(STDIN_FILENO) == 1};
+    switch (options.command) {
+    case CliCommand::List:
+        return RunList(options, context);
+    case CliCommand::Check:
+        return RunCheck(options, context);
+    default:
+        return RunUpgrade(options, context);
+    }
+}

@@ -1,0 +1,35 @@
+// A drive's transport with an eye on what went through it: the last command
+// that did not end GOOD, and how the save command fared, so that the program
+// can tell a user in words what failed and whether the drive took the save.
+#pragma once
+
+#include <cstdint>
+
+#include "device/scsi_transport.h"
+
+class WatchedTransport : public scsi::Transport {
+public:
+    explicit WatchedTransport(scsi::Transport& inner) : inner_(inner) {}
+
+    scsi::Result Execute(const scsi::Command& command) override;
+
+    enum class Save { NotSent, Refused, Accepted, Unknown };
+
+    // The last command that did not end GOOD, and its result.
+    bool HasFailure() const { return hasFailure_; }
+    const scsi::Result& LastFailure() const { return lastFailure_; }
+    std::uint8_t LastFailedOperation() const { return lastFailedOp_; }
+    Save SaveState() const { return save_; }
+    int Commands() const { return commands_; }
+    // Whether any WRITE BUFFER went out: before that, the drive is untouched.
+    bool WroteAnything() const { return writes_ != 0; }
+
+private:
+    scsi::Transport& inner_;
+    bool hasFailure_ = false;
+    scsi::Result lastFailure_;
+    std::uint8_t lastFailedOp_ = 0;
+    Save save_ = Save::NotSent;
+    int commands_ = 0;
+    int writes_ = 0;
+};

@@ -1,0 +1,374 @@
+// kavora-cli's commands over virtual drives reached through the SG_IO
+// transport: what they print, what they send, and their exit statuses.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "cli/stop_request.h"
+#include "device/linux/sg_io_transport.h"
+#include "tests/linux/virtual_sg_io.h"
+#include "tests/portable/engine_drive.h"
+
+namespace engine_test {
+namespace {
+
+// The machine's drives, each a virtual drive behind the fake kernel.
+class VirtualDrives : public DriveAccess {
+public:
+    VirtualSgIo io;
+    bool mayWrite = true;
+
+    VirtualDrive& Add(const std::string& path, DriveIdentity identity = {})
+    {
+        owned_.push_back(std::make_unique<VirtualDrive>(std::move(identity)));
+        const int fd = 100 + static_cast<int>(names_.size());
+        io.Attach(fd, *owned_.back());
+        DriveName name;
+        name.path = path;
+        name.target = static_cast<int>(names_.size());
+        names_.push_back(name);
+        fds_[path] = fd;
+        return *owned_.back();
+    }
+
+    std::vector<DriveName> Drives() override { return names_; }
+    bool Find(const std::string& node, DriveName& drive) override
+    {
+        for (const DriveName& name : names_)
+            if (name.path == node) {
+                drive = name;
+                return true;
+            }
+        return false;
+    }
+    std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool, std::string& error) override
+    {
+        class Opened : public OpenDrive {
+        public:
+            Opened(int fd, SgIo& io) : transport_(fd, io) {}
+            scsi::Transport& Transport() override { return transport_; }
+
+        private:
+            SgIoTransport transport_;
+        };
+        auto fd = fds_.find(drive.path);
+        if (fd == fds_.end()) {
+            error = "cannot open " + drive.path;
+            return nullptr;
+        }
+        return std::make_unique<Opened>(fd->second, io);
+    }
+    bool MayWrite(std::string& error) override
+    {
+        if (!mayWrite)
+            error = "WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability";
+        return mayWrite;
+    }
+
+private:
+    std::vector<std::unique_ptr<VirtualDrive>> owned_;
+    std::vector<DriveName> names_;
+    std::map<std::string, int> fds_;
+};
+
+std::string ListFor(const char* model, const char* file, const char* flag = "N")
+{
+    return std::string("\"") + model + "\" \"" + file + "\" \"" + flag + "\"\n";
+}
+
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class Cli : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        ForgetStopRequests();
+    }
+    void TearDown() override
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
+        EngineTest::TearDown();
+    }
+
+    int Run(std::vector<const char*> words)
+    {
+        words.insert(words.begin(), "kavora-cli");
+        CliOptions options;
+        std::string error;
+        EXPECT_TRUE(ParseOptions(static_cast<int>(words.size()), words.data(), options, error)) << error;
+        out.str("");
+        err.str("");
+        Console console(out, err, false);
+        CliContext context{drives, console, in, terminal};
+        switch (options.command) {
+        case CliCommand::List:
+            return RunList(options, context);
+        case CliCommand::Check:
+            return RunCheck(options, context);
+        default:
+            return RunUpgrade(options, context);
+        }
+    }
+
+    int Writes(const VirtualDrive& drive) const
+    {
+        int n = 0;
+        for (const ReceivedCommand& c : drive.Commands())
+            n += c.cdb[0] == 0x3B ? 1 : 0;
+        return n;
+    }
+
+    VirtualDrives drives;
+    std::ostringstream out, err;
+    std::istringstream in;
+    bool terminal = false;
+};
+
+TEST_F(Cli, UpgradePrintsTheDialogsLogLinesAndEndsUpgraded)
+{
+    VirtualDrive& drive = drives.Add("/dev/sr0");
+    drive.RaiseUnitAttentions();
+    WriteFile("IDString.txt", ListFor(kModel, "KV.hex"));
+    Bytes image = MakeImage(0x8000);
+    WriteFile("KV.hex", ToHex(image));
+
+    EXPECT_EQ(Run({"upgrade"}), kExitUpgraded);
+    const std::vector<std::string> lines = LinesOf(out.str());
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "It's only for");
+    EXPECT_EQ(lines[1], std::string("(1) ") + kModel + ".");
+    EXPECT_EQ(lines[2].rfind("Check Sum : ", 0), 0u);
+    EXPECT_EQ(lines[3], "Please wait a minute.....");
+    EXPECT_EQ(lines.back(), "Please Restart Your Computer.");
+    EXPECT_NE(err.str().find("revision 1.10"), std::string::npos) << err.str();
+    EXPECT_EQ(drive.SavesAccepted(), 1);
+    EXPECT_FALSE(SumLines().empty());
+}
+
+// Every refusal comes before the first WRITE BUFFER, with status 1.
+TEST_F(Cli, RefusalsWriteNothingAndExitWithOne)
+{
+    struct Case {
+        const char* name;
+        std::string list;
+        Bytes image;        // written as KV.hex
+        std::vector<const char*> words;
+        bool mayWrite;
+        const char* says;   // in the output or the notes
+    } cases[] = {
+        {"no list", "", MakeImage(0x1000), {"upgrade"}, true, "doesn't exist"},
+        {"no matching drive", ListFor("OTHER   MODEL           ", "KV.hex"), MakeImage(0x1000), {"upgrade"},
+         true, "CD-ROM drive model doesn't match!!"},
+        {"named drive of another model", ListFor("OTHER   MODEL           ", "KV.hex"), MakeImage(0x1000),
+         {"upgrade", "--drive", "/dev/sr0"}, true, "Drive model doesn't match!"},
+        {"not a drive of this system", ListFor(kModel, "KV.hex"), MakeImage(0x1000),
+         {"upgrade", "--drive", "/dev/sda"}, true, "not a CD/DVD-class SCSI device"},
+        {"image for another revision", ListFor(kModel, "KV.hex"), MakeImage(0x1000, 0x100, "2.10"), {"upgrade"},
+         true, "It is an incorrect firmware version!"},
+        {"image of another kind", ListFor(kModel, "KV.img"), MakeImage(0x1000), {"upgrade"}, true,
+         "Input file format mismatched."},
+        {"missing image", ListFor(kModel, "none.hex"), MakeImage(0x1000), {"upgrade"}, true,
+         "ERR: fail to open input file!"},
+        {"no permission", ListFor(kModel, "KV.hex"), MakeImage(0x1000), {"upgrade"}, false, "CAP_SYS_RAWIO"},
+        {"confirmation without a terminal", ListFor(kModel, "KV.hex", "Y"), MakeImage(0x1000), {"upgrade"}, true,
+         "give --yes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        VirtualDrive& used = drives.Add("/dev/sr0");
+        drives.mayWrite = c.mayWrite;
+        std::remove("IDString.txt");
+        if (!c.list.empty())
+            WriteFile("IDString.txt", c.list);
+        WriteFile("KV.hex", ToHex(c.image));
+        EXPECT_EQ(Run(c.words), kExitRefused);
+        EXPECT_EQ(Writes(used), 0);
+        EXPECT_NE((out.str() + err.str()).find(c.says), std::string::npos) << out.str() << err.str();
+    }
+}
+
+TEST_F(Cli, TwoDrivesOfTheListedModelNeedDrive)
+{
+    drives.Add("/dev/sr0");
+    VirtualDrive& second = drives.Add("/dev/sr1");
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    EXPECT_EQ(Run({"upgrade"}), kExitRefused);
+    EXPECT_NE(err.str().find("--drive"), std::string::npos);
+    EXPECT_EQ(Run({"upgrade", "--drive", "/dev/sr1"}), kExitUpgraded);
+    EXPECT_EQ(second.SavesAccepted(), 1);
+}
+
+TEST_F(Cli, ConfirmationOnTheTerminal)
+{
+    VirtualDrive& drive = drives.Add("/dev/sr0");
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin", "Y"));
+    WriteFile("KV.bin", MakeImage(5000));
+    terminal = true;
+    in.str("n\n");
+    EXPECT_EQ(Run({"upgrade"}), kExitRefused);
+    EXPECT_NE(err.str().find("Despite the above warning"), std::string::npos);
+    EXPECT_EQ(Writes(drive), 0);
+    in.clear();
+    in.str("y\n");
+    EXPECT_EQ(Run({"upgrade"}), kExitUpgraded);
+    terminal = false;
+    EXPECT_EQ(Run({"upgrade", "--yes"}), kExitUpgraded);
+    EXPECT_EQ(drive.SavesAccepted(), 2);
+}
+
+// After a write, the status says whether the drive can still have its old
+// firmware (2) or may be half way through taking the new one (3); a failure
+// of the transport or of the system is told in words, never as drive sense.
+TEST_F(Cli, FailuresAfterTheFirstWriteSayWhetherTheSaveWasTaken)
+{
+    struct Case {
+        const char* name;
+        std::function<void(VirtualDrive&, VirtualSgIo&)> inject;
+        int status;
+        const char* explains;
+    } cases[] = {
+        {"block refused six times", [](VirtualDrive& d, VirtualSgIo&) { d.FailBlock(1, 6); }, kExitNotSaved,
+         "drive's sense 03/0C/00: Medium Error"},
+        {"header refused", [](VirtualDrive& d, VirtualSgIo&) { d.RefuseHeader(1); }, kExitNotSaved,
+         "drive's sense 05/26/00: Illegal Request"},
+        {"adapter fails every block", [](VirtualDrive& d, VirtualSgIo&) { d.FailTransportAt(1, 6); },
+         kExitNotSaved, "transport failure, not an answer of the drive: host status 0x07 (DID_ERROR)"},
+        {"drive vanishes in the transfer", [](VirtualDrive&, VirtualSgIo& io) { io.FailFrom(3, ENODEV); },
+         kExitNotSaved, "the drive is gone from the system"},
+        {"save lost in transport", [](VirtualDrive& d, VirtualSgIo&) { d.FailTransportAt(4, 3); },
+         kExitStateUnknown, "the save command got no answer"},
+        {"busy for ever after the save", [](VirtualDrive& d, VirtualSgIo&) { d.SetBusyPolls(kForever); },
+         kExitStateUnknown, "was programming its flash"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        VirtualDrive& drive = drives.Add("/dev/sr0");
+        c.inject(drive, drives.io);
+        WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+        WriteFile("KV.bin", MakeImage(5000)); // two blocks
+        EXPECT_EQ(Run({"upgrade"}), c.status);
+        EXPECT_NE((out.str() + err.str()).find(c.explains), std::string::npos) << out.str() << err.str();
+        EXPECT_EQ(LinesOf(out.str()).back(), "Flashing is incorrect!!");
+        if (c.status == kExitNotSaved) {
+            EXPECT_EQ(drive.SavesAccepted(), 0);
+        }
+    }
+}
+
+// Ctrl-C before the last block stops the run before anything is saved; after
+// it, the run goes on to its end.
+TEST_F(Cli, StopRequestHonouredOnlyBeforeTheLastBlock)
+{
+    struct Case {
+        const char* name;
+        std::size_t atRequest; // INQUIRY is request 0, the blocks follow
+        int status;
+    } cases[] = {
+        {"during the transfer", 2, kExitNotSaved},
+        {"at the header", 4, kExitUpgraded},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        VirtualDrive& drive = drives.Add("/dev/sr0");
+        drives.io.onRequest = [&](std::size_t index) {
+            if (index == c.atRequest)
+                std::raise(SIGINT);
+        };
+        WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+        WriteFile("KV.bin", MakeImage(3 * 4096));
+        EXPECT_EQ(Run({"upgrade"}), c.status);
+        const std::vector<std::string> lines = LinesOf(out.str());
+        if (c.status == kExitNotSaved) {
+            EXPECT_EQ(lines[lines.size() - 2], "ERR: terminate upgrade/backup flash!");
+            EXPECT_EQ(drive.SavesAccepted(), 0);
+            EXPECT_NE(err.str().find("stopped before the save command"), std::string::npos);
+        } else {
+            EXPECT_EQ(lines.back(), "Please Restart Your Computer.");
+            EXPECT_NE(err.str().find("Do not power it off"), std::string::npos);
+            EXPECT_EQ(drive.SavesAccepted(), 1);
+        }
+    }
+}
+
+TEST_F(Cli, ListShowsEveryDriveAndMarksTheListedOnes)
+{
+    drives.Add("/dev/sr0");
+    DriveIdentity other;
+    other.vendor = "OTHER";
+    other.product = std::string("DRIVE\0X", 7);
+    other.revision = "2.00";
+    drives.Add("/dev/sr1", other);
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    EXPECT_EQ(Run({"list"}), 0);
+    EXPECT_EQ(LinesOf(out.str()),
+              (std::vector<std::string>{"/dev/sr0  \"KAVORA  CD-ROM VIRTUAL  \"  1.00  <- IDString.txt",
+                                        "/dev/sr1  \"OTHER   DRIVE\\x00X         \"  2.00"}));
+}
+
+TEST_F(Cli, CheckSendsNothingButInquiry)
+{
+    VirtualDrive& drive = drives.Add("/dev/sr0");
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    WriteFile("old.bin", MakeImage(5000, 0x100, "0.90"));
+    EXPECT_EQ(Run({"check"}), kExitUpgraded);
+    EXPECT_NE(out.str().find("Check Sum : "), std::string::npos);
+    EXPECT_EQ(Run({"check", "old.bin"}), kExitRefused);
+    EXPECT_NE(out.str().find("It is an incorrect firmware version!"), std::string::npos);
+    for (const ReceivedCommand& c : drive.Commands())
+        EXPECT_EQ(c.cdb[0], 0x12);
+}
+
+TEST(CliOptions, FormsOfTheCommandLine)
+{
+    struct Case {
+        std::vector<const char*> words;
+        bool ok;
+        CliCommand command;
+    } cases[] = {
+        {{"list"}, true, CliCommand::List},
+        {{"list", "--list", "x.txt"}, true, CliCommand::List},
+        {{"list", "--drive", "/dev/sr0"}, false, CliCommand::None},
+        {{"check", "--drive", "/dev/sg1", "fw.hex"}, true, CliCommand::Check},
+        {{"upgrade", "--yes", "fw.bin"}, true, CliCommand::Upgrade},
+        {{"upgrade", "a.bin", "b.bin"}, false, CliCommand::None},
+        {{"upgrade", "--drive"}, false, CliCommand::None},
+        {{"flash"}, false, CliCommand::None},
+        {{"--frobnicate"}, false, CliCommand::None},
+        {{}, false, CliCommand::None},
+        {{"upgrade", "--help"}, true, CliCommand::Help},
+    };
+    for (Case& c : cases) {
+        c.words.insert(c.words.begin(), "kavora-cli");
+        CliOptions options;
+        std::string error;
+        EXPECT_EQ(ParseOptions(static_cast<int>(c.words.size()), c.words.data(), options, error), c.ok)
+            << error;
+        if (c.ok) {
+            EXPECT_EQ(options.command, c.command);
+        } else {
+            EXPECT_FALSE(error.empty());
+        }
+    }
+}
+
+} // namespace
+} // namespace engine_test
