@@ -358,6 +358,9 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
                      " revision " + console.Revision());
         return kExitUpgraded;
     }
+    if (!context.drives.StillThere(drive.name))
+        console.Note("kavora-cli: " + drive.name.path +
+                     " is gone from the system: it was removed or unplugged during the run");
     const WatchedTransport::Save save = watched.SaveState();
     if (save == WatchedTransport::Save::Accepted || save == WatchedTransport::Save::Unknown) {
         console.Note(std::string("kavora-cli: ") +

@@ -31,6 +31,8 @@ public:
     // Opens a drive for INQUIRY alone, or for the upgrade (`write`); null
     // with `error` saying why and what to do.
     virtual std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool write, std::string& error) = 0;
+    // Whether the drive is still attached (after a run that failed).
+    virtual bool StillThere(const DriveName& drive) = 0;
     // Whether this process may send WRITE BUFFER; `error` says what it lacks.
     virtual bool MayWrite(std::string& error) = 0;
 };

@@ -98,6 +98,12 @@ std::unique_ptr<OpenDrive> LinuxDrives::Open(const DriveName& drive, bool write,
     return std::make_unique<LinuxOpenDrive>(fd);
 }
 
+bool LinuxDrives::StillThere(const DriveName& drive)
+{
+    DriveName found;
+    return Find(drive.path, found);
+}
+
 bool LinuxDrives::MayWrite(std::string& error)
 {
     if (::geteuid() == 0 || HasEffectiveCapability(kCapSysRawio))

@@ -8,5 +8,6 @@ public:
     std::vector<DriveName> Drives() override;
     bool Find(const std::string& node, DriveName& drive) override;
     std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool write, std::string& error) override;
+    bool StillThere(const DriveName& drive) override;
     bool MayWrite(std::string& error) override;
 };

@@ -24,7 +24,7 @@ MAY_INCLUDE = {
     "app": ["controls", "framework", "flash", "device", "device/win", "res"],
     "demo": ["app", "emu", "controls", "framework", "flash", "device", "device/win", "res"],
     "cli": ["flash", "device", "device/linux"],
-    "bench": ["emu", "flash", "device"],
+    "bench": ["emu", "flash", "device", "device/linux"],
     "fuzz": ["emu", "flash", "device"],
 }
 SOURCES = (".cpp", ".h")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native under ASan/UBSan, the fuzz
-# targets for a bounded time, then both Windows builds under Wine: the 64-bit
+# targets for a bounded time, the Linux program in a QEMU guest against the
+# kernel's own SCSI target, then both Windows builds under Wine: the 64-bit
 # one under 64-bit Wine always, the 32-bit one under 32-bit Wine where this
 # machine runs 32-bit programs.
 set -euo pipefail
@@ -24,6 +25,10 @@ cmake --build build/native -j"$jobs"
 step="fuzzing"
 echo "== fuzz targets"
 tools/fuzz.sh
+
+step="running the QEMU lane"
+echo "== QEMU lane: kavora-cli against the kernel's scsi_debug"
+tools/qemu-lane.sh
 
 step="building the Windows programs"
 echo "== Windows builds"

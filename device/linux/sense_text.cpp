@@ -9,7 +9,12 @@ std::string SenseText(const scsi::SenseTriple& triple)
     sg_get_sense_key_str(triple.key & 0x0F, sizeof key, key);
     sg_get_asc_ascq_str(triple.asc, triple.ascq, sizeof additional, additional);
     std::string text = key;
-    if (additional[0])
-        text += std::string(", ") + additional;
+    // The table's text starts with a heading the log has no use for.
+    std::string words = additional;
+    const std::string heading = "Additional sense: ";
+    if (words.rfind(heading, 0) == 0)
+        words.erase(0, heading.size());
+    if (!words.empty())
+        text += ", " + words;
     return text;
 }

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <map>
+#include <set>
 #include <memory>
 #include <sstream>
 
@@ -21,6 +22,7 @@ class VirtualDrives : public DriveAccess {
 public:
     VirtualSgIo io;
     bool mayWrite = true;
+    std::set<std::string> gone;
 
     VirtualDrive& Add(const std::string& path, DriveIdentity identity = {})
     {
@@ -62,6 +64,7 @@ public:
         }
         return std::make_unique<Opened>(fd->second, io);
     }
+    bool StillThere(const DriveName& drive) override { return gone.count(drive.path) == 0; }
     bool MayWrite(std::string& error) override
     {
         if (!mayWrite)
@@ -251,6 +254,12 @@ TEST_F(Cli, FailuresAfterTheFirstWriteSayWhetherTheSaveWasTaken)
          kExitNotSaved, "transport failure, not an answer of the drive: host status 0x07 (DID_ERROR)"},
         {"drive vanishes in the transfer", [](VirtualDrive&, VirtualSgIo& io) { io.FailFrom(3, ENODEV); },
          kExitNotSaved, "the drive is gone from the system"},
+        {"drive unplugged in the transfer",
+         [this](VirtualDrive& d, VirtualSgIo&) {
+             d.FailTransportAt(2, 10);
+             drives.gone.insert("/dev/sr0");
+         },
+         kExitNotSaved, "/dev/sr0 is gone from the system"},
         {"save lost in transport", [](VirtualDrive& d, VirtualSgIo&) { d.FailTransportAt(4, 3); },
          kExitStateUnknown, "the save command got no answer"},
         {"busy for ever after the save", [](VirtualDrive& d, VirtualSgIo&) { d.SetBusyPolls(kForever); },

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The QEMU lane: Debian's own kernel in a guest under software emulation,
+# the kernel's scsi_debug module posing as a CD-ROM drive (a SCSI target
+# nobody here wrote), and kavora-cli run against it by the case table in
+# tools/qemu/cases.sh. One boot; prints the cases, the benchmark and the
+# figures, and fails unless every case passed.
+#   tools/qemu-lane.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=$root/build/qemu
+mkdir -p "$work"
+fail() { echo "error: $1" >&2; [ -n "${2:-}" ] && echo "  to fix: $2" >&2; exit 1; }
+
+# Debian's kernel, unpacked into the build tree (nothing is installed).
+image=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
+[ -n "$image" ] || fail "no Debian kernel package found" "run 'apt-get update'"
+if [ ! -d "$work/kernel/lib/modules" ] || [ "$(cat "$work/kernel.name" 2>/dev/null)" != "$image" ]; then
+    echo "unpacking $image"
+    rm -rf "$work/kernel" "$work"/*.deb
+    (cd "$work" && apt-get download "$image" >/dev/null 2>&1) ||
+        fail "could not download $image" "check that Debian's package archive is reachable"
+    dpkg-deb -x "$work"/"$image"_*.deb "$work/kernel"
+    echo "$image" > "$work/kernel.name"
+fi
+vmlinuz=$(ls "$work"/kernel/boot/vmlinuz-*)
+
+# kavora-cli and the benchmark, linked statically for a guest with no libraries.
+cmake -S "$root" -B "$root/build/cli-static" -DCMAKE_BUILD_TYPE=Release -DKAVORA_SANITIZE=OFF \
+      -DCMAKE_EXE_LINKER_FLAGS=-static >/dev/null
+cmake --build "$root/build/cli-static" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench >/dev/null
+"$root/tools/qemu/build-initramfs.sh" "$work/kernel" "$root/build/cli-static/kavora-cli" \
+    "$root/tools/qemu/cases.sh" "$work/lane.cpio.gz" "$root/build/cli-static/bench/kavora-sg-bench"
+
+echo "booting the guest (software emulation)"
+start=$(date +%s)
+timeout 900 qemu-system-x86_64 -m 768 -nographic -no-reboot -kernel "$vmlinuz" -initrd "$work/lane.cpio.gz" \
+    -append "console=ttyS0 panic=-1 quiet log_buf_len=4M" > "$work/console.log" 2>&1 ||
+    fail "the guest did not finish (see $work/console.log)"
+tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|    |peak resident|Execute)' || true
+echo "guest run: $(( $(date +%s) - start )) s"
+summary=$(tr -d '\r' < "$work/console.log" | grep -E '^LANE: [0-9]+ passed, [0-9]+ failed' || true)
+[ -n "$summary" ] || fail "the guest reported no result (see $work/console.log)"
+echo "${summary#LANE: }"
+echo "$summary" | grep -q ' 0 failed' || exit 1

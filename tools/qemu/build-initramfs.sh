@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Packs the guest's initramfs: busybox, the kernel modules of the SCSI stack
+# and scsi_debug, kavora-cli, sg_write_buffer, the images and a case script.
+#   build-initramfs.sh KERNEL_ROOT CLI CASES OUT.cpio.gz [BENCH]
+set -euo pipefail
+kernel=$1 cli=$2 cases=$3 out=$4 bench=${5:-}
+here=$(cd "$(dirname "$0")" && pwd)
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+mkdir -p "$stage"/{bin,modules,lane/run,proc,sys,dev,tmp}
+cp /bin/busybox "$stage/bin/busybox"
+cp "$here/guest-init.sh" "$stage/init"
+chmod +x "$stage/init"
+version=$(ls "$kernel/lib/modules")
+tree=$kernel/lib/modules/$version/kernel
+# In dependency order; scsi_debug is loaded by the cases with their options.
+order=(crypto/crct10dif_common crypto/crct10dif_generic lib/crc-t10dif drivers/scsi/scsi_common
+       drivers/scsi/scsi_mod drivers/cdrom/cdrom drivers/scsi/sr_mod drivers/scsi/sg)
+for module in "${order[@]}"; do
+    cp "$tree/$module.ko" "$stage/modules/"
+    basename "$module" >> "$stage/modules/order"
+done
+cp "$tree/drivers/scsi/scsi_debug.ko" "$stage/modules/"
+cp "$cli" "$stage/lane/kavora-cli"
+[ -n "$bench" ] && cp "$bench" "$stage/lane/kavora-sg-bench"
+cp "$cases" "$stage/lane/cases.sh"
+python3 "$here/make_images.py" "$stage/lane/run"
+# sg3_utils' sg_write_buffer, for the benchmark, with the libraries it needs.
+if command -v sg_write_buffer >/dev/null; then
+    tool=$(command -v sg_write_buffer)
+    cp "$tool" "$stage/lane/"
+    for lib in $(ldd "$tool" | grep -o '/[^ ]*'); do
+        mkdir -p "$stage$(dirname "$lib")"
+        cp -L "$lib" "$stage$lib"
+    done
+fi
+(cd "$stage" && find . | cpio -o -H newc --quiet) | gzip -1 > "$out"

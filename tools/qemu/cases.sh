@@ -1,0 +1,108 @@
+# The QEMU lane's cases, run by the guest's init against the kernel's
+# scsi_debug posing as a CD-ROM drive (INQUIRY "Linux   scsi_debug      0191").
+# Each case loads scsi_debug afresh with its options, runs kavora-cli, and
+# checks the exit status, a text of the output, and the kernel's log of the
+# commands the drive received. Prints "CASE <name>: ok|FAILED ..." lines and
+# a closing "LANE: N passed, M failed".
+
+P=/sys/bus/pseudo/drivers/scsi_debug
+passed=0
+failed=0
+cd /lane/run
+
+# scsi_debug with OPTIONS, the mid level logging every command it sends and
+# completes (CDB, result, sense).
+load_drive() {
+    rmmod scsi_debug 2>/dev/null
+    insmod /modules/scsi_debug.ko ptype=5 "$@" || return 1
+    for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e /dev/sr0 ] && [ -e /dev/sg0 ] && break; sleep 0.2; done
+    dmesg -c > /dev/null
+    echo 32256 > /proc/sys/dev/scsi/logging_level
+}
+
+# Commands the drive received with this CDB start ("3b 07"), from the log of
+# the last case: one "Send:" line each.
+sent() {
+    dmesg | grep -A1 ' Send: ' | grep -c "CDB: .* $1 " 
+}
+
+# CDB start carried out: completed without sense data.
+carried_out() {
+    dmesg | awk -v cdb="$1" '
+        function settle() { if (pending) n++; pending = 0 }
+        / Send: / { settle(); next }
+        / Done: / { settle(); done = 1; next }
+        done && /CDB: / { pending = index($0, " " cdb " ") > 0; done = 0; next }
+        /Sense Key/ { pending = 0 }
+        END { settle(); print n + 0 }'
+}
+
+# case NAME STATUS TEXT CHECK -- COMMAND...
+#   STATUS  the exit status expected
+#   TEXT    a text the output must hold
+#   CHECK   a shell test on the kernel's log, or "-"
+check_case() {
+    name=$1 want=$2 text=$3 check=$4
+    shift 5
+    rm -f sum.txt out.txt
+    "$@" > out.txt 2>&1
+    got=$?
+    why=""
+    [ "$got" = "$want" ] || why="exit $got, wanted $want"
+    grep -qF -- "$text" out.txt || why="$why; no \"$text\" in the output"
+    if [ "$check" != "-" ] && ! eval "$check"; then why="$why; kernel log: $check failed"; fi
+    if [ -z "$why" ]; then
+        passed=$((passed + 1)); echo "CASE $name: ok"
+    else
+        failed=$((failed + 1)); echo "CASE $name: FAILED ($why)"; sed 's/^/    | /' out.txt
+    fi
+    cp out.txt "/tmp/$name.out"
+    [ -f sum.txt ] && cp sum.txt "/tmp/$name.sum"
+    dmesg > "/tmp/$name.log"
+}
+
+load_drive
+check_case list 0 '/dev/sr0 (/dev/sg0)  "Linux   scsi_debug      "  0191  <- IDString.txt' - -- \
+    kavora-cli list
+check_case check-accepts 0 "it is for the drive at /dev/sr0" '[ $(sent "3b") = 0 ]' -- \
+    kavora-cli check fw.bin
+check_case check-through-sg 0 "it is for the drive at /dev/sg0" - -- \
+    kavora-cli check --drive /dev/sg0 small.bin
+check_case check-refuses 1 "It is an incorrect firmware version!" '[ $(sent "3b") = 0 ]' -- \
+    kavora-cli check other.bin
+check_case upgrade-refuses-other-image 1 "It is an incorrect firmware version!" '[ $(sent "3b") = 0 ]' -- \
+    kavora-cli upgrade --yes other.bin
+check_case upgrade-not-a-drive 1 "not a CD/DVD-class SCSI device" '[ $(sent "3b") = 0 ]' -- \
+    kavora-cli upgrade --yes --drive /dev/null small.bin
+
+# The whole 1 MiB: every block and the header accepted after the unit
+# attention each download raises, exactly one save carried out, after them.
+load_drive
+check_case upgrade-1MiB 0 "Please Restart Your Computer." \
+    '[ $(carried_out "3b 06") = 257 ] && [ $(carried_out "3b 07") = 1 ]' -- \
+    kavora-sg-bench peak -- kavora-cli upgrade --yes fw.bin
+grep -h "peak resident" /tmp/upgrade-1MiB.out
+
+# From the 12th command on, every one ends in CHECK CONDITION (scsi_debug's
+# injected transport error, 0B/4B/03): a block fails six sends, nothing is
+# saved.
+load_drive opts=16 every_nth=-12
+check_case block-fails 2 "Execute command errorA!!" '[ $(sent "3b 07") = 0 ]' -- \
+    kavora-cli upgrade --yes small.bin
+
+# The drive vanishes from the kernel while blocks go out, slowly (each
+# command takes 200 ms): whatever the kernel answers from then on, nothing
+# is saved and the run says the drive kept its old firmware.
+load_drive delay=50
+( sleep 1; echo 1 > /sys/class/scsi_device/0:0:0:0/device/delete ) &
+check_case drive-vanishes 2 "the drive keeps its old firmware" '[ $(sent "3b 07") = 0 ]' -- \
+    kavora-cli upgrade --yes small.bin
+wait
+grep -h -A1 "Execute command error" /tmp/drive-vanishes.out
+
+# kavora-cli's transfer against sg_write_buffer's, per command sent.
+load_drive
+echo 0 > /proc/sys/dev/scsi/logging_level
+kavora-sg-bench compare /dev/sr0 fw.bin "Linux   scsi_debug      " 0191 | sed 's/^/BENCH: /'
+
+echo "LANE: $passed passed, $failed failed"
