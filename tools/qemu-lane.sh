@@ -25,9 +25,10 @@ fi
 vmlinuz=$(ls "$work"/kernel/boot/vmlinuz-*)
 
 # kavora-cli and the benchmark, linked statically for a guest with no libraries.
-cmake -S "$root" -B "$root/build/cli-static" -DCMAKE_BUILD_TYPE=Release -DKAVORA_SANITIZE=OFF \
-      -DCMAKE_EXE_LINKER_FLAGS=-static >/dev/null
-cmake --build "$root/build/cli-static" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench >/dev/null
+{ cmake -S "$root" -B "$root/build/cli-static" -DCMAKE_BUILD_TYPE=Release -DKAVORA_SANITIZE=OFF \
+        -DCMAKE_EXE_LINKER_FLAGS=-static &&
+  cmake --build "$root/build/cli-static" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench; } \
+    > "$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; fail "building the static kavora-cli failed"; }
 "$root/tools/qemu/build-initramfs.sh" "$work/kernel" "$root/build/cli-static/kavora-cli" \
     "$root/tools/qemu/cases.sh" "$work/lane.cpio.gz" "$root/build/cli-static/bench/kavora-sg-bench"
 
@@ -36,7 +37,7 @@ start=$(date +%s)
 timeout 900 qemu-system-x86_64 -m 768 -nographic -no-reboot -kernel "$vmlinuz" -initrd "$work/lane.cpio.gz" \
     -append "console=ttyS0 panic=-1 quiet log_buf_len=4M" > "$work/console.log" 2>&1 ||
     fail "the guest did not finish (see $work/console.log)"
-tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|    |peak resident|Execute)' || true
+tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|OUTPUT|    |peak resident|Execute)' || true
 echo "guest run: $(( $(date +%s) - start )) s"
 summary=$(tr -d '\r' < "$work/console.log" | grep -E '^LANE: [0-9]+ passed, [0-9]+ failed' || true)
 [ -n "$summary" ] || fail "the guest reported no result (see $work/console.log)"

@@ -100,6 +100,11 @@ check_case drive-vanishes 2 "the drive keeps its old firmware" '[ $(sent "3b 07"
 wait
 grep -h -A1 "Execute command error" /tmp/drive-vanishes.out
 
+# What a user sees of the main runs.
+for run in list upgrade-1MiB block-fails; do
+    sed "s/^/OUTPUT $run: /" "/tmp/$run.out"
+done
+
 # kavora-cli's transfer against sg_write_buffer's, per command sent.
 load_drive
 echo 0 > /proc/sys/dev/scsi/logging_level
