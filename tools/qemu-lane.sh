@@ -27,10 +27,11 @@ vmlinuz=$(ls "$work"/kernel/boot/vmlinuz-*)
 # kavora-cli and the benchmark, linked statically for a guest with no libraries.
 { cmake -S "$root" -B "$root/build/cli-static" -DCMAKE_BUILD_TYPE=Release -DKAVORA_SANITIZE=OFF \
         -DCMAKE_EXE_LINKER_FLAGS=-static &&
-  cmake --build "$root/build/cli-static" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench; } \
+  cmake --build "$root/build/cli-static" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench linux_tests; } \
     > "$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; fail "building the static kavora-cli failed"; }
 "$root/tools/qemu/build-initramfs.sh" "$work/kernel" "$root/build/cli-static/kavora-cli" \
-    "$root/tools/qemu/cases.sh" "$work/lane.cpio.gz" "$root/build/cli-static/bench/kavora-sg-bench"
+    "$root/tools/qemu/cases.sh" "$work/lane.cpio.gz" "$root/build/cli-static/bench/kavora-sg-bench" \
+    "$root/build/cli-static/linux_tests"
 
 echo "booting the guest (software emulation)"
 start=$(date +%s)

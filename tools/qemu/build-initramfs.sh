@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Packs the guest's initramfs: busybox, the kernel modules of the SCSI stack
 # and scsi_debug, kavora-cli, sg_write_buffer, the images and a case script.
-#   build-initramfs.sh KERNEL_ROOT CLI CASES OUT.cpio.gz [BENCH]
+#   build-initramfs.sh KERNEL_ROOT CLI CASES OUT.cpio.gz [BENCH [TESTS]]
 set -euo pipefail
-kernel=$1 cli=$2 cases=$3 out=$4 bench=${5:-}
+kernel=$1 cli=$2 cases=$3 out=$4 bench=${5:-} tests=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -23,6 +23,7 @@ done
 cp "$tree/drivers/scsi/scsi_debug.ko" "$stage/modules/"
 cp "$cli" "$stage/lane/kavora-cli"
 [ -n "$bench" ] && cp "$bench" "$stage/lane/kavora-sg-bench"
+[ -n "$tests" ] && cp "$tests" "$stage/lane/linux_tests"
 cp "$cases" "$stage/lane/cases.sh"
 python3 "$here/make_images.py" "$stage/lane/run"
 # sg3_utils' sg_write_buffer, for the benchmark, with the libraries it needs.

@@ -61,6 +61,11 @@ check_case() {
     dmesg > "/tmp/$name.log"
 }
 
+# The GoogleTest suite of the Linux program, on the guest's kernel.
+if [ -x /lane/linux_tests ]; then
+    check_case linux-tests 0 "[  PASSED  ]" - -- sh -c 'cd /tmp && /lane/linux_tests'
+fi
+
 load_drive
 check_case list 0 '/dev/sr0 (/dev/sg0)  "Linux   scsi_debug      "  0191  <- IDString.txt' - -- \
     kavora-cli list
