@@ -29,16 +29,33 @@ vmlinuz=$(ls "$work"/kernel/boot/vmlinuz-*)
         -DCMAKE_EXE_LINKER_FLAGS=-static &&
   cmake --build "$root/build/cli-static" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench linux_tests; } \
     > "$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; fail "building the static kavora-cli failed"; }
+# The Windows program's part: the 32-bit release build where this machine
+# made a 32-bit prefix (it runs 32-bit programs), the 64-bit one otherwise;
+# none before the Windows tests have made a prefix.
+virtfs=()
+unset KAVORA_WINE_ENV
+for arch in win32 win64; do
+    if [ -f "$root/build/wineprefix-$arch/system.reg" ] && [ -f "$root/build/$arch/kernel_drive_test.exe" ]; then
+        printf 'KAVORA_ROOT=%s\nKAVORA_ARCH=%s\n' "$root" "$arch" > "$work/wine.env"
+        export KAVORA_WINE_ENV=$work/wine.env
+        virtfs=(-virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap")
+        echo "the Windows part: the $arch build under Wine in the guest"
+        break
+    fi
+done
+[ ${#virtfs[@]} -gt 0 ] || echo "the Windows part is left out: no Windows build and Wine prefix yet (tools/test.sh makes them first)"
+
 "$root/tools/qemu/build-initramfs.sh" "$work/kernel" "$root/build/cli-static/kavora-cli" \
     "$root/tools/qemu/cases.sh" "$work/lane.cpio.gz" "$root/build/cli-static/bench/kavora-sg-bench" \
     "$root/build/cli-static/linux_tests"
 
 echo "booting the guest (software emulation)"
 start=$(date +%s)
-timeout 900 qemu-system-x86_64 -m 768 -nographic -no-reboot -kernel "$vmlinuz" -initrd "$work/lane.cpio.gz" \
+timeout 1200 qemu-system-x86_64 -m 2048 -smp 2 -nographic -no-reboot -kernel "$vmlinuz" -initrd "$work/lane.cpio.gz" \
+    "${virtfs[@]}" \
     -append "console=ttyS0 panic=-1 quiet log_buf_len=4M" > "$work/console.log" 2>&1 ||
     fail "the guest did not finish (see $work/console.log)"
-tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|OUTPUT|    |peak resident|Execute)' || true
+tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|OUTPUT|KERNEL|    |peak resident|Execute)' || true
 echo "guest run: $(( $(date +%s) - start )) s"
 summary=$(tr -d '\r' < "$work/console.log" | grep -E '^LANE: [0-9]+ passed, [0-9]+ failed' || true)
 [ -n "$summary" ] || fail "the guest reported no result (see $work/console.log)"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native under ASan/UBSan, the fuzz
-# targets for a bounded time, the Linux program in a QEMU guest against the
-# kernel's own SCSI target, then both Windows builds under Wine: the 64-bit
-# one under 64-bit Wine always, the 32-bit one under 32-bit Wine where this
-# machine runs 32-bit programs.
+# targets for a bounded time, both Windows builds under Wine (the 64-bit one
+# under 64-bit Wine always, the 32-bit one under 32-bit Wine where this
+# machine runs 32-bit programs), then the QEMU lane: the Linux program and
+# the Windows program under Wine against the kernel's own SCSI target.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -25,10 +25,6 @@ cmake --build build/native -j"$jobs"
 step="fuzzing"
 echo "== fuzz targets"
 tools/fuzz.sh
-
-step="running the QEMU lane"
-echo "== QEMU lane: kavora-cli against the kernel's scsi_debug"
-tools/qemu-lane.sh
 
 step="building the Windows programs"
 echo "== Windows builds"
@@ -59,3 +55,10 @@ if [ ${#failed[@]} -gt 0 ]; then
     echo "error: Windows tests failed: ${failed[*]} (see the ctest output above)" >&2
     exit 1
 fi
+
+# Last, as it uses the Windows builds and their Wine prefixes.
+step="running the QEMU lane"
+trap 'echo "error: tools/test.sh failed while $step (exit $?)" >&2' ERR
+echo "== QEMU lane: kavora-cli, and kavora.exe under Wine, against the kernel's scsi_debug"
+kavora_cleanup
+tools/qemu-lane.sh

@@ -13,47 +13,9 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/win/support/product_process.h"
 
 namespace {
-
-// The program's path, handed over by the test runner as a Unix path.
-std::string ProductPath()
-{
-    const char* unixPath = std::getenv("KAVORA_EXE");
-    if (!unixPath)
-        return {};
-    std::string path = std::string("Z:") + unixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-struct Search {
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param)
-{
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(hwnd, &process);
-    char title[32] = {};
-    ::GetWindowTextA(hwnd, title, sizeof title);
-    if (process == search->process && std::string(title) == "KAVORA" && ::IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::string ControlText(HWND dialog, int id)
-{
-    char text[2048] = {};
-    ::SendMessageA(::GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
 
 TEST(Product, OpensItsDialogFindsNoDriveAndEndsOnClose)
 {
@@ -61,21 +23,10 @@ TEST(Product, OpensItsDialogFindsNoDriveAndEndsOnClose)
     ASSERT_FALSE(exe.empty()) << "KAVORA_EXE names the program under test";
     std::ofstream("IDString.txt") << "\"KAVORA  CD-ROM VIRTUAL  \" \"KV110.hex\" \"N\"\n";
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::vector<char> command(exe.begin(), exe.end());
-    command.push_back('\0');
-    ASSERT_TRUE(::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 nullptr, &startup, &process));
-
-    Search search{process.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !search.found; ++i) {
-        ::Sleep(50);
-        ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
-    }
-    ASSERT_NE(search.found, nullptr) << "the dialog did not appear";
-    HWND dialog = search.found;
+    ASSERT_TRUE(StartProduct(exe, process));
+    HWND dialog = WaitForWindow(process.dwProcessId, "KAVORA", 15000);
+    ASSERT_NE(dialog, nullptr) << "the dialog did not appear";
 
     // No CD-ROM drive here: an empty list, the model list reported, and
     // nothing to upgrade.

@@ -14,8 +14,13 @@ chmod +x "$stage/init"
 version=$(ls "$kernel/lib/modules")
 tree=$kernel/lib/modules/$version/kernel
 # In dependency order; scsi_debug is loaded by the cases with their options.
+# The virtio and 9p modules let the guest see the host's files; overlay lets
+# it write over them.
 order=(crypto/crct10dif_common crypto/crct10dif_generic lib/crc-t10dif drivers/scsi/scsi_common
-       drivers/scsi/scsi_mod drivers/cdrom/cdrom drivers/scsi/sr_mod drivers/scsi/sg)
+       drivers/scsi/scsi_mod drivers/cdrom/cdrom drivers/scsi/sr_mod drivers/scsi/sg
+       drivers/virtio/virtio_ring drivers/virtio/virtio drivers/virtio/virtio_pci_modern_dev
+       drivers/virtio/virtio_pci_legacy_dev drivers/virtio/virtio_pci net/9p/9pnet
+       net/9p/9pnet_virtio fs/netfs/netfs fs/fscache/fscache fs/9p/9p fs/overlayfs/overlay)
 for module in "${order[@]}"; do
     cp "$tree/$module.ko" "$stage/modules/"
     basename "$module" >> "$stage/modules/order"
@@ -25,6 +30,9 @@ cp "$cli" "$stage/lane/kavora-cli"
 [ -n "$bench" ] && cp "$bench" "$stage/lane/kavora-sg-bench"
 [ -n "$tests" ] && cp "$tests" "$stage/lane/linux_tests"
 cp "$cases" "$stage/lane/cases.sh"
+cp "$here/wine-cases.sh" "$stage/lane/wine-cases.sh"
+# The Windows part of the lane runs when the host names its build and Wine.
+[ -n "${KAVORA_WINE_ENV:-}" ] && cp "$KAVORA_WINE_ENV" "$stage/lane/wine.env"
 python3 "$here/make_images.py" "$stage/lane/run"
 # sg3_utils' sg_write_buffer, for the benchmark, with the libraries it needs.
 if command -v sg_write_buffer >/dev/null; then

@@ -37,6 +37,18 @@ carried_out() {
         END { settle(); print n + 0 }'
 }
 
+# The CDBs of the commands carried out (completed without sense data), in
+# order, as "3b 06 00 00 10 20 00 10 00 00 00 00".
+carried_list() {
+    dmesg | awk '
+        function settle() { if (pending) print cdb; pending = 0 }
+        / Send: / { settle(); next }
+        / Done: / { settle(); done = 1; next }
+        done && /CDB: / { sub(/.*CDB: [A-Za-z ]*[a-z] /, ""); cdb = $0; pending = 1; done = 0; next }
+        /Sense Key/ { pending = 0 }
+        END { settle() }'
+}
+
 # case NAME STATUS TEXT CHECK -- COMMAND...
 #   STATUS  the exit status expected
 #   TEXT    a text the output must hold
@@ -114,5 +126,8 @@ done
 load_drive
 echo 0 > /proc/sys/dev/scsi/logging_level
 kavora-sg-bench compare /dev/sr0 fw.bin "Linux   scsi_debug      " 0191 | sed 's/^/BENCH: /'
+
+# The Windows program under Wine, where the host provided it.
+[ -f /lane/wine.env ] && . /lane/wine-cases.sh
 
 echo "LANE: $passed passed, $failed failed"
