@@ -227,6 +227,31 @@ bool Confirmed(const Chosen& drive, CliContext& context)
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
+// What check and upgrade settle before they touch the image: the list, the
+// drive and the image file. An exit status, or -1 when all is settled.
+struct Prepared {
+    ModelList list;
+    Chosen drive;
+    std::string image;
+    bool hex = false;
+};
+
+int Prepare(const CliOptions& options, bool write, CliContext& context, Prepared& ready)
+{
+    Console& console = context.console;
+    if (!ReadList(options.list, ready.list, console))
+        return kExitRefused;
+    ShowList(ready.list, console);
+    std::string error;
+    if (write && !context.drives.MayWrite(error)) {
+        console.Note("kavora-cli: " + error);
+        return kExitRefused;
+    }
+    if (int status = ChooseDrive(options, ready.list, write, context, ready.drive); status >= 0)
+        return status;
+    return ChooseImage(options, ready.list, ready.image, ready.hex, console);
+}
+
 } // namespace
 
 int RunList(const CliOptions& options, CliContext& context)
@@ -266,20 +291,14 @@ int RunList(const CliOptions& options, CliContext& context)
 int RunCheck(const CliOptions& options, CliContext& context)
 {
     Console& console = context.console;
-    ModelList list;
-    if (!ReadList(options.list, list, console))
-        return kExitRefused;
-    ShowList(list, console);
-    Chosen drive;
-    if (int status = ChooseDrive(options, list, false, context, drive); status >= 0)
+    Prepared ready;
+    if (int status = Prepare(options, false, context, ready); status >= 0)
         return status;
-    std::string image;
-    bool hex = false;
-    if (int status = ChooseImage(options, list, image, hex, console); status >= 0)
-        return status;
+    const Chosen& drive = ready.drive;
+    const std::string& image = ready.image;
 
     // Loading and the identity scan send nothing to the drive.
-    FlashParam param = ParamFor(drive, image, hex, console);
+    FlashParam param = ParamFor(drive, image, ready.hex, console);
     CFlashEngine engine(param, drive.open->Transport());
     // The loader's failures are reported as the upgrade reports them.
     switch (engine.LoadImage()) {
@@ -310,30 +329,19 @@ int RunCheck(const CliOptions& options, CliContext& context)
 int RunUpgrade(const CliOptions& options, CliContext& context)
 {
     Console& console = context.console;
-    ModelList list;
-    if (!ReadList(options.list, list, console))
-        return kExitRefused;
-    ShowList(list, console);
-    std::string error;
-    if (!context.drives.MayWrite(error)) {
-        console.Note("kavora-cli: " + error);
-        return kExitRefused;
-    }
-    Chosen drive;
-    if (int status = ChooseDrive(options, list, true, context, drive); status >= 0)
+    Prepared ready;
+    if (int status = Prepare(options, true, context, ready); status >= 0)
         return status;
-    std::string image;
-    bool hex = false;
-    if (int status = ChooseImage(options, list, image, hex, console); status >= 0)
-        return status;
-    if (list.m_bWarning == 1 && !options.yes && !Confirmed(drive, context)) {
+    const Chosen& drive = ready.drive;
+    const bool hex = ready.hex;
+    if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed(drive, context)) {
         console.Note("kavora-cli: not confirmed; nothing was sent to the drive");
         return kExitRefused;
     }
 
     WatchedTransport watched(drive.open->Transport());
     console.Watch(&watched);
-    const FlashParam param = ParamFor(drive, image, hex, console);
+    const FlashParam param = ParamFor(drive, ready.image, hex, console);
     {
         // What the run will send, for the progress bar; nothing is sent here.
         FlashParam quiet = param;
@@ -380,4 +388,18 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
     console.Note(std::string("kavora-cli: ") + (StopRequested() ? "stopped" : "failed") +
                  " before the save command: the drive keeps its old firmware");
     return kExitNotSaved;
+}
+
+int RunCommand(const CliOptions& options, CliContext& context)
+{
+    switch (options.command) {
+    case CliCommand::List:
+        return RunList(options, context);
+    case CliCommand::Check:
+        return RunCheck(options, context);
+    case CliCommand::Upgrade:
+        return RunUpgrade(options, context);
+    default:
+        return kExitRefused;
+    }
 }

@@ -17,3 +17,5 @@ struct CliContext {
 int RunList(const CliOptions& options, CliContext& context);
 int RunCheck(const CliOptions& options, CliContext& context);
 int RunUpgrade(const CliOptions& options, CliContext& context);
+// The one the options name.
+int RunCommand(const CliOptions& options, CliContext& context);

@@ -21,12 +21,5 @@ int main(int argc, char** argv)
     LinuxDrives drives;
     Console console(std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1);
     CliContext context{drives, console, std::cin, ::isatty(STDIN_FILENO) == 1};
-    switch (options.command) {
-    case CliCommand::List:
-        return RunList(options, context);
-    case CliCommand::Check:
-        return RunCheck(options, context);
-    default:
-        return RunUpgrade(options, context);
-    }
+    return RunCommand(options, context);
 }

@@ -117,14 +117,7 @@ protected:
         err.str("");
         Console console(out, err, false);
         CliContext context{drives, console, in, terminal};
-        switch (options.command) {
-        case CliCommand::List:
-            return RunList(options, context);
-        case CliCommand::Check:
-            return RunCheck(options, context);
-        default:
-            return RunUpgrade(options, context);
-        }
+        return RunCommand(options, context);
     }
 
     int Writes(const VirtualDrive& drive) const
