@@ -9,8 +9,9 @@ mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose hostroot /host &&
     mount -t tmpfs ovl /ovl && mkdir -p /ovl/upper /ovl/work &&
     mount -t overlay overlay -o lowerdir=/host,upperdir=/ovl/upper,workdir=/ovl/work /newroot ||
     echo "LANE: the host's files are not there (virtio-9p, overlay)"
+# /tmp stays the host's, written over in memory like the rest: the checkout
+# under test may live there.
 for d in proc sys dev; do mount --bind /$d /newroot/$d; done
-mount -t tmpfs tmp /newroot/tmp
 mkdir -p /newroot/tmp/kernel-drive
 cp /lane/run/small.bin /newroot/tmp/kernel-drive/
 printf '"Linux   scsi_debug      " "small.bin" "Y"\n' > /newroot/tmp/kernel-drive/IDString.txt
