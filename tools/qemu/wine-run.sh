@@ -5,12 +5,15 @@
 set -u
 root=$1 arch=$2 case=$3
 export HOME=/tmp XDG_CACHE_HOME=/tmp WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEPREFIX=$root/build/wineprefix-$arch DISPLAY=:7
+export WINEPREFIX=$root/build/wineprefix-$arch DISPLAY=:77
 if [ "$arch" = win32 ]; then wine=/usr/lib/wine/wine; else wine=/usr/lib/wine/wine64; fi
 export WINELOADER=$wine
-if [ ! -e /tmp/.X11-unix/X7 ]; then
-    Xvfb :7 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    for _ in $(seq 100); do [ -e /tmp/.X11-unix/X7 ] && break; sleep 0.1; done
+# The host's /tmp shows through: what it left of a display is not ours.
+if [ ! -e /tmp/kavora-guest-display ]; then
+    rm -f /tmp/.X77-lock /tmp/.X11-unix/X77
+    Xvfb :77 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    for _ in $(seq 100); do [ -e /tmp/.X11-unix/X77 ] && break; sleep 0.1; done
+    touch /tmp/kavora-guest-display
     wineserver -p >/dev/null 2>&1
     # d: is the kernel's CD-ROM drive.
     ln -sfn /dev/sr0 "$WINEPREFIX/dosdevices/d::"
