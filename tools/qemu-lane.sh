@@ -51,10 +51,12 @@ done
 
 echo "booting the guest (software emulation)"
 start=$(date +%s)
-timeout 1200 qemu-system-x86_64 -m 2048 -smp 2 -nographic -no-reboot -kernel "$vmlinuz" -initrd "$work/lane.cpio.gz" \
-    "${virtfs[@]}" \
-    -append "console=ttyS0 panic=-1 quiet log_buf_len=4M" > "$work/console.log" 2>&1 ||
-    fail "the guest did not finish (see $work/console.log)"
+# The guest's console goes to a file: the run needs no terminal, and no input.
+rm -f "$work/console.log"
+timeout 1200 qemu-system-x86_64 -m 2048 -smp 2 -display none -monitor none -serial "file:$work/console.log" \
+    -no-reboot -kernel "$vmlinuz" -initrd "$work/lane.cpio.gz" "${virtfs[@]}" \
+    -append "console=ttyS0 panic=-1 quiet log_buf_len=4M" < /dev/null > "$work/qemu.log" 2>&1 ||
+    fail "the guest did not finish (see $work/console.log and $work/qemu.log)"
 tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|OUTPUT|KERNEL|    |peak resident|Execute)' || true
 echo "guest run: $(( $(date +%s) - start )) s"
 summary=$(tr -d '\r' < "$work/console.log" | grep -E '^LANE: [0-9]+ passed, [0-9]+ failed' || true)
