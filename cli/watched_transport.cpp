@@ -3,7 +3,6 @@
 scsi::Result WatchedTransport::Execute(const scsi::Command& command)
 {
     const scsi::Result result = inner_.Execute(command);
-    ++commands_;
     const bool save = command.cdbLength >= 2 && command.cdb[0] == scsi::kOpWriteBuffer &&
                       (command.cdb[1] & 0x1F) == scsi::kModeDownloadAndSave;
     if (command.cdbLength && command.cdb[0] == scsi::kOpWriteBuffer)
@@ -29,7 +28,6 @@ scsi::Result WatchedTransport::Execute(const scsi::Command& command)
     if (!result.Good()) {
         hasFailure_ = true;
         lastFailure_ = result;
-        lastFailedOp_ = command.cdbLength ? command.cdb[0] : 0;
     }
     return result;
 }

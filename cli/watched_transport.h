@@ -18,9 +18,7 @@ public:
     // The last command that did not end GOOD, and its result.
     bool HasFailure() const { return hasFailure_; }
     const scsi::Result& LastFailure() const { return lastFailure_; }
-    std::uint8_t LastFailedOperation() const { return lastFailedOp_; }
     Save SaveState() const { return save_; }
-    int Commands() const { return commands_; }
     // Whether any WRITE BUFFER went out: before that, the drive is untouched.
     bool WroteAnything() const { return writes_ != 0; }
 
@@ -28,8 +26,6 @@ private:
     scsi::Transport& inner_;
     bool hasFailure_ = false;
     scsi::Result lastFailure_;
-    std::uint8_t lastFailedOp_ = 0;
     Save save_ = Save::NotSent;
-    int commands_ = 0;
     int writes_ = 0;
 };

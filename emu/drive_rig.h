@@ -34,7 +34,6 @@ public:
     const DriveEntry& Entry() const { return entry_; }
     // Where the commands go.
     scsi::Transport& Transport() const { return *transport_; }
-    bool IsPassThrough() const { return kind_ == RigTransport::PassThrough; }
     VirtualDrive& Drive() const { return drive_; }
 
 #ifdef _WIN32

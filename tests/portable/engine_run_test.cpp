@@ -113,7 +113,7 @@ TEST_F(RunTest, StagesFollowTheRun)
         std::vector<RunStage> seen;
     } probe{&stage, {}};
     FlashParam param = Param(WriteFile("image.hex", ToHex(MakeImage(0x200, 0x10))), true, &rig->Entry());
-    param.callbacks = RecordingCallbacks(Calls());
+    param.callbacks = FlashCallbacks{};
     param.callbacks.pContext = &probe;
     param.callbacks.CBShowMessage = [](void*, const char*) {};
     param.callbacks.CBShowStatus = [](void*, const char*) {};
