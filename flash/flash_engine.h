@@ -32,6 +32,9 @@ public:
 
     // Reads the image file into the image buffer; see the kLoad* results.
     int LoadImage();
+    // The same from a file already open (a file in memory, for the fuzzers);
+    // the engine takes it over and closes it, whatever the result.
+    int LoadImageFrom(std::FILE* file);
     // Whether the loaded image carries the drive's model and revision; also
     // computes m_wCheckSum over the part of the buffer the image occupies.
     bool CheckIdentity();

@@ -8,9 +8,37 @@
 #include <sys/mman.h>
 #endif
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAVORA_ASAN 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define KAVORA_ASAN 1
+#endif
+#ifdef KAVORA_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
 std::atomic<int> g_regionsHeld{0};
 std::atomic<bool> g_failNextAllocation{false};
+
+// The one region kept for reuse; only ever touched by a loader's thread.
+bool g_reuse = false;
+std::uint8_t* g_kept = nullptr;
+std::size_t g_keptSize = 0;
+
+void Poison(std::uint8_t* region, std::size_t size, bool poisoned)
+{
+#ifdef KAVORA_ASAN
+    if (poisoned)
+        ASAN_POISON_MEMORY_REGION(region, size);
+    else
+        ASAN_UNPOISON_MEMORY_REGION(region, size);
+#else
+    (void)region, (void)size, (void)poisoned;
+#endif
+}
 } // namespace
 
 #ifdef _WIN32
@@ -56,7 +84,14 @@ std::uint8_t* AllocateImageRegion(std::size_t size)
 {
     if (g_failNextAllocation.exchange(false))
         return nullptr;
-    std::uint8_t* region = PlatformAllocate(size);
+    std::uint8_t* region = nullptr;
+    if (g_kept && g_keptSize == size) {
+        region = g_kept;
+        g_kept = nullptr;
+        Poison(region, size, false);
+    } else {
+        region = PlatformAllocate(size);
+    }
     if (region)
         ++g_regionsHeld;
     return region;
@@ -73,10 +108,26 @@ void ReleaseImageRegion(std::uint8_t* region, std::size_t size)
 {
     if (!region)
         return;
-    PlatformRelease(region, size);
+    if (g_reuse && !g_kept) {
+        Poison(region, size, true);
+        g_kept = region;
+        g_keptSize = size;
+    } else {
+        PlatformRelease(region, size);
+    }
     --g_regionsHeld;
 }
 
 int ImageRegionsHeld() { return g_regionsHeld.load(); }
 
 void FailNextImageAllocation() { g_failNextAllocation = true; }
+
+void ReuseImageRegions(bool reuse)
+{
+    g_reuse = reuse;
+    if (!reuse && g_kept) {
+        Poison(g_kept, g_keptSize, false);
+        PlatformRelease(g_kept, g_keptSize);
+        g_kept = nullptr;
+    }
+}

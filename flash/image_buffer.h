@@ -18,3 +18,8 @@ void ReleaseImageRegion(std::uint8_t* region, std::size_t size);
 int ImageRegionsHeld();
 // Makes the next allocation fail, as a machine short of memory would.
 void FailNextImageAllocation();
+// Keeps a released region for the next allocation of the same size instead
+// of giving it back to the system, for programs that load image after image
+// (the fuzzers). Under AddressSanitizer the kept region is poisoned until it
+// is handed out again, so a use after release is still caught.
+void ReuseImageRegions(bool reuse);

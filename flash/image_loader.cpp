@@ -8,11 +8,18 @@
 int CFlashEngine::LoadImage()
 {
     m_dwImageLen = 0;
-    m_pInFile = std::fopen(m_szImagePath, m_bHexFile ? "r" : "rb");
-    if (!m_pInFile) {
+    std::FILE* file = std::fopen(m_szImagePath, m_bHexFile ? "r" : "rb");
+    if (!file) {
         ReportError(FE_OPEN_INPUT);
         return kLoadReadError;
     }
+    return LoadImageFrom(file);
+}
+
+int CFlashEngine::LoadImageFrom(std::FILE* file)
+{
+    m_dwImageLen = 0;
+    m_pInFile = file;
     if (!m_bHexFile) {
         long size = -1;
         if (std::fseek(m_pInFile, 0, SEEK_END) == 0)
