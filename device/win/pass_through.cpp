@@ -44,12 +44,28 @@ bool IsTransportError(DWORD error)
            error == ERROR_DEVICE_NOT_CONNECTED;
 }
 
+// Adapters ask for alignment to 2, 4 or 8 bytes. A mask that is not one
+// less than a power of two, or asks for more than a page, is no adapter's
+// but a driver's garbage; taken as it is, it would wrap the staging size and
+// the aligned address around on a 32-bit system (writing a block to a page
+// near address zero) and ask for gigabytes on a 64-bit one. Page alignment
+// meets any real adapter's mask.
+constexpr std::uint32_t kPageMask = 0xFFF;
+std::uint32_t UsableAlignMask(std::uint32_t mask)
+{
+    return (mask & (mask + 1)) == 0 && mask <= kPageMask ? mask : kPageMask;
+}
+
 } // namespace
 
 PassThroughTransport::PassThroughTransport(HANDLE device, std::uint8_t pathId,
                                            std::uint8_t targetId, std::uint32_t alignMask,
                                            Input input)
-    : device_(device), pathId_(pathId), targetId_(targetId), alignMask_(alignMask), input_(input)
+    : device_(device),
+      pathId_(pathId),
+      targetId_(targetId),
+      alignMask_(UsableAlignMask(alignMask)),
+      input_(input)
 {
 }
 

@@ -161,6 +161,23 @@ TEST_F(PassThroughTest, StagingMeetsAStricterAdapter)
     EXPECT_TRUE(scope.machine.PassThroughCalls().back().accepted);
 }
 
+// Capabilities come from the adapter's driver, which may answer anything. A
+// mask no adapter has must not wrap the staging arithmetic (on 32-bit
+// Windows 0xFFFFF000 made a one-byte buffer and an address near zero) nor
+// ask for gigabytes; the program aligns to a page instead, which meets the
+// strictest mask an adapter really has.
+TEST_F(PassThroughTest, StagingSurvivesAMaskNoAdapterHas)
+{
+    scope.machine.Adapter(0).alignMask = 0xFFF;
+    for (std::uint32_t mask : {0xFFFFF000u, 0xFFFFF800u, 0xFFFFFFFFu, 0x80000FFFu, 0x5u, 0x1FFFu}) {
+        SCOPED_TRACE(mask);
+        entry.dwAlignMask = mask;
+        const Call c = Execute(entry, Direction::In, 36, kInquiry, kPassThrough);
+        EXPECT_TRUE(c.ok);
+        EXPECT_TRUE(scope.machine.PassThroughCalls().back().accepted);
+    }
+}
+
 // Pass-through demands a handle opened for reading and writing; the device
 // list asks for no access at all. A machine that let a read-only handle pass
 // would hide a wrong open.

@@ -1,0 +1,37 @@
+// What the drive sees of one upgrade, checked as it happens: blocks in order,
+// each sent again only after it failed, the header only once every block was
+// accepted and carrying their sum, the save only after an accepted header,
+// nothing but polls after it, and a bounded number of commands.
+#pragma once
+
+#include <cstdint>
+
+#include "fuzz/fuzzed_drive.h"
+
+class UpgradeWatch : public CommandObserver {
+public:
+    explicit UpgradeWatch(std::uint32_t blocks) : blocks_(blocks) {}
+
+    void Saw(const std::uint8_t* cdb, const std::uint8_t* data, std::uint32_t length,
+             bool accepted) override;
+    // The run's verdict against what the drive answered.
+    void CheckVerdict(bool succeeded) const;
+    int Commands() const { return commands_; }
+
+private:
+    void Block(std::uint32_t offset, const std::uint8_t* data, bool accepted);
+    void Header(const std::uint8_t* data, bool accepted);
+    void Save(bool accepted);
+
+    std::uint32_t blocks_;
+    std::uint32_t accepted_ = 0; // blocks the drive holds; the next one expected
+    int sendsOfNext_ = 0;
+    std::uint16_t sumHeld_ = 0;  // of the bytes of the blocks the drive holds
+    int headerSends_ = 0;
+    bool headerAccepted_ = false;
+    int saveSends_ = 0;
+    bool saveAccepted_ = false;
+    int readyPolls_ = 0;
+    int inquiries_ = 0;
+    int commands_ = 0;
+};
