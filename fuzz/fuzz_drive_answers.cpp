@@ -1,7 +1,8 @@
-// The drive and the system as adversaries: discovery on each system family
+// The drive and the system as adversaries: discovery on each Windows family
 // (ASPI on 9x, device lists and capabilities on NT 4, pass-through INQUIRY on
-// later NT) and then a whole upgrade of the first drive found, every answer
-// taken from the input, the clock faked. Beyond what the sanitizers catch,
+// later NT) and then a whole upgrade of the first drive found, or a whole
+// upgrade over Linux's SG_IO; every answer taken from the input, the clock
+// faked. Beyond what the sanitizers catch,
 // it checks that drive texts fit their fields, that handles and events are
 // given back, that the drive sees only a lawful order of commands (no save
 // after a failed block or header), that the run ends within its bounds, and
@@ -21,6 +22,7 @@
 #include "flash/image_buffer.h"
 #include "fuzz/answer_stream.h"
 #include "fuzz/fuzzed_drive.h"
+#include "fuzz/fuzzed_sg_io.h"
 #include "fuzz/fuzzed_system.h"
 #include "fuzz/upgrade_watch.h"
 #include "fuzz/windows_stub/live_events.h"
@@ -141,7 +143,8 @@ void CheckTable(const DriveTable& table, const FuzzedSystem& system)
     }
 }
 
-void Upgrade(const DriveEntry& drive, bool isNT, Answers& answers, FuzzedDrive& target)
+void Upgrade(const DriveEntry& drive, scsi::Transport& transport, Answers& answers,
+             FuzzedDrive& target)
 {
     FlashParam param{};
     param.drive = drive;
@@ -149,7 +152,6 @@ void Upgrade(const DriveEntry& drive, bool isNT, Answers& answers, FuzzedDrive& 
     std::snprintf(param.szModel, sizeof param.szModel, "KAVORA  CD-ROM VIRTUAL  (0)");
     std::snprintf(param.szRevision, sizeof param.szRevision, "1.00");
     param.m_bHexFile = 1;
-    param.bIsNT = isNT;
     // Mostly no stop; otherwise at some question of the load or the transfer.
     const std::uint8_t stop = answers.Byte();
     Front front;
@@ -163,8 +165,7 @@ void Upgrade(const DriveEntry& drive, bool isNT, Answers& answers, FuzzedDrive& 
     const int held = ImageRegionsHeld();
     bool succeeded;
     {
-        auto transport = DriveTransport(drive, isNT);
-        CFlashEngine engine(param, *transport);
+        CFlashEngine engine(param, transport);
         succeeded = engine.Run();
     }
     SetClock(previousClock);
@@ -205,8 +206,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pfnGetASPI32SupportInfo = nullptr;
     pfnSendASPI32Command = nullptr;
 
+    const std::uint8_t family = discovery.Byte() % 4;
+    if (family == 3) {
+        // Linux: the drive node is the user's choice; no discovery to fuzz.
+        FuzzedSgIo sgIo(upgrade, target);
+        SgIoTransport transport(3, sgIo);
+        target.SetAnswers(&upgrade);
+        DriveEntry drive{};
+        Upgrade(drive, transport, upgrade, target);
+        return 0;
+    }
+
     DriveTable table;
-    const std::uint8_t family = discovery.Byte() % 3;
     table.m_bIsNT = family != 2;
     table.m_bNT4 = family == 1;
     const AspiBinding binding = BindAspiLibrary(table);
@@ -219,7 +230,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (table.m_nDriveCount > 0) {
         target.SetAnswers(&upgrade);
         system.SetAnswers(&upgrade);
-        Upgrade(*table.m_pDrives[0], table.m_bIsNT, upgrade, target);
+        const DriveEntry& drive = *table.m_pDrives[0];
+        auto transport = DriveTransport(drive, table.m_bIsNT);
+        Upgrade(drive, *transport, upgrade, target);
         Require(LiveEventCount() == 0, "an event left open by the run");
     }
 
