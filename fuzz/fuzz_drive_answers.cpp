@@ -1,8 +1,8 @@
 // The drive and the system as adversaries: discovery on each Windows family
 // (ASPI on 9x, device lists and capabilities on NT 4, pass-through INQUIRY on
-// later NT) and then a whole upgrade of the first drive found, or a whole
-// upgrade over Linux's SG_IO; every answer taken from the input, the clock
-// faked. Beyond what the sanitizers catch,
+// later NT) and then a whole upgrade of the first drive found, or
+// kavora-cli's upgrade command over Linux's SG_IO; every answer taken from
+// the input, the clock faked. Beyond what the sanitizers catch,
 // it checks that drive texts fit their fields, that handles and events are
 // given back, that the drive sees only a lawful order of commands (no save
 // after a failed block or header), that the run ends within its bounds, and
@@ -21,8 +21,9 @@
 #include "flash/flash_engine.h"
 #include "flash/image_buffer.h"
 #include "fuzz/answer_stream.h"
+#include "fuzz/cli_upgrade.h"
+#include "fuzz/fake_clock.h"
 #include "fuzz/fuzzed_drive.h"
-#include "fuzz/fuzzed_sg_io.h"
 #include "fuzz/fuzzed_system.h"
 #include "fuzz/upgrade_watch.h"
 #include "fuzz/windows_stub/live_events.h"
@@ -32,15 +33,6 @@ namespace {
 // The image: the drive's identity in one HEX record; a HEX image goes out
 // as 64 KiB, sixteen blocks.
 constexpr std::uint32_t kImageBlocks = 16;
-// Fixed waits, ready polls and INQUIRY retries of a 64 KiB image, at most.
-constexpr std::uint64_t kMostWaitMs = 4000 + 26 * 1000 + 1000 + 10 * 1000;
-
-class FakeClock : public Clock {
-public:
-    void Sleep(std::uint32_t milliseconds) override { waited += milliseconds; }
-    std::uint64_t waited = 0;
-};
-
 std::string HexRecord(std::uint16_t address, std::uint8_t type, const std::string& bytes)
 {
     std::uint8_t sum = static_cast<std::uint8_t>(bytes.size() + (address >> 8) + address + type);
@@ -64,6 +56,7 @@ void RemoveScratch()
     const std::string folder = g_folder;
     std::remove((folder + "/image.hex").c_str());
     std::remove((folder + "/sum.txt").c_str());
+    std::remove((folder + "/IDString.txt").c_str());
     rmdir(g_folder);
 }
 
@@ -85,6 +78,10 @@ const char* ImagePath()
         std::fputs(HexRecord(0x8000, 0, std::string(16, '\x5A')).c_str(), file);
         std::fputs(":00000001FF\n", file);
         std::fclose(file);
+        file = std::fopen("IDString.txt", "w");
+        Require(file != nullptr, "no model list");
+        std::fputs("\"KAVORA  CD-ROM VIRTUAL  \" \"image.hex\" \"N\"\n", file);
+        std::fclose(file);
         ReuseImageRegions(true);
     }
     return path.c_str();
@@ -100,6 +97,9 @@ struct Front {
 
 void ShowMessage(void* context, const char* text)
 {
+    // KAVORA_FUZZ_SHOW=1 shows the dialog's log, to read an input.
+    if (std::getenv("KAVORA_FUZZ_SHOW"))
+        std::fprintf(stderr, "%s\n", text);
     Require(std::strlen(text) < 256, "a message longer than its line");
     static_cast<Front*>(context)->lastMessage = text;
 }
@@ -209,11 +209,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t family = discovery.Byte() % 4;
     if (family == 3) {
         // Linux: the drive node is the user's choice; no discovery to fuzz.
-        FuzzedSgIo sgIo(upgrade, target);
-        SgIoTransport transport(3, sgIo);
         target.SetAnswers(&upgrade);
-        DriveEntry drive{};
-        Upgrade(drive, transport, upgrade, target);
+        FuzzCliUpgrade(upgrade, target);
         return 0;
     }
 

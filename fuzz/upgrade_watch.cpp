@@ -28,6 +28,7 @@ void UpgradeWatch::Saw(const std::uint8_t* cdb, const std::uint8_t* data, std::u
             "more commands than a run may send");
     switch (cdb[0]) {
     case scsi::kOpWriteBuffer: {
+        ++downloads_;
         Require(!saveAccepted_, "a download after the save was accepted");
         const std::uint32_t offset = cdb[3] << 16 | cdb[4] << 8 | cdb[5];
         const std::uint32_t count = cdb[6] << 16 | cdb[7] << 8 | cdb[8];
@@ -47,6 +48,10 @@ void UpgradeWatch::Saw(const std::uint8_t* cdb, const std::uint8_t* data, std::u
         Require(++readyPolls_ <= kReadyPolls, "more ready polls than the wait allows");
         break;
     case scsi::kOpInquiry:
+        if (downloads_ == 0) {
+            Require(commands_ <= 1, "more than one question for the drive's identity");
+            break;
+        }
         Require(saveAccepted_, "INQUIRY before the save was accepted");
         Require(++inquiries_ <= kInquiries, "more INQUIRY commands than the wait allows");
         break;

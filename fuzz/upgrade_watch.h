@@ -1,7 +1,8 @@
 // What the drive sees of one upgrade, checked as it happens: blocks in order,
 // each sent again only after it failed, the header only once every block was
 // accepted and carrying their sum, the save only after an accepted header,
-// nothing but polls after it, and a bounded number of commands.
+// nothing but polls after it, and a bounded number of commands. An INQUIRY
+// before the first download is the front end asking who the drive is.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,9 @@ public:
     // The run's verdict against what the drive answered.
     void CheckVerdict(bool succeeded) const;
     int Commands() const { return commands_; }
+    int Downloads() const { return downloads_; }
+    int SaveSends() const { return saveSends_; }
+    bool SaveAccepted() const { return saveAccepted_; }
 
 private:
     void Block(std::uint32_t offset, const std::uint8_t* data, bool accepted);
@@ -34,4 +38,5 @@ private:
     int readyPolls_ = 0;
     int inquiries_ = 0;
     int commands_ = 0;
+    int downloads_ = 0;
 };

@@ -25,7 +25,7 @@ MAY_INCLUDE = {
     "demo": ["app", "emu", "controls", "framework", "flash", "device", "device/win", "res"],
     "cli": ["flash", "device", "device/linux"],
     "bench": ["emu", "flash", "device", "device/linux"],
-    "fuzz": ["emu", "flash", "device", "device/win", "device/linux"],
+    "fuzz": ["emu", "flash", "device", "device/win", "device/linux", "cli"],
 }
 SOURCES = (".cpp", ".h")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
