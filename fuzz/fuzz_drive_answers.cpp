@@ -183,15 +183,25 @@ void Upgrade(const DriveEntry& drive, scsi::Transport& transport, Answers& answe
 } // namespace
 
 // The runs work in a scratch folder, so the folders and files named on the
-// command line are made absolute before the first run moves there.
+// command line, and the folder crashing inputs go to, are made absolute
+// before the first run moves there.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
+    static const std::string kArtifacts = "-artifact_prefix=";
+    char here[4096];
+    Require(getcwd(here, sizeof here) != nullptr, "no working folder");
     for (int i = 1; i < *argc; ++i) {
         char*& arg = (*argv)[i];
+        if (kArtifacts.compare(0, std::string::npos, arg, kArtifacts.size()) == 0 &&
+            arg[kArtifacts.size()] != '/') {
+            // Kept for the whole run, as libFuzzer keeps its arguments.
+            arg = strdup((kArtifacts + here + "/" + (arg + kArtifacts.size())).c_str());
+            continue;
+        }
         if (arg[0] == '-')
             continue;
         if (char* absolute = realpath(arg, nullptr))
-            arg = absolute; // kept for the whole run
+            arg = absolute;
     }
     ImagePath();
     return 0;

@@ -14,6 +14,8 @@
 # (fuzz/corpus/TARGET/crash-*), so that once fixed it stays a regression case.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Absolute paths for the targets: the drive target works in a scratch folder.
+root=$PWD
 
 TARGETS=(fuzz_hex_loader fuzz_raw_loader fuzz_model_list fuzz_drive_answers)
 seconds=${FUZZ_SECONDS:-20}
@@ -33,11 +35,11 @@ mkdir -p "$logs"
 
 # One target: replay its seeds, fuzz, keep what crashed, write a summary line.
 run_target() {
-    local target=$1 seeds=fuzz/corpus/$1 log=$logs/$1.log work
-    local binary=build/fuzz/fuzz/$target artifacts=build/fuzz/artifacts/$target/
+    local target=$1 seeds=$root/fuzz/corpus/$1 log=$logs/$1.log work
+    local binary=$root/build/fuzz/fuzz/$target artifacts=$root/build/fuzz/artifacts/$target/
     rm -rf "$artifacts" && mkdir -p "$artifacts"
     if [[ $long == yes ]]; then
-        work=build/fuzz/corpus/$target
+        work=$root/build/fuzz/corpus/$target
         mkdir -p "$work"
     else
         work=$(mktemp -d)
@@ -54,7 +56,7 @@ run_target() {
     local crashes=("$artifacts"*)
     if [[ -e ${crashes[0]} ]]; then
         cp "${crashes[@]}" "$seeds/"
-        echo "$target: CRASHED; the input is kept in $seeds/ ($(basename -a "${crashes[@]}" | tr '\n' ' '))"
+        echo "$target: CRASHED; the input is kept in fuzz/corpus/$target/ ($(basename -a "${crashes[@]}" | tr '\n' ' '))"
         grep -m1 -A12 -E "^==[0-9]+==ERROR|broken:|deadly signal|timeout" "$log" | sed 's/^/    /'
         return 1
     fi
