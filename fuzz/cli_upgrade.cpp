@@ -11,14 +11,12 @@
 #include "cli/stop_request.h"
 #include "device/linux/sg_io_transport.h"
 #include "flash/clock.h"
-#include "fuzz/fake_clock.h"
+#include "fuzz/run_bounds.h"
 #include "fuzz/fuzzed_sg_io.h"
 #include "fuzz/fuzzed_system.h"
 #include "fuzz/upgrade_watch.h"
 
 namespace {
-
-constexpr std::uint32_t kImageBlocks = 16;
 
 // One drive, /dev/sr0, behind the fuzzed kernel.
 class FuzzedDrives : public DriveAccess {

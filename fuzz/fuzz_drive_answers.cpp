@@ -2,11 +2,11 @@
 // (ASPI on 9x, device lists and capabilities on NT 4, pass-through INQUIRY on
 // later NT) and then a whole upgrade of the first drive found, or
 // kavora-cli's upgrade command over Linux's SG_IO; every answer taken from
-// the input, the clock faked. Beyond what the sanitizers catch,
-// it checks that drive texts fit their fields, that handles and events are
-// given back, that the drive sees only a lawful order of commands (no save
-// after a failed block or header), that the run ends within its bounds, and
-// that its verdict agrees with what the drive answered.
+// the input, the clock faked. Beyond what the sanitizers catch, it checks
+// that drive texts fit their fields, that handles and events are given back,
+// that the drive sees only a lawful order of commands (no save after a failed
+// block or header), that the run ends within its bounds, and that its verdict
+// agrees with what the drive answered.
 #include <unistd.h>
 
 #include <cstdint>
@@ -22,7 +22,7 @@
 #include "flash/image_buffer.h"
 #include "fuzz/answer_stream.h"
 #include "fuzz/cli_upgrade.h"
-#include "fuzz/fake_clock.h"
+#include "fuzz/run_bounds.h"
 #include "fuzz/fuzzed_drive.h"
 #include "fuzz/fuzzed_system.h"
 #include "fuzz/upgrade_watch.h"
@@ -30,9 +30,7 @@
 
 namespace {
 
-// The image: the drive's identity in one HEX record; a HEX image goes out
-// as 64 KiB, sixteen blocks.
-constexpr std::uint32_t kImageBlocks = 16;
+// The image: the drive's identity in HEX records, and a few bytes more.
 std::string HexRecord(std::uint16_t address, std::uint8_t type, const std::string& bytes)
 {
     std::uint8_t sum = static_cast<std::uint8_t>(bytes.size() + (address >> 8) + address + type);
