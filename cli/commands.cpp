@@ -333,7 +333,6 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
     if (int status = Prepare(options, true, context, ready); status >= 0)
         return status;
     const Chosen& drive = ready.drive;
-    const bool hex = ready.hex;
     if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed(drive, context)) {
         console.Note("kavora-cli: not confirmed; nothing was sent to the drive");
         return kExitRefused;
@@ -341,7 +340,7 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
 
     WatchedTransport watched(drive.open->Transport());
     console.Watch(&watched);
-    const FlashParam param = ParamFor(drive, ready.image, hex, console);
+    const FlashParam param = ParamFor(drive, ready.image, ready.hex, console);
     {
         // What the run will send, for the progress bar; nothing is sent here.
         FlashParam quiet = param;
@@ -349,9 +348,7 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
         quiet.pRunStage = nullptr;
         CFlashEngine plan(quiet, watched);
         if (plan.LoadImage() >= 0) {
-            std::uint32_t sent = hex ? (plan.m_dwImageLen & 0xFFFF0000u) + 0x10000 : plan.m_dwImageLen;
-            if (sent > kImageSize)
-                sent = kImageSize;
+            const std::uint32_t sent = plan.SentLength();
             console.Plan((sent + scsi::kBlockSize - 1) / scsi::kBlockSize, (sent >> 16) & 0xFF);
         }
     }

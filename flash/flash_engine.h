@@ -38,6 +38,8 @@ public:
     // Whether the loaded image carries the drive's model and revision; also
     // computes m_wCheckSum over the part of the buffer the image occupies.
     bool CheckIdentity();
+    // How many bytes of the loaded image the transfer sends.
+    std::uint32_t SentLength() const;
     // The whole transfer: load, check, send, save, wait, read the new identity.
     bool Upgrade();
     // Logs "ERR: <message>" and drops the image file and buffer.

@@ -71,11 +71,7 @@ bool CFlashEngine::Upgrade()
     m_byBankIndex = 0;
     m_wBankOffset = 0;
     _wSecSum = 0;
-    // A HEX image goes out in whole 64 KiB pieces, one more when it ends on a
-    // boundary; never more than the buffer holds.
-    std::uint32_t sentLength = m_bHexFile ? (m_dwImageLen & 0xFFFF0000u) + 0x10000 : m_dwImageLen;
-    if (sentLength > kImageSize)
-        sentLength = kImageSize;
+    const std::uint32_t sentLength = SentLength();
 
     m_pSumFile = std::fopen("sum.txt", "a");
     WriteSum("Model Name : %.*s HID : %d TID : %d Ver.: %.*s\n",
@@ -93,6 +89,14 @@ bool CFlashEngine::Upgrade()
     if (done)
         m_callbacks.CBSetProgress(m_callbacks.pContext, 100);
     return done;
+}
+
+std::uint32_t CFlashEngine::SentLength() const
+{
+    // A HEX image goes out in whole 64 KiB pieces, one more when it ends on a
+    // boundary; never more than the buffer holds.
+    const std::uint32_t length = m_bHexFile ? (m_dwImageLen & 0xFFFF0000u) + 0x10000 : m_dwImageLen;
+    return length < kImageSize ? length : kImageSize;
 }
 
 bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
