@@ -13,7 +13,7 @@
 #include "flash/clock.h"
 #include "fuzz/run_bounds.h"
 #include "fuzz/fuzzed_sg_io.h"
-#include "fuzz/fuzzed_system.h"
+#include "fuzz/require.h"
 #include "fuzz/upgrade_watch.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "device/scsi_defs.h"
-#include "fuzz/fuzzed_system.h"
+#include "fuzz/require.h"
 
 namespace {
 

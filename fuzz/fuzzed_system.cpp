@@ -1,8 +1,6 @@
 #include "fuzz/fuzzed_system.h"
 
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "device/win/scsi_records.h"
@@ -30,14 +28,6 @@ void Put(std::uint8_t* out, std::size_t offset, const Record& record)
 }
 
 } // namespace
-
-void Require(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 FuzzedSystem::FuzzedSystem(Answers* answers, FuzzedDrive& drive)
     : answers_(answers), drive_(drive), previous_(SetDeviceIo(this))

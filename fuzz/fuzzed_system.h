@@ -12,6 +12,7 @@
 #include "device/win/device_io.h"
 #include "fuzz/answer_stream.h"
 #include "fuzz/fuzzed_drive.h"
+#include "fuzz/require.h"
 
 class FuzzedSystem : public DeviceIo {
 public:
@@ -53,6 +54,3 @@ private:
     std::uintptr_t nextHandle_ = 0x1000;
     bool libraryLoaded_ = false;
 };
-
-// Aborts with `what` unless `holds`.
-void Require(bool holds, const char* what);

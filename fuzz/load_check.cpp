@@ -6,6 +6,7 @@
 
 #include "flash/flash_engine.h"
 #include "flash/image_buffer.h"
+#include "fuzz/require.h"
 
 namespace {
 
@@ -18,14 +19,6 @@ class NoDrive : public scsi::Transport {
 public:
     scsi::Result Execute(const scsi::Command&) override { std::abort(); }
 };
-
-void Require(bool holds, const char* what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 // One engine context's fixed part, made once per process.
 const FlashParam& Param(bool hex)

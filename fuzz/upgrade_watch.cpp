@@ -1,7 +1,7 @@
 #include "fuzz/upgrade_watch.h"
 
 #include "device/scsi_defs.h"
-#include "fuzz/fuzzed_system.h"
+#include "fuzz/require.h"
 
 namespace {
 

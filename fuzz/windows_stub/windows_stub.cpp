@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "fuzz/require.h"
 #include "fuzz/windows_stub/live_events.h"
 
 namespace {
@@ -31,13 +32,10 @@ std::set<Event*>& Events()
     std::abort();
 }
 
-Event* LiveEvent(HANDLE handle, const char* call)
+Event* LiveEvent(HANDLE handle)
 {
     auto* event = static_cast<Event*>(handle);
-    if (!Events().count(event)) {
-        std::fprintf(stderr, "broken: %s on a handle that is no open event\n", call);
-        std::abort();
-    }
+    Require(Events().count(event) != 0, "an event call on a handle that is no open event");
     return event;
 }
 
@@ -86,24 +84,21 @@ HANDLE CreateEventA(void*, BOOL manualReset, BOOL initialState, const char*)
 
 BOOL SetEvent(HANDLE handle)
 {
-    LiveEvent(handle, "SetEvent")->signaled = true;
+    LiveEvent(handle)->signaled = true;
     return TRUE;
 }
 
 BOOL ResetEvent(HANDLE handle)
 {
-    LiveEvent(handle, "ResetEvent")->signaled = false;
+    LiveEvent(handle)->signaled = false;
     return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    Event* event = LiveEvent(handle, "WaitForSingleObject");
+    Event* event = LiveEvent(handle);
     if (!event->signaled) {
-        if (milliseconds == INFINITE) {
-            std::fprintf(stderr, "broken: waits forever for an event nobody will set\n");
-            std::abort();
-        }
+        Require(milliseconds != INFINITE, "waits forever for an event nobody will set");
         return WAIT_TIMEOUT;
     }
     if (!event->manualReset)
@@ -114,7 +109,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 // Device handles belong to the fuzz target's system; only events come here.
 BOOL CloseHandle(HANDLE handle)
 {
-    Event* event = LiveEvent(handle, "CloseHandle");
+    Event* event = LiveEvent(handle);
     Events().erase(event);
     delete event;
     return TRUE;
