@@ -17,12 +17,10 @@
 
 #include "device/win/drive_table.h"
 #include "device/win/drive_transport.h"
-#include "flash/clock.h"
 #include "flash/flash_engine.h"
 #include "flash/image_buffer.h"
 #include "fuzz/answer_stream.h"
 #include "fuzz/cli_upgrade.h"
-#include "fuzz/run_bounds.h"
 #include "fuzz/fuzzed_drive.h"
 #include "fuzz/fuzzed_system.h"
 #include "fuzz/upgrade_watch.h"
@@ -156,25 +154,21 @@ void Upgrade(const DriveEntry& drive, scsi::Transport& transport, Answers& answe
     front.stopAt = stop < 0xF0 ? UINT32_MAX : (stop - 0xF0u) * 97u + answers.Byte();
     param.callbacks = {ShowMessage, ShowStatus, SetRevision, SetDriveName, SetProgress, StopRequested, &front};
 
-    UpgradeWatch watch(kImageBlocks);
-    target.Watch(&watch);
-    FakeClock clock;
-    Clock* previousClock = SetClock(&clock);
+    WatchedRun run(target);
+    const UpgradeWatch& watch = run.watch;
     const int held = ImageRegionsHeld();
     bool succeeded;
     {
         CFlashEngine engine(param, transport);
         succeeded = engine.Run();
     }
-    SetClock(previousClock);
-    target.Watch(nullptr);
 
     watch.CheckVerdict(succeeded);
     Require(front.stopAt != UINT32_MAX || watch.Commands() > 0, "the image did not reach the drive");
     Require(front.lastMessage == (succeeded ? "Please Restart Your Computer." : "Flashing is incorrect!!"),
             "a closing line other than the run's verdict");
     Require(front.progressDone == succeeded, "progress at 100 without success, or success without it");
-    Require(clock.waited <= kMostWaitMs, "waited longer than a run may");
+    run.CheckWaits();
     Require(ImageRegionsHeld() == held, "the image buffer kept after the run");
 }
 

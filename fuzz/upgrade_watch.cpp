@@ -99,3 +99,8 @@ void UpgradeWatch::CheckVerdict(bool succeeded) const
         Require(!saveAccepted_ || readyPolls_ == kReadyPolls,
                 "failure reported although the drive took the save and came back");
 }
+
+void WatchedRun::CheckWaits() const
+{
+    Require(clock.waited <= kMostWaitMs, "waited longer than a run may");
+}

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 
+#include "flash/clock.h"
 #include "fuzz/fuzzed_drive.h"
+#include "fuzz/run_bounds.h"
 
 class UpgradeWatch : public CommandObserver {
 public:
@@ -39,4 +41,31 @@ private:
     int inquiries_ = 0;
     int commands_ = 0;
     int downloads_ = 0;
+};
+
+// One upgrade watched: the watch on the drive and a counting clock in place of
+// the real one, for as long as this lives.
+class WatchedRun {
+public:
+    explicit WatchedRun(FuzzedDrive& drive) : drive_(drive), previousClock_(SetClock(&clock))
+    {
+        drive_.Watch(&watch);
+    }
+    ~WatchedRun()
+    {
+        SetClock(previousClock_);
+        drive_.Watch(nullptr);
+    }
+    WatchedRun(const WatchedRun&) = delete;
+    WatchedRun& operator=(const WatchedRun&) = delete;
+
+    // The waits within what the run may take.
+    void CheckWaits() const;
+
+    UpgradeWatch watch{kImageBlocks};
+    FakeClock clock;
+
+private:
+    FuzzedDrive& drive_;
+    Clock* previousClock_;
 };
