@@ -25,21 +25,19 @@ int HexImageBanks(std::int32_t bankAdvances)
 // value sought, however often the scan asks.
 class NextOccurrence {
 public:
-    NextOccurrence(std::uint8_t value, const std::uint8_t* start) : value_(value), at_(start) {}
+    explicit NextOccurrence(std::uint8_t value) : value_(value) {}
     const std::uint8_t* From(const std::uint8_t* p, const std::uint8_t* end)
     {
-        if (!found_ || at_ < p) {
+        if (!at_ || at_ < p) {
             const void* hit = std::memchr(p, value_, static_cast<std::size_t>(end - p));
             at_ = hit ? static_cast<const std::uint8_t*>(hit) : end;
-            found_ = true;
         }
         return at_;
     }
 
 private:
     std::uint8_t value_;
-    const std::uint8_t* at_;
-    bool found_ = false;
+    const std::uint8_t* at_ = nullptr;
 };
 
 } // namespace
@@ -102,7 +100,7 @@ bool CFlashEngine::ScanRawIdentity() const
         const std::uint8_t* p = m_pBank[bank];
         const std::uint8_t* const end = p + kBankSize;
         // Where each text's first character occurs next in this bank.
-        NextOccurrence nextModel{model[0], p}, nextRevision{revision[0], p};
+        NextOccurrence nextModel(model[0]), nextRevision(revision[0]);
         while (p < end) {
             // A matcher at its start only moves on its text's first character:
             // when both are there (or done), the bytes before the nearer first
