@@ -9,6 +9,13 @@
 #include "framework/ui_seam.h"
 #include "res/resource.h"
 
+namespace {
+
+// The status line's answer to a stop request after the last block.
+constexpr char kTooLateToStop[] = "Drive programming; too late to stop";
+
+} // namespace
+
 CFlashDlg* g_pFlashDlg = nullptr;
 
 BEGIN_MESSAGE_MAP(CFlashDlg, CDialog)
@@ -100,10 +107,7 @@ void CFlashDlg::FillDriveList()
 
 void CFlashDlg::ReadModelList()
 {
-    std::FILE* file = std::fopen("IDString.txt", "r");
-    ModelListRead read = ::ReadModelList(file, *this);
-    if (file)
-        std::fclose(file);
+    const ModelListRead read = ReadModelListFile("IDString.txt", *this);
 
     if (read == ModelListRead::Missing) {
         Ui().MessageBox(m_hWnd, "The IDString.txt doesn't exist!!", "Error!!", MB_OK | MB_ICONSTOP);
@@ -205,12 +209,11 @@ LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM)
 void CFlashDlg::RequestStop()
 {
     // The worker uses the dialog until its last message, so the dialog stays.
-    // While the image loads or blocks go out the request stops the run; after
-    // the last block nothing checks the flag any more and the request changes
-    // nothing, nor may it leave the flag set behind the run.
-    RunStage stage = m_runStage.load();
-    if (stage == RunStage::Loading || stage == RunStage::Transfer)
-        g_bTerminate.store(1);
+    // While the image loads or blocks go out the request stops the run; once
+    // the last block has gone to the drive it is too late, and the user is
+    // told why the window does not close, once.
+    if (g_bTerminate.Request() == StopRequest::Answer::TooLate && g_bTerminate.LateRequests() == 1)
+        CBShowStatus(this, kTooLateToStop);
 }
 
 void CFlashDlg::OnOK()

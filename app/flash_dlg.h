@@ -11,7 +11,6 @@
 #include "controls/rich_label.h"
 #include "device/win/drive_table.h"
 #include "flash/flash_param.h"
-#include "flash/run_stage.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
@@ -64,8 +63,6 @@ private:
     void Refuse();
 
     std::atomic<bool> m_bRunning{false};
-    // How far the run has got; the engine moves it, a stop request reads it.
-    std::atomic<RunStage> m_runStage{RunStage::Idle};
 };
 
 extern CFlashDlg* g_pFlashDlg;

@@ -9,7 +9,7 @@
 #include "app/flash_dlg.h"
 #include "res/resource.h"
 
-std::atomic<std::uint8_t> g_bTerminate{0};
+StopRequest g_bTerminate;
 
 namespace {
 
@@ -59,4 +59,4 @@ void CBSetProgress(void* dialog, std::int32_t position)
         ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-std::uint8_t CBIfTerminated(void*) { return g_bTerminate.load(); }
+std::uint8_t CBIfTerminated(void*) { return g_bTerminate.Requested() ? 1 : 0; }

@@ -3,8 +3,9 @@
 // dialog (a CFlashDlg); a null context writes nowhere.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+
+#include "flash/stop_request.h"
 
 void CBShowMessage(void* dialog, const char* text);
 void CBShowStatus(void* dialog, const char* text);
@@ -13,6 +14,7 @@ void CBSetDriveName(void* dialog, const char* text);
 void CBSetProgress(void* dialog, std::int32_t position);
 std::uint8_t CBIfTerminated(void* dialog);
 
-// The stop request: set by the dialog, read by the engine, cleared by the
+// The stop request: made by the dialog, answered to the engine through
+// CBIfTerminated, closed by the engine before the last block, cleared by the
 // worker at the end of every run.
-extern std::atomic<std::uint8_t> g_bTerminate;
+extern StopRequest g_bTerminate;

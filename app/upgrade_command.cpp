@@ -10,6 +10,7 @@
 #include "app/status_log.h"
 #include "app/warning_dlg.h"
 #include "app/upgrade_thread.h"
+#include "flash/image_kind.h"
 #include "framework/ui_seam.h"
 #include "res/resource.h"
 
@@ -43,9 +44,9 @@ void CFlashDlg::PrepareParam()
 
     m_FlashParam.m_bHexFile = 1;
     m_FlashParam.callbacks = {CBShowMessage,  CBShowStatus,  CBSetRevision, CBSetDriveName,
-                              CBSetProgress, CBIfTerminated, this};
+                              CBSetProgress, CBIfTerminated, this,          nullptr};
     m_FlashParam.bIsNT = m_bIsNT ? 1 : 0;
-    m_FlashParam.pRunStage = &m_runStage;
+    m_FlashParam.pStop = &g_bTerminate;
 }
 
 void CFlashDlg::OnUpgrade()
@@ -111,12 +112,12 @@ void CFlashDlg::OnUpgrade()
         return;
     }
 
-    char* extension = std::strrchr(m_FlashParam.szImagePath, '.');
-    if (extension)
+    if (char* extension = std::strrchr(m_FlashParam.szImagePath, '.'))
         ::CharLowerA(extension);
-    if (extension && std::strcmp(extension, ".hex") == 0) {
+    const ImageKind kind = ImageKindOf(m_FlashParam.szImagePath);
+    if (kind == ImageKind::Hex) {
         m_FlashParam.m_bHexFile = 1;
-    } else if (extension && std::strcmp(extension, ".bin") == 0) {
+    } else if (kind == ImageKind::Raw) {
         m_FlashParam.m_bHexFile = 0;
     } else {
         ShowError(m_hWnd, "Input file format mismatched.");
@@ -130,12 +131,11 @@ void CFlashDlg::OnUpgrade()
         return;
     }
 
+    // A run starts with no stop request, whatever came before; from here a
+    // request may come before the worker has taken the run up.
+    g_bTerminate.Clear();
     m_bRunning.store(true);
-    // Loading the image is the run's first step: a stop request may come
-    // before the worker has taken it up.
-    m_runStage.store(RunStage::Loading);
     if (!StartUpgradeThread(this)) {
-        m_runStage.store(RunStage::Idle);
         m_bRunning.store(false);
         ShowError(m_hWnd, "The upgrade could not be started.");
         Refuse();

@@ -33,7 +33,7 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
         CFlashEngine engine(param, *transport);
         engine.Run();
     }
-    g_bTerminate.store(0);
+    g_bTerminate.Clear();
     g_pFlashDlg->RunFinished();
     return 0;
 }

@@ -6,13 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "cli/stop_request.h"
-#include "cli/watched_transport.h"
+#include "cli/stop_signals.h"
 #include "flash/flash_engine.h"
+#include "flash/image_kind.h"
 #include "flash/model_list.h"
 #include "flash/warning_texts.h"
 
 namespace {
+
+// Each command waits as long as it can take on a working drive, and a good
+// deal more, but no longer: a drive that hangs must not hold the terminal
+// for the 18 hours of the Windows program's time-out. The save is given
+// longer than any drive takes to program its flash.
+constexpr CommandTimeouts kTimeouts{20, 20, 60, 300};
 
 // What INQUIRY says of a drive.
 struct Identity {
@@ -29,9 +35,10 @@ Identity Inquire(scsi::Transport& transport)
     std::uint8_t data[scsi::kInquiryLength] = {};
     std::uint8_t sense[scsi::kSenseAreaSize] = {};
     const std::uint8_t cdb[scsi::kCdbLength] = {scsi::kOpInquiry, 0, 0, 0, scsi::kInquiryLength};
-    WatchedTransport watched(transport);
-    if (!fgExecuteCommand(watched, scsi::Direction::In, sizeof data, data, sizeof cdb, cdb, sense)) {
-        id.failure = ExplainFailure(watched.LastFailure());
+    scsi::Result result;
+    if (!fgExecuteCommand(transport, scsi::Direction::In, sizeof data, data, sizeof cdb, cdb, sense,
+                          kTimeouts.identify, &result)) {
+        id.failure = ExplainFailure(result, kTimeouts.identify);
         return id;
     }
     id.answered = true;
@@ -64,10 +71,7 @@ std::string ModelText(const Identity& id) { return std::string(id.model.c_str())
 
 bool ReadList(const std::string& path, ModelList& list, Console& console)
 {
-    std::FILE* file = std::fopen(path.c_str(), "r");
-    const ModelListRead read = ReadModelList(file, list);
-    if (file)
-        std::fclose(file);
+    const ModelListRead read = ReadModelListFile(path.c_str(), list);
     if (read == ModelListRead::Missing) {
         console.Note("kavora-cli: the model list " + path + " doesn't exist (the Windows program says \"The IDString.txt doesn't exist!!\")");
         return false;
@@ -178,13 +182,10 @@ int ChooseImage(const CliOptions& options, const ModelList& list, std::string& p
         console.Note("kavora-cli: the image path is longer than " + std::to_string(kPathChars - 1) + " characters");
         return kExitRefused;
     }
-    const std::size_t dot = path.rfind('.');
-    std::string extension = dot == std::string::npos ? "" : path.substr(dot);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == ".hex")
+    const ImageKind kind = ImageKindOf(path.c_str());
+    if (kind == ImageKind::Hex)
         hex = true;
-    else if (extension == ".bin")
+    else if (kind == ImageKind::Raw)
         hex = false;
     else {
         console.Note("kavora-cli: Input file format mismatched. (the image must be a .hex or a .bin file)");
@@ -193,7 +194,8 @@ int ChooseImage(const CliOptions& options, const ModelList& list, std::string& p
     return -1;
 }
 
-FlashParam ParamFor(const Chosen& drive, const std::string& image, bool hex, Console& console)
+FlashParam ParamFor(const Chosen& drive, const std::string& image, bool hex, Console& console,
+                    StopRequest& stop)
 {
     FlashParam param{};
     const std::string model = ModelText(drive.id);
@@ -205,8 +207,9 @@ FlashParam ParamFor(const Chosen& drive, const std::string& image, bool hex, Con
     std::snprintf(param.szModel, sizeof param.szModel, "%s", model.c_str());
     std::snprintf(param.szRevision, sizeof param.szRevision, "%s", drive.id.revision.c_str());
     param.m_bHexFile = hex ? 1 : 0;
-    param.callbacks = console.Callbacks();
-    param.pRunStage = &console.stage;
+    param.callbacks = console.Callbacks(stop);
+    param.pStop = &stop;
+    param.timeouts = kTimeouts;
     return param;
 }
 
@@ -252,16 +255,90 @@ int Prepare(const CliOptions& options, bool write, CliContext& context, Prepared
     return ChooseImage(options, ready.list, ready.image, ready.hex, console);
 }
 
+// The advice for a drive whose state nobody knows.
+constexpr char kStateUnknown[] =
+    "Its state is unknown. Do not power it off or unplug it. Wait a few minutes, then run "
+    "'kavora-cli list': a drive that answers with the new revision took the firmware; one that "
+    "answers with the old revision can be upgraded again; one that does not answer needs a power "
+    "cycle, then look again.";
+
+// What the command whose failure ended the run was.
+std::string FailedCommand(const RunOutcome& outcome)
+{
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "0x%X", static_cast<unsigned>(outcome.blockOffset));
+    switch (outcome.failed) {
+    case DriveCommand::Block:
+        return std::string("the block at image offset ") + offset;
+    case DriveCommand::Header:
+        return "the header";
+    case DriveCommand::Save:
+        return "the save command";
+    case DriveCommand::ReadyPoll:
+        return "the last ready poll (TEST UNIT READY)";
+    case DriveCommand::Inquiry:
+        return "the last INQUIRY";
+    case DriveCommand::None:
+        break;
+    }
+    return "the run";
+}
+
+// The exit status and the words for a run that went as `outcome` says.
+int Verdict(const RunOutcome& outcome, const Chosen& drive, CliContext& context)
+{
+    Console& console = context.console;
+    if (outcome.failed != DriveCommand::None)
+        console.Note("kavora-cli: " + FailedCommand(outcome) + " failed: " +
+                     ExplainFailure(outcome.result, outcome.timeoutSeconds));
+    if (outcome.end != RunEnd::Upgraded && outcome.end != RunEnd::Refused &&
+        !context.drives.StillThere(drive.name))
+        console.Note("kavora-cli: " + drive.name.path +
+                     " is gone from the system: it was removed or unplugged during the run");
+    switch (outcome.end) {
+    case RunEnd::Upgraded:
+        console.Note("kavora-cli: upgraded; the drive now reports " + Quoted(outcome.after.model) +
+                     " revision " + outcome.after.revision);
+        return kExitUpgraded;
+    case RunEnd::Refused:
+        console.Note("kavora-cli: nothing was sent to the drive");
+        return kExitRefused;
+    case RunEnd::Stopped:
+        if (!outcome.sentAnything) {
+            console.Note("kavora-cli: stopped; nothing was written to the drive");
+            return kExitRefused;
+        }
+        console.Note("kavora-cli: stopped before the save command: the drive keeps its old firmware");
+        return kExitNotSaved;
+    case RunEnd::NotSaved:
+        console.Note("kavora-cli: failed before the save command: the drive keeps its old firmware");
+        return kExitNotSaved;
+    case RunEnd::SaveUnanswered:
+        console.Note(std::string("kavora-cli: the save command got no answer: the drive may have taken it. ") +
+                     kStateUnknown);
+        return kExitStateUnknown;
+    case RunEnd::NeverReady:
+        console.Note(std::string("kavora-cli: the drive accepted the save command and was programming its "
+                                 "flash when the run failed. ") +
+                     kStateUnknown);
+        return kExitStateUnknown;
+    case RunEnd::NeverIdentified:
+        console.Note("kavora-cli: the drive accepted the save command and finished programming, but "
+                     "never answered INQUIRY again: its state is unknown. Power-cycle the drive, then "
+                     "run 'kavora-cli list' to see the revision it reports; upgrade it again if it "
+                     "reports the old one.");
+        return kExitStateUnknown;
+    }
+    return kExitStateUnknown;
+}
+
 } // namespace
 
 int RunList(const CliOptions& options, CliContext& context)
 {
     Console& console = context.console;
     ModelList list;
-    std::FILE* file = std::fopen(options.list.c_str(), "r");
-    const bool haveList = ReadModelList(file, list) == ModelListRead::Ok;
-    if (file)
-        std::fclose(file);
+    const bool haveList = ReadModelListFile(options.list.c_str(), list) == ModelListRead::Ok;
     const std::vector<DriveName> drives = context.drives.Drives();
     if (drives.empty())
         console.Line("no CD/DVD-class SCSI device (peripheral type 05h) found");
@@ -298,7 +375,8 @@ int RunCheck(const CliOptions& options, CliContext& context)
     const std::string& image = ready.image;
 
     // Loading and the identity scan send nothing to the drive.
-    FlashParam param = ParamFor(drive, image, ready.hex, console);
+    StopRequest never;
+    FlashParam param = ParamFor(drive, image, ready.hex, console, never);
     CFlashEngine engine(param, drive.open->Transport());
     // The loader's failures are reported as the upgrade reports them.
     switch (engine.LoadImage()) {
@@ -338,53 +416,16 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
         return kExitRefused;
     }
 
-    WatchedTransport watched(drive.open->Transport());
-    console.Watch(&watched);
-    const FlashParam param = ParamFor(drive, ready.image, ready.hex, console);
+    StopRequest stop;
+    const FlashParam param = ParamFor(drive, ready.image, ready.hex, console, stop);
+    RunOutcome outcome;
     {
-        // What the run will send, for the progress bar; nothing is sent here.
-        FlashParam quiet = param;
-        quiet.callbacks.CBShowMessage = [](void*, const char*) {};
-        quiet.pRunStage = nullptr;
-        CFlashEngine plan(quiet, watched);
-        if (plan.LoadImage() >= 0) {
-            const std::uint32_t sent = plan.SentLength();
-            console.Plan((sent + scsi::kBlockSize - 1) / scsi::kBlockSize, (sent >> 16) & 0xFF);
-        }
+        StopOnSignals signals(stop);
+        CFlashEngine engine(param, drive.open->Transport());
+        outcome = engine.Run();
     }
-
-    ForgetStopRequests();
-    CatchStopRequests();
-    CFlashEngine engine(param, watched);
-    const bool upgraded = engine.Run();
     console.EndBar();
-    if (upgraded) {
-        console.Note("kavora-cli: upgraded; the drive now reports " + Quoted(console.DriveName()) +
-                     " revision " + console.Revision());
-        return kExitUpgraded;
-    }
-    if (!context.drives.StillThere(drive.name))
-        console.Note("kavora-cli: " + drive.name.path +
-                     " is gone from the system: it was removed or unplugged during the run");
-    const WatchedTransport::Save save = watched.SaveState();
-    if (save == WatchedTransport::Save::Accepted || save == WatchedTransport::Save::Unknown) {
-        console.Note(std::string("kavora-cli: ") +
-                     (save == WatchedTransport::Save::Accepted
-                          ? "the drive accepted the save command and was programming its flash when the run failed"
-                          : "the save command got no answer: the drive may have taken it") +
-                     ". Its state is unknown. Do not power it off or unplug it. Wait a few minutes, "
-                     "then run 'kavora-cli list': a drive that answers with the new revision took the "
-                     "firmware; one that answers with the old revision can be upgraded again; one that "
-                     "does not answer needs a power cycle, then look again.");
-        return kExitStateUnknown;
-    }
-    if (!watched.WroteAnything()) {
-        console.Note("kavora-cli: nothing was written to the drive");
-        return kExitRefused;
-    }
-    console.Note(std::string("kavora-cli: ") + (StopRequested() ? "stopped" : "failed") +
-                 " before the save command: the drive keeps its old firmware");
-    return kExitNotSaved;
+    return Verdict(outcome, drive, context);
 }
 
 int RunCommand(const CliOptions& options, CliContext& context)

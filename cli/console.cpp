@@ -4,16 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/stop_request.h"
-#include "cli/watched_transport.h"
 #include "device/linux/sense_text.h"
 #include "device/linux/sg_io_transport.h"
+#include "flash/run_timing.h"
 
 namespace {
 
 constexpr int kBarWidth = 30;
-constexpr unsigned kWaitSeconds = 4;
-constexpr int kMaxPolls = 26;
+constexpr unsigned kHostTimeOut = 0x03;   // DID_TIME_OUT
+constexpr unsigned kDriverTimeOut = 0x06; // DRIVER_TIMEOUT
 
 std::string Hex2(unsigned value)
 {
@@ -22,14 +21,41 @@ std::string Hex2(unsigned value)
     return text;
 }
 
-bool IsFailureLine(const std::string& line)
+std::string Of(std::uint32_t done, std::uint32_t all)
 {
-    return line.rfind("Execute command error", 0) == 0 || line.find("times Out!") != std::string::npos;
+    return std::to_string(done) + " of " + std::to_string(all);
+}
+
+// What the bar says of the step a run has reached.
+std::string StepText(const RunEvent& e)
+{
+    using namespace run_timing;
+    switch (e.step) {
+    case RunStep::Planned:
+        return "transfer: block " + Of(0, e.plan.blocks);
+    case RunStep::BlockAccepted:
+        return "transfer: block " + Of(e.index + 1, e.plan.blocks);
+    case RunStep::HeaderAccepted:
+        return "header sent, saving";
+    case RunStep::SaveAccepted:
+        return "saved: the drive is programming";
+    case RunStep::ProgrammingWait:
+        return "programming wait " + Of(e.index + 1, e.plan.programmingWaits) + ": " +
+               std::to_string((e.plan.programmingWaits - e.index) * (kProgrammingWaitMs / 1000)) +
+               " s left";
+    case RunStep::ReadyPoll:
+        return "ready poll " + Of(e.index + 1, kReadyPolls);
+    case RunStep::Inquiry:
+        return e.index == 0 ? "re-identify" : "re-identify, INQUIRY " + Of(e.index + 1, kInquiries);
+    case RunStep::Identified:
+        return "done";
+    }
+    return "";
 }
 
 } // namespace
 
-std::string ExplainFailure(const scsi::Result& result)
+std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeconds)
 {
     switch (result.outcome) {
     case scsi::Outcome::Good:
@@ -42,10 +68,17 @@ std::string ExplainFailure(const scsi::Result& result)
     }
     case scsi::Outcome::OtherStatus:
         return "the drive answered SCSI status " + Hex2(result.status) + " without sense data";
-    case scsi::Outcome::TransportFailure:
-        return "transport failure, not an answer of the drive: host status " + Hex2(result.hostStatus) +
-               " (" + HostStatusName(result.hostStatus) + "), driver status " +
-               Hex2(result.driverStatus) + " (" + DriverStatusName(result.driverStatus) + ")";
+    case scsi::Outcome::TransportFailure: {
+        std::string text = "transport failure, not an answer of the drive: host status " +
+                           Hex2(result.hostStatus) + " (" + HostStatusName(result.hostStatus) +
+                           "), driver status " + Hex2(result.driverStatus) + " (" +
+                           DriverStatusName(result.driverStatus) + ")";
+        if (result.hostStatus == kHostTimeOut || (result.driverStatus & 0x0F) == kDriverTimeOut)
+            text += timeoutSeconds ? "; the drive did not answer within the command's time-out of " +
+                                         std::to_string(timeoutSeconds) + " s"
+                                   : "; the drive did not answer within the command's time-out";
+        return text;
+    }
     case scsi::Outcome::SystemFailure: {
         std::string text = std::string("the system failed the request: ") +
                            std::strerror(static_cast<int>(result.systemError));
@@ -71,8 +104,6 @@ void Console::Line(const std::string& text)
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
     out_ << line << '\n';
-    if (IsFailureLine(line))
-        ExplainLastFailure();
     out_.flush();
     DrawBar();
 }
@@ -86,58 +117,31 @@ void Console::Note(const std::string& text)
     DrawBar();
 }
 
-void Console::ExplainLastFailure()
+void Console::Take(const RunEvent& event)
 {
-    if (watched_ && watched_->HasFailure())
-        out_ << "    " << ExplainFailure(watched_->LastFailure()) << '\n';
-}
-
-void Console::Plan(std::uint32_t blocks, unsigned waits)
-{
-    blocks_ = blocks;
-    waits_ = waits;
-}
-
-void Console::Progress(std::int32_t position)
-{
-    // The engine's positions: 0, then 5 and 10 for each block; 15 after the
-    // header; 20 + 3j before wait j; 70 + t before poll t; 90; 100.
-    if (position <= 10) {
-        if (position == 10)
-            ++blocksDone_;
-        percent_ = blocks_ ? static_cast<int>(15 * blocksDone_ / blocks_) : 0;
-        barText_ = "transfer: block " + std::to_string(blocksDone_) + " of " + std::to_string(blocks_);
-    } else if (position == 15) {
-        percent_ = 15;
-        barText_ = "header sent, saving";
-    } else if (position < 70) {
-        const unsigned j = static_cast<unsigned>(position - 20) / 3;
-        percent_ = position;
-        const unsigned left = waits_ > j ? (waits_ - j) * kWaitSeconds : kWaitSeconds;
-        barText_ = "programming wait " + std::to_string(j + 1) + " of " + std::to_string(waits_) +
-                   ": " + std::to_string(left) + " s left";
-    } else if (position < 100 && (position != 90 || lastPosition_ == 89)) {
-        // 90 is also the 21st poll; it follows the 20th.
-        percent_ = position;
-        barText_ = "ready poll " + std::to_string(position - 70 + 1) + " of " + std::to_string(kMaxPolls);
-    } else if (position == 90) {
-        percent_ = 90;
-        barText_ = "re-identify";
-    } else {
-        percent_ = 100;
-        barText_ = "done";
-    }
-    lastPosition_ = position;
+    progress_.Take(event);
+    barText_ = StepText(event);
+    NoteLateStop();
     DrawBar();
+}
+
+void Console::NoteLateStop()
+{
+    if (lateStopNoted_ || !stop_ || stop_->LateRequests() == 0)
+        return;
+    lateStopNoted_ = true;
+    Note("kavora-cli: stop request ignored: the last block has gone to the drive and it is "
+         "taking the new firmware. Do not power it off or unplug it; the run goes on to its end.");
 }
 
 void Console::DrawBar()
 {
     if (!terminal_ || barText_.empty())
         return;
-    const int filled = percent_ * kBarWidth / 100;
+    const int percent = progress_.Percent();
+    const int filled = percent * kBarWidth / 100;
     out_ << "\r\033[K[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
-         << percent_ << "% " << barText_;
+         << percent << "% " << barText_;
     out_.flush();
     barShown_ = true;
 }
@@ -152,38 +156,26 @@ void Console::ClearBar()
 
 void Console::EndBar()
 {
+    NoteLateStop();
     ClearBar();
     barText_.clear();
     out_.flush();
 }
 
-std::uint8_t Console::AskedToStop()
+FlashCallbacks Console::Callbacks(const StopRequest& stop)
 {
-    if (!StopRequested())
-        return 0;
-    const RunStage now = stage.load();
-    if (now == RunStage::Idle || now == RunStage::Loading || now == RunStage::Transfer)
-        return 1;
-    if (!programmingNoted_) {
-        programmingNoted_ = true;
-        Note("kavora-cli: stop request ignored: the last block has gone to the drive and it is "
-             "taking the new firmware. Do not power it off or unplug it; the run goes on to its end.");
-    }
-    return 0;
-}
-
-FlashCallbacks Console::Callbacks()
-{
+    stop_ = &stop;
     FlashCallbacks callbacks{};
     callbacks.CBShowMessage = [](void* c, const char* text) { Of(c).Line(text ? text : ""); };
     callbacks.CBShowStatus = [](void*, const char*) {};
-    callbacks.CBSetRevision = [](void* c, const char* text) { Of(c).revision_ = text ? text : ""; };
-    callbacks.CBSetDriveName = [](void* c, const char* text) { Of(c).driveName_ = text ? text : ""; };
-    callbacks.CBSetProgress = [](void* c, std::int32_t position) {
-        Of(c).AskedToStop(); // a request after the last block is answered at once
-        Of(c).Progress(position);
+    callbacks.CBSetRevision = [](void*, const char*) {};
+    callbacks.CBSetDriveName = [](void*, const char*) {};
+    // The dialog's bar positions; the terminal's bar follows the run's events.
+    callbacks.CBSetProgress = [](void*, std::int32_t) {};
+    callbacks.CBIfTerminated = [](void* c) -> std::uint8_t {
+        return Of(c).stop_->Requested() ? 1 : 0;
     };
-    callbacks.CBIfTerminated = [](void* c) -> std::uint8_t { return Of(c).AskedToStop(); };
+    callbacks.OnRunEvent = [](void* c, const RunEvent& event) { Of(c).Take(event); };
     callbacks.pContext = this;
     return callbacks;
 }

@@ -1,19 +1,17 @@
 // The terminal side of a run: the log lines of the Windows program, one per
 // line on standard output; on a terminal a progress bar under them with the
-// stage and the time left of the fixed waits; notes on standard error. It
-// also answers the engine's stop question from the signals that came.
+// step and the time left of the fixed waits; notes on standard error. It
+// answers the engine's stop question from the run's stop request.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <ostream>
 #include <string>
 
 #include "device/scsi_transport.h"
 #include "flash/flash_param.h"
-#include "flash/run_stage.h"
-
-class WatchedTransport;
+#include "flash/run_progress.h"
+#include "flash/stop_request.h"
 
 class Console {
 public:
@@ -23,40 +21,31 @@ public:
     void Note(const std::string& text);
     void EndBar();
 
-    // What the run will do, for the bar: blocks to send and 4-second waits.
-    void Plan(std::uint32_t blocks, unsigned waits);
-    // The transport to explain failures from.
-    void Watch(const WatchedTransport* watched) { watched_ = watched; }
+    // The engine's routines, with this console as their context; the stop
+    // question is answered from `stop`.
+    FlashCallbacks Callbacks(const StopRequest& stop);
 
-    // The engine's routines, with this console as their context.
-    FlashCallbacks Callbacks();
-    std::atomic<RunStage> stage{RunStage::Idle};
-
-    const std::string& DriveName() const { return driveName_; }
-    const std::string& Revision() const { return revision_; }
+    // What the bar shows: 0 to 100, never going back during a run.
+    int Percent() const { return progress_.Percent(); }
 
 private:
     static Console& Of(void* context) { return *static_cast<Console*>(context); }
-    void Progress(std::int32_t position);
+    void Take(const RunEvent& event);
     void DrawBar();
     void ClearBar();
-    void ExplainLastFailure();
-    std::uint8_t AskedToStop();
+    void NoteLateStop();
 
     std::ostream& out_;
     std::ostream& err_;
     bool terminal_;
-    const WatchedTransport* watched_ = nullptr;
     bool barShown_ = false;
     std::string barText_;
-    int percent_ = 0;
-    std::int32_t lastPosition_ = -1;
-    std::uint32_t blocks_ = 0, blocksDone_ = 0;
-    unsigned waits_ = 0;
-    bool programmingNoted_ = false;
-    std::string driveName_, revision_;
+    RunProgress progress_;
+    const StopRequest* stop_ = nullptr;
+    bool lateStopNoted_ = false;
 };
 
 // One failed command in words: the drive's sense, or the transport's or the
-// system's failure, never one for the other.
-std::string ExplainFailure(const scsi::Result& result);
+// system's failure, never one for the other. `timeoutSeconds` is the
+// command's time-out, named when the system gave up waiting.
+std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeconds = 0);

@@ -4,8 +4,7 @@ add_library(kavora_cli STATIC
     cli/options.cpp
     cli/console.cpp
     cli/commands.cpp
-    cli/watched_transport.cpp
-    cli/stop_request.cpp
+    cli/stop_signals.cpp
     cli/linux_drives.cpp
 )
 target_link_libraries(kavora_cli PUBLIC kavora_core kavora_device_linux)

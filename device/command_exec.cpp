@@ -6,7 +6,8 @@
 
 bool fgExecuteCommand(scsi::Transport& transport, scsi::Direction direction,
                       std::uint32_t dataLength, std::uint8_t* data, std::uint8_t cdbLength,
-                      const std::uint8_t* cdb, std::uint8_t* sense)
+                      const std::uint8_t* cdb, std::uint8_t* sense, std::uint32_t timeoutSeconds,
+                      scsi::Result* answer)
 {
     std::memset(sense, 0, scsi::kSenseCleared);
     scsi::Command command;
@@ -15,7 +16,10 @@ bool fgExecuteCommand(scsi::Transport& transport, scsi::Direction direction,
     command.direction = direction;
     command.data = data;
     command.dataLength = dataLength;
+    command.timeoutSeconds = timeoutSeconds;
     const scsi::Result result = transport.Execute(command);
+    if (answer)
+        *answer = result;
     if (result.Good())
         return true;
     // A request that never reached the drive hands back no sense: callers see

@@ -65,7 +65,10 @@ public:
 // with `dataLength` bytes of `data` in `direction` and keeps the program's
 // old contract with its callers. It clears the first 16 bytes of the 32-byte
 // sense area; when the command did not end GOOD it copies there what sense
-// the transport handed back, and answers false.
+// the transport handed back, and answers false. The command goes out with
+// `timeoutSeconds`; `result`, when given, receives the transport's whole
+// answer, which the boolean and the sense bytes only summarise.
 bool fgExecuteCommand(scsi::Transport& transport, scsi::Direction direction,
                       std::uint32_t dataLength, std::uint8_t* data, std::uint8_t cdbLength,
-                      const std::uint8_t* cdb, std::uint8_t* sense);
+                      const std::uint8_t* cdb, std::uint8_t* sense,
+                      std::uint32_t timeoutSeconds = 0xFFFF, scsi::Result* result = nullptr);

@@ -29,11 +29,13 @@ Cdb WriteBuffer(std::uint8_t mode, std::uint32_t offset, std::uint32_t length)
 }
 
 // Commands without data go out as data-in of length 0, as they always have.
+// The engine keeps each command's whole result for the run's outcome.
 bool Execute(CFlashEngine& engine, Direction direction, std::uint32_t length, std::uint8_t* data,
-             const Cdb& cdb, std::uint8_t* sense)
+             const Cdb& cdb, std::uint8_t* sense, std::uint32_t timeoutSeconds)
 {
+    engine.m_dwLastTimeout = timeoutSeconds;
     bool done = fgExecuteCommand(engine.m_transport, direction, length, data, scsi::kCdbLength,
-                                 cdb.bytes, sense);
+                                 cdb.bytes, sense, timeoutSeconds, &engine.m_lastResult);
     return done && sense[2] == 0;
 }
 
@@ -43,7 +45,7 @@ bool fgTestUnitReadyComplete(CFlashEngine& engine, std::uint8_t* sense)
 {
     Cdb cdb;
     cdb.bytes[0] = scsi::kOpTestUnitReady;
-    return Execute(engine, Direction::In, 0, nullptr, cdb, sense);
+    return Execute(engine, Direction::In, 0, nullptr, cdb, sense, engine.m_timeouts.readyPoll);
 }
 
 bool fgInquiryComplete(CFlashEngine& engine, std::uint8_t* data)
@@ -52,7 +54,8 @@ bool fgInquiryComplete(CFlashEngine& engine, std::uint8_t* data)
     Cdb cdb;
     cdb.bytes[0] = scsi::kOpInquiry;
     cdb.bytes[4] = scsi::kInquiryLength;
-    return Execute(engine, Direction::In, scsi::kInquiryLength, data, cdb, sense);
+    return Execute(engine, Direction::In, scsi::kInquiryLength, data, cdb, sense,
+                   engine.m_timeouts.identify);
 }
 
 bool fgWriteOneFlashCmdData(CFlashEngine& engine, std::uint32_t offset, std::uint8_t* sense)
@@ -64,7 +67,8 @@ bool fgWriteOneFlashCmdData(CFlashEngine& engine, std::uint32_t offset, std::uin
 
     bool accepted =
         Execute(engine, Direction::Out, scsi::kBlockSize, block,
-                WriteBuffer(scsi::kModeDownloadWithOffsets, offset, scsi::kBlockSize), sense);
+                WriteBuffer(scsi::kModeDownloadWithOffsets, offset, scsi::kBlockSize), sense,
+                engine.m_timeouts.block);
     // The header must carry the sum of what the drive holds, so a block that
     // is sent again after a failure counts once: only when it is accepted.
     if (accepted)
@@ -87,11 +91,12 @@ bool fgWriteHeader(CFlashEngine& engine, std::uint32_t offset, std::uint8_t* sen
         std::fprintf(engine.m_pSumFile, "sSendBuf[30]=%X   sSendBuf[31]=%X\n",
                      static_cast<unsigned>(sSendBuf[30]), static_cast<unsigned>(sSendBuf[31]));
     return Execute(engine, Direction::Out, scsi::kHeaderSize, sSendBuf,
-                   WriteBuffer(scsi::kModeDownloadWithOffsets, offset, scsi::kHeaderSize), sense);
+                   WriteBuffer(scsi::kModeDownloadWithOffsets, offset, scsi::kHeaderSize), sense,
+                   engine.m_timeouts.block);
 }
 
 bool fgSaveFlash(CFlashEngine& engine, std::uint8_t* sense)
 {
     return Execute(engine, Direction::In, 0, nullptr,
-                   WriteBuffer(scsi::kModeDownloadAndSave, 0, 0), sense);
+                   WriteBuffer(scsi::kModeDownloadAndSave, 0, 0), sense, engine.m_timeouts.save);
 }

@@ -1,12 +1,11 @@
 // The end of every run: its closing line, and nothing left held.
 #include "flash/flash_engine.h"
 
-bool CFlashEngine::Run()
+RunOutcome CFlashEngine::Run()
 {
-    bool done = Upgrade();
+    const bool done = Upgrade();
     Show(done ? "Please Restart Your Computer." : "Flashing is incorrect!!");
     m_callbacks.CBShowStatus(m_callbacks.pContext, "");
     ReleaseImage(true);
-    SetStage(RunStage::Idle);
-    return done;
+    return m_outcome;
 }

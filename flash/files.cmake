@@ -13,5 +13,9 @@ add_library(kavora_core STATIC
     flash/upgrade.cpp
     flash/engine_run.cpp
     flash/model_list.cpp
+    flash/image_kind.cpp
+    flash/stop_request.cpp
+    flash/run_outcome.cpp
+    flash/run_progress.cpp
 )
 target_link_libraries(kavora_core PUBLIC kavora_device)

@@ -10,7 +10,8 @@ CFlashEngine::CFlashEngine(const FlashParam& param, scsi::Transport& transport)
       m_bHexFile(param.m_bHexFile),
       m_callbacks(param.callbacks),
       m_transport(transport),
-      m_pRunStage(param.pRunStage)
+      m_timeouts(param.timeouts),
+      m_pStop(param.pStop ? param.pStop : &m_ownStop)
 {
     // Whole-field copies keep the zero fill behind the texts, which the
     // identity scan compares against.
@@ -35,6 +36,8 @@ CFlashEngine::~CFlashEngine()
 
 void CFlashEngine::ReportError(FlashError code)
 {
+    if (code == FE_TERMINATED)
+        m_bStopTaken = true;
     const char* message = FlashErrorMessage(code);
     ShowMessage("ERR: %s", message ? message : "");
     CloseImageFile();
@@ -72,10 +75,10 @@ void CFlashEngine::ShowMessage(const char* format, ...)
 
 void CFlashEngine::Show(const char* text) { m_callbacks.CBShowMessage(m_callbacks.pContext, text); }
 
-void CFlashEngine::SetStage(RunStage stage)
+void CFlashEngine::Emit(RunStep step, std::uint32_t index)
 {
-    if (m_pRunStage)
-        m_pRunStage->store(stage);
+    if (m_callbacks.OnRunEvent)
+        m_callbacks.OnRunEvent(m_callbacks.pContext, RunEvent{step, index, m_plan});
 }
 
 void CFlashEngine::WriteSum(const char* format, ...)

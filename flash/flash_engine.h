@@ -10,6 +10,8 @@
 #include "device/scsi_transport.h"
 #include "flash/flash_errors.h"
 #include "flash/flash_param.h"
+#include "flash/run_outcome.h"
+#include "flash/stop_request.h"
 
 constexpr int kBankCount = 32;
 constexpr std::uint32_t kBankSize = 0x8000;
@@ -40,13 +42,16 @@ public:
     bool CheckIdentity();
     // How many bytes of the loaded image the transfer sends.
     std::uint32_t SentLength() const;
-    // The whole transfer: load, check, send, save, wait, read the new identity.
+    // The whole transfer: load, check, send, save, wait, read the new
+    // identity. True when the closing line is to be "Please Restart Your
+    // Computer."; Outcome() says what happened.
     bool Upgrade();
     // Logs "ERR: <message>" and drops the image file and buffer.
     void ReportError(FlashError code);
     // Upgrade followed by the closing line and the final clean-up; answers
-    // what Upgrade answered.
-    bool Run();
+    // what happened.
+    RunOutcome Run();
+    const RunOutcome& Outcome() const { return m_outcome; }
 
     DriveEntry m_drive;
     char m_szImagePath[kPathChars];
@@ -70,6 +75,10 @@ public:
     // Bank-advance records seen by the last HEX load.
     std::int32_t m_nBankCount = 0;
     scsi::Transport& m_transport;
+    CommandTimeouts m_timeouts;
+    // The last drive command's result and the time-out it went with.
+    scsi::Result m_lastResult;
+    std::uint32_t m_dwLastTimeout = 0;
 
 private:
     int LoadHex();
@@ -80,7 +89,12 @@ private:
     // Gives the image buffer back; `unlock` after a complete (locked) load.
     void ReleaseImage(bool unlock);
     void CloseImageFile();
-    void SetStage(RunStage stage);
+    // The stop question before a block; the last one closes the request.
+    bool StopBeforeBlock(bool last);
+    void Emit(RunStep step, std::uint32_t index = 0);
+    bool Refuse(RefusalReason check);
+    // Ends the run at `command`'s failure, keeping its result.
+    bool Fail(RunEnd end, DriveCommand command);
     void ShowMessage(const char* format, ...);
     void Show(const char* text);
     void WriteSum(const char* format, ...);
@@ -88,5 +102,9 @@ private:
     bool WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense);
     void ReadNewIdentity(const std::uint8_t* sense);
 
-    std::atomic<RunStage>* m_pRunStage;
+    StopRequest m_ownStop; // the stop of a run whose caller gave none
+    StopRequest* m_pStop;
+    RunOutcome m_outcome;
+    RunPlan m_plan;
+    bool m_bStopTaken = false; // a stop was reported during this run
 };

@@ -1,11 +1,12 @@
 // What the dialog hands to one upgrade run, and how the run talks back.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "device/drive_entry.h"
-#include "flash/run_stage.h"
+#include "flash/run_progress.h"
+
+class StopRequest;
 
 // The front end's routines; each gets back the context the front end gave,
 // so that it finds its own window, terminal or recorder without a global.
@@ -15,14 +16,29 @@ struct FlashCallbacks {
     void (*CBSetRevision)(void* context, const char* text);
     void (*CBSetDriveName)(void* context, const char* text);
     void (*CBSetProgress)(void* context, std::int32_t position);
-    // Nonzero once a stop has been requested.
+    // Nonzero once a stop has been requested. A front end answers from the
+    // run's StopRequest (FlashParam::pStop), so that a request that comes
+    // after the last block has gone out is answered "too late" and the run
+    // never sees it.
     std::uint8_t (*CBIfTerminated)(void* context);
     void* pContext;
+    // The run's plan and steps (may be null).
+    void (*OnRunEvent)(void* context, const RunEvent& event);
 };
 
 constexpr int kPathChars = 512;
 constexpr int kModelTextChars = 512;
 constexpr int kRevisionTextChars = 8;
+
+// How long each command may take before the system gives up on it, in
+// seconds. The Windows program waits as long as its pass-through path ever
+// does; the Linux program gives each command a time-out that fits it.
+struct CommandTimeouts {
+    std::uint32_t identify = 0xFFFF;
+    std::uint32_t readyPoll = 0xFFFF;
+    std::uint32_t block = 0xFFFF; // an image block or the header
+    std::uint32_t save = 0xFFFF;
+};
 
 struct FlashParam {
     DriveEntry drive;
@@ -32,6 +48,8 @@ struct FlashParam {
     std::uint8_t m_bHexFile;
     FlashCallbacks callbacks;
     std::uint8_t bIsNT; // the Windows program's choice of transport
-    // Where the run tells its caller how far it has got (may be null).
-    std::atomic<RunStage>* pRunStage;
+    // The run's stop request, which CBIfTerminated answers from; null: a
+    // stop comes from CBIfTerminated alone.
+    StopRequest* pStop;
+    CommandTimeouts timeouts;
 };

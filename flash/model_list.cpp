@@ -83,3 +83,12 @@ bool ModelTextsAgree(const char* a, const char* b)
 {
     return std::strncmp(a, b, 24) == 0;
 }
+
+ModelListRead ReadModelListFile(const char* path, ModelList& list)
+{
+    std::FILE* file = std::fopen(path, "r");
+    const ModelListRead read = ReadModelList(file, list);
+    if (file)
+        std::fclose(file);
+    return read;
+}

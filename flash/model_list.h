@@ -29,5 +29,8 @@ enum class ModelListRead {
 // than their slots are cut; nothing is written past a slot.
 ModelListRead ReadModelList(std::FILE* file, ModelList& list);
 
+// Opens `path`, reads its first line into `list` and closes it again.
+ModelListRead ReadModelListFile(const char* path, ModelList& list);
+
 // Whether two model texts agree in their first 24 characters.
 bool ModelTextsAgree(const char* a, const char* b);

@@ -5,15 +5,11 @@
 #include "flash/drive_commands.h"
 #include "flash/clock.h"
 #include "flash/flash_engine.h"
+#include "flash/run_timing.h"
 
 namespace {
 
-constexpr int kBlockSends = 6;       // one send and five more after failures
-constexpr int kUnitAttentionSends = 3; // header or save: one send and two more after a unit attention
-constexpr int kMaxBusyPolls = 25;    // busy answers tolerated; one more fails the run
-constexpr int kMaxInquiryRetries = 10;
-constexpr std::uint32_t kWaitPer64K = 4000;
-constexpr std::uint32_t kPollPause = 1000;
+using namespace run_timing;
 
 bool OperationInProgress(const std::uint8_t* sense)
 {
@@ -41,27 +37,69 @@ bool SendPastUnitAttentions(Send send, const std::uint8_t* sense)
     return false;
 }
 
+void CopyText(char* to, std::size_t room, const char* from, std::size_t length)
+{
+    std::size_t n = strnlen(from, length);
+    if (n >= room)
+        n = room - 1;
+    std::memcpy(to, from, n);
+    to[n] = '\0';
+}
+
+// A save whose answer never came from the drive may have been carried out.
+bool DriveAnswered(const scsi::Result& result)
+{
+    return result.outcome != scsi::Outcome::TransportFailure &&
+           result.outcome != scsi::Outcome::SystemFailure;
+}
+
 } // namespace
+
+bool CFlashEngine::Refuse(RefusalReason check)
+{
+    m_outcome.end = RunEnd::Refused;
+    m_outcome.refusal = check;
+    return false;
+}
+
+bool CFlashEngine::Fail(RunEnd end, DriveCommand command)
+{
+    m_outcome.end = end;
+    m_outcome.failed = command;
+    m_outcome.result = m_lastResult;
+    m_outcome.timeoutSeconds = m_dwLastTimeout;
+    return false;
+}
 
 bool CFlashEngine::Upgrade()
 {
-    SetStage(RunStage::Loading);
+    m_outcome = RunOutcome{};
+    m_bStopTaken = false;
+    // What the front end showed of the drive: its model (less the list's
+    // index suffix) and its current revision.
+    CopyText(m_outcome.before.model, sizeof m_outcome.before.model, m_szModel, kModelChars);
+    CopyText(m_outcome.before.revision, sizeof m_outcome.before.revision, m_szRevision, 4);
     m_wCheckSum = 0;
     switch (LoadImage()) {
     case kLoadReadError:
         ReportError(FE_READ_INPUT);
-        return false;
+        return Refuse(RefusalReason::ImageUnreadable);
     case kLoadFormatError:
         ReportError(FE_FORMAT);
-        return false;
+        // A stop request during the HEX read ends it the same way.
+        if (m_bStopTaken) {
+            m_outcome.end = RunEnd::Stopped;
+            return false;
+        }
+        return Refuse(RefusalReason::ImageFormat);
     case kLoadNoMemory:
-        return false;
+        return Refuse(RefusalReason::NoMemory);
     default:
         break;
     }
     if (!CheckIdentity()) {
         Show("It is an incorrect firmware version!");
-        return false;
+        return Refuse(RefusalReason::WrongImage);
     }
     ShowMessage("Check Sum : %X", static_cast<unsigned>(m_wCheckSum));
     m_callbacks.CBShowStatus(m_callbacks.pContext, "Updating.....");
@@ -72,6 +110,9 @@ bool CFlashEngine::Upgrade()
     m_wBankOffset = 0;
     _wSecSum = 0;
     const std::uint32_t sentLength = SentLength();
+    m_plan.blocks = (sentLength + scsi::kBlockSize - 1) / scsi::kBlockSize;
+    m_plan.programmingWaits = ProgrammingWaits(sentLength);
+    Emit(RunStep::Planned);
 
     m_pSumFile = std::fopen("sum.txt", "a");
     WriteSum("Model Name : %.*s HID : %d TID : %d Ver.: %.*s\n",
@@ -99,24 +140,37 @@ std::uint32_t CFlashEngine::SentLength() const
     return length < kImageSize ? length : kImageSize;
 }
 
+bool CFlashEngine::StopBeforeBlock(bool last)
+{
+    if (m_callbacks.CBIfTerminated(m_callbacks.pContext))
+        return true;
+    // A request that beats the closing still stops the run; one after it is
+    // answered "too late" and never reaches the run.
+    return last && !m_pStop->Close();
+}
+
 bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
 {
-    SetStage(RunStage::Transfer);
     for (std::uint32_t blockOffset = 0; blockOffset < sentLength; blockOffset += scsi::kBlockSize) {
-        if (m_callbacks.CBIfTerminated(m_callbacks.pContext)) {
+        if (StopBeforeBlock(blockOffset + scsi::kBlockSize >= sentLength)) {
             ReportError(FE_TERMINATED);
             WriteSum("CBIfTerminated failed!!\n");
+            m_outcome.end = RunEnd::Stopped;
             return false;
         }
         bool accepted = false;
-        for (int send = 0; send < kBlockSends && !accepted; ++send)
+        for (int send = 0; send < kBlockSends && !accepted; ++send) {
+            m_outcome.sentAnything = true;
             accepted = fgWriteOneFlashCmdData(*this, scsi::kImageBufferOffset + blockOffset, sense);
+        }
         if (!accepted) {
             const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
             WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
             ShowMessage("Execute command errorA!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
-            return false;
+            m_outcome.blockOffset = blockOffset;
+            return Fail(RunEnd::NotSaved, DriveCommand::Block);
         }
+        Emit(RunStep::BlockAccepted, m_outcome.blocksAccepted++);
         m_callbacks.CBSetProgress(m_callbacks.pContext, 5);
         m_wBankOffset = static_cast<std::uint16_t>(m_wBankOffset + scsi::kBlockSize);
         if (m_wBankOffset >= kBankSize) {
@@ -125,16 +179,15 @@ bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
         }
         m_callbacks.CBSetProgress(m_callbacks.pContext, 10);
     }
-    // No stop request is looked at from here on.
-    SetStage(RunStage::Committed);
     WriteSum("Finished : fgWriteOneFlashCmdData()\n");
 
     if (!SendPastUnitAttentions([&] { return fgWriteHeader(*this, scsi::kHeaderOffset, sense); }, sense)) {
         const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorB!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
-        return false;
+        return Fail(RunEnd::NotSaved, DriveCommand::Header);
     }
+    Emit(RunStep::HeaderAccepted);
     WriteSum("Finished : fgWriteHeader()\n");
     m_callbacks.CBSetProgress(m_callbacks.pContext, 15);
 
@@ -142,26 +195,29 @@ bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
         const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorC!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
-        return false;
+        return Fail(DriveAnswered(m_lastResult) ? RunEnd::NotSaved : RunEnd::SaveUnanswered,
+                    DriveCommand::Save);
     }
     // The drive is programming: from here a failure leaves it in a state
     // nobody can know.
-    SetStage(RunStage::Programming);
+    Emit(RunStep::SaveAccepted);
     return true;
 }
 
 bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
 {
     // The drive needs about four seconds to program each 64 KiB.
-    const unsigned pieces = (sentLength >> 16) & 0xFF;
+    const unsigned pieces = ProgrammingWaits(sentLength);
     for (unsigned j = 0; j < pieces; ++j) {
+        Emit(RunStep::ProgrammingWait, j);
         m_callbacks.CBSetProgress(m_callbacks.pContext, static_cast<std::int32_t>(20 + 3 * j));
-        SleepMs(kWaitPer64K);
+        SleepMs(kProgrammingWaitMs);
     }
 
     WriteSum("I will in fgTestUnitReadyComplete()\n");
     for (int t = 0;;) {
-        SleepMs(kPollPause);
+        SleepMs(kPollPauseMs);
+        Emit(RunStep::ReadyPoll, static_cast<std::uint32_t>(t));
         m_callbacks.CBSetProgress(m_callbacks.pContext, 70 + t);
         if (!fgTestUnitReadyComplete(*this, sense)) {
             const scsi::SenseTriple s = scsi::SenseTriple::Of(sense);
@@ -175,7 +231,7 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
             WriteSum("fgTestUnitReadyComplete OK!!\n");
             break;
         }
-        if (++t > kMaxBusyPolls) {
+        if (++t >= kReadyPolls) {
             const scsi::SenseTriple s = scsi::SenseTriple::Of(sense);
             WriteSum("fgTestUnitReadyComplete times Out! Drive might be fail! %2X/%2X/%2X/\n",
                      s.key, s.asc, s.ascq);
@@ -185,11 +241,11 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
             }
             ShowMessage("fgTestUnitReadyComplete times Out! Drive might be Fail! %2X/%2X/%2X/\n",
                         s.key, s.asc, s.ascq);
-            SleepMs(kPollPause);
-            return false;
+            SleepMs(kPollPauseMs);
+            return Fail(RunEnd::NeverReady, DriveCommand::ReadyPoll);
         }
     }
-    SleepMs(kPollPause);
+    SleepMs(kPollPauseMs);
     return true;
 }
 
@@ -197,32 +253,45 @@ void CFlashEngine::ReadNewIdentity(const std::uint8_t* sense)
 {
     std::uint8_t data[scsi::kInquiryLength] = {};
     m_callbacks.CBSetProgress(m_callbacks.pContext, 90);
+    bool answered = false;
     for (int u = 0;;) {
+        Emit(RunStep::Inquiry, static_cast<std::uint32_t>(u));
         if (fgInquiryComplete(*this, data)) {
             WriteSum("fgInquiryComplete successed!\n");
+            answered = true;
             break;
         }
         // INQUIRY keeps its sense to itself; the triple is the ready poll's.
         const scsi::SenseTriple s = scsi::SenseTriple::Of(sense);
         WriteSum("fgInquiryComplete times Out! Drive might be fail!\n %2X/%2X/%2X/\n", s.key,
                  s.asc, s.ascq);
-        if (++u > kMaxInquiryRetries) {
+        if (++u >= kInquiries) {
             ShowMessage("fgInquiryComplete times Out! Drive might be fail! %2X/%2X/%2X/\n", s.key,
                         s.asc, s.ascq);
             // Whatever failed transfers left behind is no identity.
             std::memset(data, 0, sizeof data);
             break;
         }
-        SleepMs(kPollPause);
+        SleepMs(kPollPauseMs);
     }
+    Emit(RunStep::Identified);
+    if (answered)
+        m_outcome.end = RunEnd::Upgraded;
+    else
+        Fail(RunEnd::NeverIdentified, DriveCommand::Inquiry);
 
     char driveName[kModelChars + 1] = {};
     std::memcpy(driveName, data + scsi::kVendorProductAt, kModelChars);
     char revision[5] = {};
     std::memcpy(revision, data + scsi::kRevisionAt, 4);
+    std::memcpy(m_outcome.after.model, driveName, sizeof driveName);
+    std::memcpy(m_outcome.after.revision, revision, sizeof revision);
     m_callbacks.CBSetDriveName(m_callbacks.pContext, driveName);
     m_callbacks.CBSetRevision(m_callbacks.pContext, revision);
 
+    // The run's stop request was closed before the last block, so a front
+    // end that answers from it finds nothing here; the question stays for
+    // those that answer otherwise.
     if (m_callbacks.CBIfTerminated(m_callbacks.pContext)) {
         ReportError(FE_TERMINATED);
         WriteSum("2: CBIfTerminated()\n");

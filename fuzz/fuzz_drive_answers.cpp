@@ -152,18 +152,18 @@ void Upgrade(const DriveEntry& drive, scsi::Transport& transport, Answers& answe
     const std::uint8_t stop = answers.Byte();
     Front front;
     front.stopAt = stop < 0xF0 ? UINT32_MAX : (stop - 0xF0u) * 97u + answers.Byte();
-    param.callbacks = {ShowMessage, ShowStatus, SetRevision, SetDriveName, SetProgress, StopRequested, &front};
+    param.callbacks = {ShowMessage, ShowStatus, SetRevision, SetDriveName, SetProgress, StopRequested, &front, nullptr};
 
     WatchedRun run(target);
     const UpgradeWatch& watch = run.watch;
     const int held = ImageRegionsHeld();
-    bool succeeded;
+    RunOutcome outcome;
     {
         CFlashEngine engine(param, transport);
-        succeeded = engine.Run();
+        outcome = engine.Run();
     }
-
-    watch.CheckVerdict(succeeded);
+    const bool succeeded = outcome.Succeeded();
+    watch.CheckOutcome(outcome);
     Require(front.stopAt != UINT32_MAX || watch.Commands() > 0, "the image did not reach the drive");
     Require(front.lastMessage == (succeeded ? "Please Restart Your Computer." : "Flashing is incorrect!!"),
             "a closing line other than the run's verdict");

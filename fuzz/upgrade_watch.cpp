@@ -100,6 +100,21 @@ void UpgradeWatch::CheckVerdict(bool succeeded) const
                 "failure reported although the drive took the save and came back");
 }
 
+void UpgradeWatch::CheckOutcome(const RunOutcome& outcome) const
+{
+    CheckVerdict(outcome.Succeeded());
+    const bool saveTaken = outcome.end == RunEnd::Upgraded || outcome.end == RunEnd::NeverReady ||
+                           outcome.end == RunEnd::NeverIdentified;
+    Require(!saveTaken || saveAccepted_, "an outcome after the save without an accepted save");
+    Require(outcome.end != RunEnd::Refused || downloads_ == 0, "refused, yet something was written");
+    Require(outcome.end != RunEnd::Stopped || saveSends_ == 0, "stopped, yet a save was sent");
+    Require(outcome.end != RunEnd::NotSaved || outcome.failed == DriveCommand::Save || saveSends_ == 0,
+            "failed before the save, yet a save was sent");
+    Require(downloads_ == 0 || outcome.sentAnything, "the drive got a download the outcome does not know of");
+    Require(outcome.failed == DriveCommand::None || !outcome.result.Good(),
+            "a failed command whose result was good");
+}
+
 void WatchedRun::CheckWaits() const
 {
     Require(clock.waited <= kMostWaitMs, "waited longer than a run may");

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "flash/clock.h"
+#include "flash/run_outcome.h"
 #include "fuzz/fuzzed_drive.h"
 #include "fuzz/run_bounds.h"
 
@@ -19,6 +20,8 @@ public:
              bool accepted) override;
     // The run's verdict against what the drive answered.
     void CheckVerdict(bool succeeded) const;
+    // What the run says happened against what the drive saw.
+    void CheckOutcome(const RunOutcome& outcome) const;
     int Commands() const { return commands_; }
     int Downloads() const { return downloads_; }
     int SaveSends() const { return saveSends_; }

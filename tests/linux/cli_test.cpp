@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "cli/stop_request.h"
 #include "device/linux/sg_io_transport.h"
 #include "tests/linux/virtual_sg_io.h"
 #include "tests/portable/engine_drive.h"
@@ -97,7 +96,6 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        ForgetStopRequests();
     }
     void TearDown() override
     {
@@ -115,7 +113,7 @@ protected:
         EXPECT_TRUE(ParseOptions(static_cast<int>(words.size()), words.data(), options, error)) << error;
         out.str("");
         err.str("");
-        Console console(out, err, false);
+        Console console(out, err, outputIsTerminal);
         CliContext context{drives, console, in, terminal};
         return RunCommand(options, context);
     }
@@ -131,7 +129,8 @@ protected:
     VirtualDrives drives;
     std::ostringstream out, err;
     std::istringstream in;
-    bool terminal = false;
+    bool terminal = false;         // standard input
+    bool outputIsTerminal = false; // standard output: the progress bar
 };
 
 TEST_F(Cli, UpgradePrintsTheDialogsLogLinesAndEndsUpgraded)
@@ -257,6 +256,14 @@ TEST_F(Cli, FailuresAfterTheFirstWriteSayWhetherTheSaveWasTaken)
          kExitStateUnknown, "the save command got no answer"},
         {"busy for ever after the save", [](VirtualDrive& d, VirtualSgIo&) { d.SetBusyPolls(kForever); },
          kExitStateUnknown, "was programming its flash"},
+        {"save never answered in its time",
+         [](VirtualDrive& d, VirtualSgIo& io) {
+             io.transportHostStatus = 0x03; // DID_TIME_OUT: the kernel gave up waiting
+             d.FailTransportAt(4); // after INQUIRY, two blocks and the header
+         },
+         kExitStateUnknown, "the save command failed: transport failure, not an answer of the drive: host "
+                            "status 0x03 (DID_TIME_OUT), driver status 0x00 (DRIVER_OK); the drive did not "
+                            "answer within the command's time-out of 300 s"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -308,6 +315,64 @@ TEST_F(Cli, StopRequestHonouredOnlyBeforeTheLastBlock)
             EXPECT_EQ(drive.SavesAccepted(), 1);
         }
     }
+}
+
+// The drive took the save and finished programming, then never identified
+// itself again: the dialog's log says the run went well, but nobody knows
+// what firmware the drive now runs.
+TEST_F(Cli, DriveThatNeverAnswersAgainIsInAnUnknownState)
+{
+    VirtualDrive& drive = drives.Add("/dev/sr0");
+    drive.WithholdInquiry(11);
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    EXPECT_EQ(Run({"upgrade"}), kExitStateUnknown);
+    EXPECT_EQ(LinesOf(out.str()).back(), "Please Restart Your Computer.");
+    EXPECT_NE(err.str().find("Power-cycle the drive, then run 'kavora-cli list'"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(err.str().find("upgraded"), std::string::npos) << err.str();
+}
+
+// No command may hold the terminal for the Windows program's 18 hours: each
+// goes with a time-out that fits it, the save with the longest.
+TEST_F(Cli, EachCommandGoesWithATimeOutThatFitsIt)
+{
+    drives.Add("/dev/sr0").RaiseUnitAttentions();
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    ASSERT_EQ(Run({"upgrade"}), kExitUpgraded);
+    std::map<std::string, std::set<unsigned>> seen;
+    for (const VirtualSgIo::Request& r : drives.io.Requests()) {
+        const std::string kind = r.cdb[0] == 0x12   ? "inquiry"
+                                 : r.cdb[0] == 0x00 ? "ready poll"
+                                 : r.cdb[1] == 0x07 ? "save"
+                                                    : "write";
+        seen[kind].insert(r.timeout);
+    }
+    EXPECT_EQ(seen, (std::map<std::string, std::set<unsigned>>{
+                        {"inquiry", {20000}}, {"ready poll", {20000}}, {"write", {60000}}, {"save", {300000}}}));
+}
+
+// On a terminal the bar follows the run's plan: its figure never goes back,
+// through a resent block and unit attentions, and reaches 100 at the end.
+TEST_F(Cli, ProgressBarNeverGoesBack)
+{
+    VirtualDrive& drive = drives.Add("/dev/sr0");
+    drive.FailBlock(2, 2);
+    drive.RaiseUnitAttentions();
+    drive.SetBusyPolls(3);
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(0x20000));
+    outputIsTerminal = true;
+    ASSERT_EQ(Run({"upgrade"}), kExitUpgraded);
+    std::vector<int> shown;
+    const std::string text = out.str();
+    for (std::size_t at = text.find("] "); at != std::string::npos; at = text.find("] ", at + 1))
+        shown.push_back(std::atoi(text.c_str() + at + 2));
+    ASSERT_GT(shown.size(), 32u);
+    for (std::size_t k = 1; k < shown.size(); ++k)
+        EXPECT_GE(shown[k], shown[k - 1]) << "at bar " << k;
+    EXPECT_EQ(shown.back(), 100);
 }
 
 TEST_F(Cli, ListShowsEveryDriveAndMarksTheListedOnes)

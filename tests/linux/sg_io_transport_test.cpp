@@ -161,7 +161,7 @@ TEST_F(SgIoUpgrade, WholeUpgradeThroughTheSgIoTransport)
     io.Attach(kFd, drive);
     SgIoTransport transport(kFd, io);
     CFlashEngine engine(Param(WriteFile("image.hex", ToHex(MakeImage(0x12000))), true), transport);
-    ASSERT_TRUE(engine.Run());
+    ASSERT_TRUE(engine.Run().Succeeded());
     EXPECT_EQ(drive.SavesAccepted(), 1);
     EXPECT_EQ(Calls().messages.back(), "Please Restart Your Computer.");
 }

@@ -47,8 +47,12 @@ public:
 struct Recorded {
     std::vector<std::string> messages, statuses, driveNames, revisions;
     std::vector<std::int32_t> progress;
+    std::vector<RunEvent> events;
     int terminateCalls = 0;
     int terminateFromCall = 0; // answer "stop" from this call on (1-based); 0: never
+    // When set, the stop question is answered from this request, as the
+    // front ends answer it.
+    const StopRequest* stop = nullptr;
 };
 
 inline Recorded& Of(void* context) { return *static_cast<Recorded*>(context); }
@@ -64,8 +68,11 @@ inline FlashCallbacks RecordingCallbacks(Recorded& recorded)
     callbacks.CBIfTerminated = [](void* c) -> std::uint8_t {
         Recorded& r = Of(c);
         ++r.terminateCalls;
+        if (r.stop)
+            return r.stop->Requested();
         return r.terminateFromCall != 0 && r.terminateCalls >= r.terminateFromCall;
     };
+    callbacks.OnRunEvent = [](void* c, const RunEvent& event) { Of(c).events.push_back(event); };
     callbacks.pContext = &recorded;
     return callbacks;
 }
@@ -181,7 +188,7 @@ protected:
         std::snprintf(param.szRevision, sizeof param.szRevision, "%s", revision);
         param.m_bHexFile = hex ? 1 : 0;
         param.callbacks = RecordingCallbacks(recorded_);
-        param.pRunStage = &stage;
+        param.pStop = &stop;
         return param;
     }
 
@@ -202,8 +209,8 @@ protected:
 
     RecordingClock clock;
     NoDrive noDrive;
-    // Where this test's runs report how far they got.
-    std::atomic<RunStage> stage{RunStage::Idle};
+    // The stop request of this test's runs.
+    StopRequest stop;
 
 private:
     std::filesystem::path dir_, previousDir_;

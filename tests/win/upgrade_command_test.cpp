@@ -114,7 +114,7 @@ TEST_P(UpgradeRun, EndsWithItsClosingLineAndButtonsSettled)
     EXPECT_TRUE(h.Enabled(IDCANCEL));
     EXPECT_FALSE(h.Enabled(IDC_UPGRADE));
     EXPECT_EQ(ImageRegionsHeld(), 0);
-    EXPECT_EQ(g_bTerminate.load(), 0);
+    EXPECT_FALSE(g_bTerminate.Requested());
     EXPECT_FALSE(dialog.IsEnded());
 }
 
@@ -401,6 +401,8 @@ TEST_P(UpgradeStop, NeverEndsTheDialogAndStopsOnlyBeforeTheSave)
     else
         h.Click(IDCANCEL);
     EXPECT_FALSE(dialog.IsEnded());
+    // A request the run can no longer take is answered where the user looks.
+    EXPECT_EQ(h.Text(IDC_STATUS), c.stops ? "Updating....." : "Drive programming; too late to stop");
     h.machine.Release();
     ASSERT_TRUE(h.PumpUntil([&] { return !dialog.IsRunning(); }));
 
@@ -416,7 +418,7 @@ TEST_P(UpgradeStop, NeverEndsTheDialogAndStopsOnlyBeforeTheSave)
         EXPECT_EQ(drive->Identity().revision, "1.10");
     }
     EXPECT_FALSE(dialog.IsEnded());
-    EXPECT_EQ(g_bTerminate.load(), 0);
+    EXPECT_FALSE(g_bTerminate.Requested());
     EXPECT_TRUE(h.Enabled(IDCANCEL));
     EXPECT_FALSE(h.Enabled(IDC_UPGRADE));
 
@@ -432,6 +434,8 @@ const std::vector<std::uint8_t> kTestUnitReady{0x00, 0x00, 0x00};
 const StopCase kStops[] = {
     {"EscapeDuringTransfer", kBlockWrite, 3, false, true},
     {"CloseBoxDuringTransfer", kBlockWrite, 3, true, true},
+    // The last of the image's 16 blocks is on its way: too late.
+    {"EscapeDuringTheLastBlock", kBlockWrite, 16, false, false},
     {"EscapeAtTheSave", kSave, 1, false, false},
     {"CloseBoxWhileProgramming", kTestUnitReady, 1, true, false},
 };

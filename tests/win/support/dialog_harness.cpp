@@ -81,7 +81,7 @@ DialogHarness::~DialogHarness()
         dialog_.reset();
     }
     g_pFlashDlg = nullptr;
-    g_bTerminate.store(0);
+    g_bTerminate.Clear();
     SetClock(nullptr);
     SetDeviceIo(nullptr);
 }
