@@ -37,6 +37,10 @@ Ctrl-C or SIGTERM before the last block is sent stops the run: it ends with
 "ERR: terminate upgrade/backup flash!" and nothing is saved. After it the
 drive is programming: the program says so and finishes the run.
 
+Each command has a time-out that fits it: seconds for INQUIRY and TEST UNIT
+READY, a minute for a block, minutes for the save. A command that runs out
+ends the run as a transport failure, and the program says so.
+
 WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability.
 
 Exit status:
@@ -46,7 +50,9 @@ Exit status:
      command line, no permission
   2  failed or stopped before the save command: the drive keeps its old
      firmware
-  3  failed after the drive accepted the save command: its state is unknown
+  3  the drive may have taken the save command and did not come back: the save
+     got no answer, the drive stayed busy, or it never answered INQUIRY
+     again. Its state is unknown; the program says what to do.
 )";
 }
 

@@ -115,7 +115,7 @@ load_drive delay=50
 check_case drive-vanishes 2 "the drive keeps its old firmware" '[ $(sent "3b 07") = 0 ]' -- \
     kavora-cli upgrade --yes small.bin
 wait
-grep -h -A1 "Execute command error" /tmp/drive-vanishes.out
+grep -h -e "Execute command error" -e " failed: " /tmp/drive-vanishes.out
 
 # What a user sees of the main runs.
 for run in list upgrade-1MiB block-fails; do
