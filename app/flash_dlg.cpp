@@ -113,7 +113,8 @@ void CFlashDlg::ReadModelList()
         Ui().MessageBox(m_hWnd, "The IDString.txt doesn't exist!!", "Error!!", MB_OK | MB_ICONSTOP);
         return;
     }
-    if (read == ModelListRead::BadStart) {
+    // A file the system cannot read (a directory) has no quote to start with.
+    if (read == ModelListRead::BadStart || read == ModelListRead::Unreadable) {
         Ui().MessageBox(m_hWnd, "Input file context is incorrect!!", "Error!!", MB_OK | MB_ICONSTOP);
         return;
     }

@@ -53,6 +53,7 @@ void CFlashEngine::ReleaseImage(bool unlock)
     ReleaseImageRegion(m_pBank[0], kImageSize);
     for (auto& bank : m_pBank)
         bank = nullptr;
+    m_bImageAdopted = false;
 }
 
 void CFlashEngine::CloseImageFile()

@@ -10,6 +10,7 @@
 #include "device/scsi_transport.h"
 #include "flash/flash_errors.h"
 #include "flash/flash_param.h"
+#include "flash/load_problem.h"
 #include "flash/run_outcome.h"
 #include "flash/stop_request.h"
 
@@ -37,6 +38,10 @@ public:
     // The same from a file already open (a file in memory, for the fuzzers);
     // the engine takes it over and closes it, whatever the result.
     int LoadImageFrom(std::FILE* file);
+    // Takes over the image `other` has loaded (its buffer and what the load
+    // found), so that a run sends an image that was read and checked before
+    // it; `other` holds no image afterwards.
+    void AdoptImage(CFlashEngine& other);
     // Whether the loaded image carries the drive's model and revision; also
     // computes m_wCheckSum over the part of the buffer the image occupies.
     bool CheckIdentity();
@@ -74,6 +79,8 @@ public:
     FlashCallbacks m_callbacks;
     // Bank-advance records seen by the last HEX load.
     std::int32_t m_nBankCount = 0;
+    // What was wrong with the last image that did not load.
+    LoadProblem m_loadProblem;
     scsi::Transport& m_transport;
     CommandTimeouts m_timeouts;
     // The last drive command's result and the time-out it went with.
@@ -107,4 +114,5 @@ private:
     RunOutcome m_outcome;
     RunPlan m_plan;
     bool m_bStopTaken = false; // a stop was reported during this run
+    bool m_bImageAdopted = false; // the run sends an image loaded before it
 };

@@ -32,10 +32,12 @@ struct HexText {
     std::uint8_t (*stopRequested)(void*); // the engine's CBIfTerminated
     void* context;                         // and its context
     std::uint8_t recordSum;
+    std::uint64_t chunkAt; // file offset of chunk[0]
 
     HEX_INLINE int Next()
     {
         if (pos == end) {
+            chunkAt += static_cast<std::uint64_t>(end - chunk);
             std::size_t got = std::fread(chunk, 1, kChunkSize, file);
             if (got == 0)
                 return EOF;
@@ -44,7 +46,17 @@ struct HexText {
         }
         return *pos++;
     }
+    // The file offset of the character read last.
+    std::uint64_t Last() const { return chunkAt + static_cast<std::uint64_t>(pos - chunk) - 1; }
 };
+
+// Notes where the text breaks the format, for the one who must fix the file.
+void Note(CFlashEngine& engine, const HexText& text, LoadProblemKind kind, std::uint32_t value = 0)
+{
+    engine.m_loadProblem.kind = kind;
+    engine.m_loadProblem.at = text.Last();
+    engine.m_loadProblem.value = value;
+}
 
 // Character to digit value with the top bit already cleared; 0xFF: no digit.
 constexpr std::array<std::uint8_t, 128> kDigitValue = [] {
@@ -64,8 +76,10 @@ HEX_INLINE bool SkipToChar(CFlashEngine& engine, HexText& text, char wanted)
 {
     for (;;) {
         int c = text.Next();
-        if (c == EOF)
+        if (c == EOF) {
+            Note(engine, text, std::ferror(text.file) ? LoadProblemKind::ReadFailed : LoadProblemKind::NoEndRecord);
             return engine.ReportError(FE_FORMAT), false;
+        }
         if (text.stopRequested(text.context))
             return engine.ReportError(FE_TERMINATED), false;
         if ((c & 0x7F) == wanted)
@@ -79,11 +93,15 @@ HEX_INLINE int ReadHexDigit(CFlashEngine& engine, HexText& text)
     if (text.stopRequested(text.context))
         return engine.ReportError(FE_TERMINATED), -1;
     int c = text.Next();
-    if (c == EOF)
+    if (c == EOF) {
+        Note(engine, text, std::ferror(text.file) ? LoadProblemKind::ReadFailed : LoadProblemKind::RecordCut);
         return engine.ReportError(FE_FORMAT), -1;
+    }
     int digit = kDigitValue[c & 0x7F];
-    if (digit == 0xFF)
+    if (digit == 0xFF) {
+        Note(engine, text, LoadProblemKind::BadDigit, static_cast<std::uint32_t>(c));
         return engine.ReportError(FE_FORMAT), -1;
+    }
     return digit;
 }
 
@@ -107,26 +125,33 @@ int CFlashEngine::LoadHex()
 {
     std::uint8_t chunk[kChunkSize];
     HexText text{m_pInFile, chunk, chunk, chunk, m_callbacks.CBIfTerminated,
-                 m_callbacks.pContext, 0};
+                 m_callbacks.pContext, 0, 0};
+    // Every way out below that is not an end record is a broken format.
+    const auto broken = [&](LoadProblemKind kind, std::uint32_t value = 0) {
+        Note(*this, text, kind, value);
+        return kLoadFormatError;
+    };
 
     m_nBankCount = 0;
     for (;;) {
         text.recordSum = 0;
         std::uint8_t count, high, low, type, check;
-        if (!SkipToChar(*this, text, ':') || !ReadHexByte(*this, text, count) ||
-            !ReadHexByte(*this, text, high) || !ReadHexByte(*this, text, low) ||
-            !ReadHexByte(*this, text, type))
+        if (!SkipToChar(*this, text, ':'))
+            return kLoadFormatError;
+        m_loadProblem.recordAt = text.Last();
+        if (!ReadHexByte(*this, text, count) || !ReadHexByte(*this, text, high) ||
+            !ReadHexByte(*this, text, low) || !ReadHexByte(*this, text, type))
             return kLoadFormatError;
         std::uint32_t address =
             high * 256u + low + static_cast<std::uint32_t>(m_nBankCount) * kHexBankSize;
 
         if (type != kRecordData && type != kRecordEnd && type != kRecordBankAdvance)
-            return kLoadFormatError;
+            return broken(LoadProblemKind::UnknownType, type);
         if (type == kRecordData) {
             // The buffer ends at 1 MiB; a byte beyond it can't be part of an
             // image this drive takes.
             if (address + count > kImageSize)
-                return kLoadFormatError;
+                return broken(LoadProblemKind::PastImageEnd, address + count);
             std::uint8_t* image = m_pBank[0]; // the banks lie end to end
             for (int k = 0; k < count; ++k) {
                 std::uint8_t value;
@@ -140,13 +165,15 @@ int CFlashEngine::LoadHex()
         if (!ReadHexByte(*this, text, check))
             return kLoadFormatError;
         m_byRecordSum = text.recordSum;
-        if (m_byRecordSum != 0 || (type != kRecordData && count != 0))
-            return kLoadFormatError;
+        if (m_byRecordSum != 0)
+            return broken(LoadProblemKind::BadRecordSum, m_byRecordSum);
+        if (type != kRecordData && count != 0)
+            return broken(LoadProblemKind::DataInControl);
         if (type == kRecordEnd)
             return kLoadComplete;
         if (type == kRecordBankAdvance) {
             if (m_nBankCount >= kMaxBankAdvances)
-                return kLoadFormatError;
+                return broken(LoadProblemKind::TooManyBanks);
             ++m_nBankCount;
         }
     }

@@ -19,12 +19,14 @@ int CFlashEngine::LoadImage()
 int CFlashEngine::LoadImageFrom(std::FILE* file)
 {
     m_dwImageLen = 0;
+    m_loadProblem = LoadProblem{};
     m_pInFile = file;
     if (!m_bHexFile) {
         long size = -1;
         if (std::fseek(m_pInFile, 0, SEEK_END) == 0)
             size = std::ftell(m_pInFile);
         if (size <= 0) {
+            m_loadProblem.kind = size == 0 ? LoadProblemKind::EmptyFile : LoadProblemKind::ReadFailed;
             CloseImageFile();
             return kLoadReadError;
         }
@@ -59,9 +61,26 @@ int CFlashEngine::LoadRaw()
     while (result == kLoadTruncated && m_byBankIndex < kBankCount) {
         std::size_t got = std::fread(m_pBank[m_byBankIndex], 1, kBankSize, m_pInFile);
         m_dwImageLen += static_cast<std::uint32_t>(got);
-        if (got < kBankSize)
+        if (got < kBankSize) {
             result = std::ferror(m_pInFile) ? kLoadReadError : kLoadComplete;
+            if (result == kLoadReadError)
+                m_loadProblem.kind = LoadProblemKind::ReadFailed;
+        }
         ++m_byBankIndex;
     }
     return result;
+}
+
+void CFlashEngine::AdoptImage(CFlashEngine& other)
+{
+    ReleaseImage(false);
+    for (int i = 0; i < kBankCount; ++i) {
+        m_pBank[i] = other.m_pBank[i];
+        other.m_pBank[i] = nullptr;
+    }
+    m_bHexFile = other.m_bHexFile;
+    m_dwImageLen = other.m_dwImageLen;
+    m_nBankCount = other.m_nBankCount;
+    m_dwFileSize = other.m_dwFileSize;
+    m_bImageAdopted = m_pBank[0] != nullptr;
 }

@@ -1,6 +1,7 @@
 #include "flash/model_list.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -23,8 +24,11 @@ int ReadChar(std::FILE* file)
 
 } // namespace
 
-ModelListRead ReadModelList(std::FILE* file, ModelList& list)
+ModelListRead ReadModelList(std::FILE* file, ModelList& list, ModelListShape* shape)
 {
+    ModelListShape ignored;
+    ModelListShape& seen = shape ? *shape : ignored;
+    seen = ModelListShape{};
     char scratch[kScratchChars] = {};
     std::memset(list.m_szModel, 0, sizeof list.m_szModel);
     std::memset(list.m_szFile, 0, sizeof list.m_szFile);
@@ -32,8 +36,12 @@ ModelListRead ReadModelList(std::FILE* file, ModelList& list)
 
     if (!file)
         return ModelListRead::Missing;
-    if (std::fgetc(file) != '"')
+    const int first = std::fgetc(file);
+    if (first == EOF && std::ferror(file))
+        return ModelListRead::Unreadable;
+    if (first != '"')
         return ModelListRead::BadStart;
+    seen.quotes = 1;
 
     const int entry = 0;
     int quotes = 0;
@@ -45,8 +53,11 @@ ModelListRead ReadModelList(std::FILE* file, ModelList& list)
     int c = 0;
     while (c != '\n' && c != EOF) {
         c = ReadChar(file);
-        if (c == '"')
+        if (c == '"') {
             ++quotes;
+            if (quotes == 1)
+                seen.modelChars = pos;
+        }
         else if (c != EOF && pos >= 0 && pos < kScratchChars)
             scratch[pos] = static_cast<char>(c); // a longer line is cut here
 
@@ -75,6 +86,7 @@ ModelListRead ReadModelList(std::FILE* file, ModelList& list)
         ++pos;
     }
 
+    seen.quotes = quotes + 1;
     list.m_nModelCount = entry + 1;
     return ModelListRead::Ok;
 }
@@ -84,10 +96,13 @@ bool ModelTextsAgree(const char* a, const char* b)
     return std::strncmp(a, b, 24) == 0;
 }
 
-ModelListRead ReadModelListFile(const char* path, ModelList& list)
+ModelListRead ReadModelListFile(const char* path, ModelList& list, ModelListShape* shape, int* error)
 {
+    errno = 0;
     std::FILE* file = std::fopen(path, "r");
-    const ModelListRead read = ReadModelList(file, list);
+    const ModelListRead read = ReadModelList(file, list, shape);
+    if (error)
+        *error = errno;
     if (file)
         std::fclose(file);
     return read;

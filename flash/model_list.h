@@ -20,17 +20,27 @@ struct ModelList {
 };
 
 enum class ModelListRead {
-    Ok,       // one entry read
-    Missing,  // no file
-    BadStart, // the first character is not a double quote
+    Ok,         // one entry read
+    Missing,    // no file
+    BadStart,   // the first character is not a double quote
+    Unreadable, // the system failed the read (a directory, an I/O error)
+};
+
+// How the line that was read looked, for a front end that warns about a line
+// the reader had to cut or could take nothing from.
+struct ModelListShape {
+    int quotes = 0;     // double quotes on the line, the first one included
+    int modelChars = 0; // characters of the model text between its quotes
 };
 
 // Reads the first line of `file` (null: missing) into `list`. Fields longer
 // than their slots are cut; nothing is written past a slot.
-ModelListRead ReadModelList(std::FILE* file, ModelList& list);
+ModelListRead ReadModelList(std::FILE* file, ModelList& list, ModelListShape* shape = nullptr);
 
-// Opens `path`, reads its first line into `list` and closes it again.
-ModelListRead ReadModelListFile(const char* path, ModelList& list);
+// Opens `path`, reads its first line into `list` and closes it again;
+// `error`, when given, receives the system's error code of a failed open or read.
+ModelListRead ReadModelListFile(const char* path, ModelList& list, ModelListShape* shape = nullptr,
+                                int* error = nullptr);
 
 // Whether two model texts agree in their first 24 characters.
 bool ModelTextsAgree(const char* a, const char* b);

@@ -80,7 +80,7 @@ bool CFlashEngine::Upgrade()
     CopyText(m_outcome.before.model, sizeof m_outcome.before.model, m_szModel, kModelChars);
     CopyText(m_outcome.before.revision, sizeof m_outcome.before.revision, m_szRevision, 4);
     m_wCheckSum = 0;
-    switch (LoadImage()) {
+    switch (m_bImageAdopted ? kLoadComplete : LoadImage()) {
     case kLoadReadError:
         ReportError(FE_READ_INPUT);
         return Refuse(RefusalReason::ImageUnreadable);

@@ -342,3 +342,30 @@ TEST_F(RunTest, ProgressOfARunThatFailsStopsShortOfFull)
 
 } // namespace
 } // namespace engine_test
+
+namespace engine_test {
+namespace {
+
+// An image read and checked before the run (a front end that judges the file
+// before it looks for drives) is sent as it was read: the file is not read
+// again, and the buffer is given back once.
+TEST_F(RunTest, AdoptedImageIsSentAsItWasRead)
+{
+    const std::string path = WriteFile("image.hex", ToHex(MakeImage(0x200)));
+    CFlashEngine reader(Param(path, true), noDrive);
+    ASSERT_EQ(reader.LoadImage(), kLoadComplete);
+    std::remove(path.c_str());
+
+    engine = std::make_unique<CFlashEngine>(Param(path, true, &rig->Entry()), rig->Transport());
+    engine->AdoptImage(reader);
+    EXPECT_EQ(reader.m_pBank[0], nullptr);
+    const RunOutcome outcome = engine->Run();
+    EXPECT_EQ(outcome.end, RunEnd::Upgraded);
+    EXPECT_EQ(BlockOffsets().size(), 16u);
+    EXPECT_EQ(drive.SavesAccepted(), 1);
+    EXPECT_EQ(noDrive.commands, 0);
+    EXPECT_EQ(RegionsGained(), 0);
+}
+
+} // namespace
+} // namespace engine_test

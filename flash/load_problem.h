@@ -1,0 +1,26 @@
+// What was wrong with an image that did not load, and where: for a person who
+// must fix the file, beside the log's "input file format mismatched!".
+#pragma once
+
+#include <cstdint>
+
+enum class LoadProblemKind : std::uint8_t {
+    None,
+    NoEndRecord,      // the text ends before an end record (type 01)
+    RecordCut,        // the text ends inside a record
+    BadDigit,         // `value`: the character where a hex digit must stand
+    UnknownType,      // `value`: the record type
+    PastImageEnd,     // `value`: the address the record's data reaches
+    BadRecordSum,     // `value`: the sum of the record's bytes, which must be 0
+    DataInControl,    // an end or bank-advance record with data
+    TooManyBanks,     // a bank advance past the last 64 KiB of the image
+    EmptyFile,        // a raw image of no bytes
+    ReadFailed,       // the system failed a read
+};
+
+struct LoadProblem {
+    LoadProblemKind kind = LoadProblemKind::None;
+    std::uint64_t recordAt = 0; // HEX: file offset of the record's ':'
+    std::uint64_t at = 0;       // file offset of the offending character
+    std::uint32_t value = 0;
+};
