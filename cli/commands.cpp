@@ -1,85 +1,62 @@
 #include "cli/commands.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/drive_choice.h"
+#include "cli/image_report.h"
+#include "cli/json_text.h"
 #include "cli/stop_signals.h"
+#include "cli/verdict.h"
 #include "flash/flash_engine.h"
-#include "flash/image_kind.h"
 #include "flash/model_list.h"
 #include "flash/warning_texts.h"
 
 namespace {
 
-// Each command waits as long as it can take on a working drive, and a good
-// deal more, but no longer: a drive that hangs must not hold the terminal
-// for the 18 hours of the Windows program's time-out. The save is given
-// longer than any drive takes to program its flash.
-constexpr CommandTimeouts kTimeouts{20, 20, 60, 300};
-
-// What INQUIRY says of a drive.
-struct Identity {
-    bool answered = false;
-    std::uint8_t deviceType = 0xFF;
-    std::string model;    // the 24 bytes of vendor and product, as given
-    std::string revision; // the 4 bytes of the revision, cut at a zero byte
-    std::string failure;  // why there is no answer
-};
-
-Identity Inquire(scsi::Transport& transport)
+// Reads the model list; false after saying why it cannot be used. A command
+// that works without one says what it does `without` it.
+bool ReadList(const std::string& path, ModelList& list, Console& console, const std::string& without = "")
 {
-    Identity id;
-    std::uint8_t data[scsi::kInquiryLength] = {};
-    std::uint8_t sense[scsi::kSenseAreaSize] = {};
-    const std::uint8_t cdb[scsi::kCdbLength] = {scsi::kOpInquiry, 0, 0, 0, scsi::kInquiryLength};
-    scsi::Result result;
-    if (!fgExecuteCommand(transport, scsi::Direction::In, sizeof data, data, sizeof cdb, cdb, sense,
-                          kTimeouts.identify, &result)) {
-        id.failure = ExplainFailure(result, kTimeouts.identify);
-        return id;
-    }
-    id.answered = true;
-    id.deviceType = data[0];
-    id.model.assign(reinterpret_cast<const char*>(data + scsi::kVendorProductAt), kModelChars);
-    const char* revision = reinterpret_cast<const char*>(data + scsi::kRevisionAt);
-    id.revision.assign(revision, strnlen(revision, 4));
-    return id;
-}
-
-// Shown in quotes with every blank; other unprintable bytes as \xNN.
-std::string Quoted(const std::string& text)
-{
-    std::string shown = "\"";
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-            shown += static_cast<char>(c);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-            shown += escaped;
-        }
-    }
-    return shown + "\"";
-}
-
-// The model text as the engine and the model list compare it: up to the
-// first zero byte, as the Windows program's drive table keeps it.
-std::string ModelText(const Identity& id) { return std::string(id.model.c_str()); }
-
-bool ReadList(const std::string& path, ModelList& list, Console& console)
-{
-    const ModelListRead read = ReadModelListFile(path.c_str(), list);
-    if (read == ModelListRead::Missing) {
-        console.Note("kavora-cli: the model list " + path + " doesn't exist (the Windows program says \"The IDString.txt doesn't exist!!\")");
+    ModelListShape shape;
+    int error = 0;
+    const ModelListRead read = ReadModelListFile(path.c_str(), list, &shape, &error);
+    const std::string then = without.empty() ? "" : "; " + without;
+    switch (read) {
+    case ModelListRead::Missing:
+        if (!without.empty() && error == ENOENT)
+            console.Note("kavora-cli: no model list " + path + then);
+        else
+            console.Note("kavora-cli: cannot read the model list " + path + ": " + std::strerror(error) +
+                         (error == ENOENT ? " (the Windows program says \"The IDString.txt doesn't exist!!\")"
+                                          : "") +
+                         then);
         return false;
-    }
-    if (read == ModelListRead::BadStart) {
-        console.Note("kavora-cli: " + path + ": Input file context is incorrect!! (its first character must be a double quote)");
+    case ModelListRead::Unreadable:
+        console.Note("kavora-cli: cannot read the model list " + path + ": " + std::strerror(error) + then);
         return false;
+    case ModelListRead::BadStart:
+        console.Note("kavora-cli: " + path + ": its first character must be a double quote" +
+                     " (the Windows program says \"Input file context is incorrect!!\")" + then);
+        return false;
+    case ModelListRead::Ok:
+        break;
     }
+    // What the reader had to leave out, said once, so that nobody wonders.
+    if (shape.quotes < 2)
+        console.Note("kavora-cli: warning: " + path +
+                     ": the model text has no closing quote; the line must read "
+                     "\"MODEL\" \"IMAGE\" \"Y\" (or \"N\")");
+    else if (list.m_szModel[0][0] == '\0' || shape.quotes < 4)
+        console.Note("kavora-cli: warning: " + path +
+                     ": the line names no image file; it must read \"MODEL\" \"IMAGE\" \"Y\" (or \"N\")");
+    if (shape.modelChars > kModelChars)
+        console.Note("kavora-cli: warning: " + path + ": the model text has " +
+                     std::to_string(shape.modelChars) + " characters; only its first " +
+                     std::to_string(kModelChars) + " are compared with a drive's");
     return true;
 }
 
@@ -88,129 +65,6 @@ void ShowList(const ModelList& list, Console& console)
     console.Line("It's only for");
     for (int k = 0; k < list.m_nModelCount; ++k)
         console.Line("(" + std::to_string(k + 1) + ") " + list.m_szModel[k] + ".");
-}
-
-bool Listed(const ModelList& list, const std::string& model)
-{
-    for (int k = 0; k < list.m_nModelCount; ++k)
-        if (ModelTextsAgree(model.c_str(), list.m_szModel[k]))
-            return true;
-    return false;
-}
-
-struct Chosen {
-    DriveName name;
-    std::unique_ptr<OpenDrive> open;
-    Identity id;
-};
-
-// The drive a command works on: the one --drive names, or the one drive the
-// list names. Answers an exit status, or -1 when `chosen` is filled.
-int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
-                Chosen& chosen)
-{
-    Console& console = context.console;
-    std::string error;
-    std::vector<DriveName> candidates;
-    if (!options.drive.empty()) {
-        DriveName name;
-        if (!context.drives.Find(options.drive, name)) {
-            console.Note("kavora-cli: " + options.drive +
-                         " is not a CD/DVD-class SCSI device (peripheral type 05h) of this system; "
-                         "'kavora-cli list' shows those there are");
-            return kExitRefused;
-        }
-        candidates.push_back(name);
-    } else {
-        candidates = context.drives.Drives();
-    }
-
-    std::vector<Chosen> matching;
-    for (const DriveName& name : candidates) {
-        Chosen c;
-        c.name = name;
-        c.open = context.drives.Open(name, write, error);
-        if (!c.open) {
-            console.Note("kavora-cli: " + error);
-            if (!options.drive.empty())
-                return kExitRefused;
-            continue;
-        }
-        c.id = Inquire(c.open->Transport());
-        if (!c.id.answered || c.id.deviceType != scsi::kConnectedCdRom) {
-            if (!options.drive.empty()) {
-                console.Note("kavora-cli: " + name.path +
-                             (c.id.answered ? " is not a CD/DVD-class drive (INQUIRY device type " +
-                                                  std::to_string(c.id.deviceType) + ")"
-                                            : " does not answer INQUIRY: " + c.id.failure));
-                return kExitRefused;
-            }
-            continue;
-        }
-        if (Listed(list, ModelText(c.id)))
-            matching.push_back(std::move(c));
-        else if (!options.drive.empty()) {
-            console.Line("Drive model doesn't match!");
-            console.Note("kavora-cli: " + name.path + " is " + Quoted(c.id.model) +
-                         ", not the model the list names");
-            return kExitRefused;
-        }
-    }
-    if (matching.empty()) {
-        console.Line("CD-ROM drive model doesn't match!!");
-        return kExitRefused;
-    }
-    if (matching.size() > 1) {
-        console.Note("kavora-cli: " + std::to_string(matching.size()) +
-                     " drives of the listed model are attached; name one with --drive");
-        return kExitRefused;
-    }
-    chosen = std::move(matching.front());
-    return -1;
-}
-
-// The image to use and its kind; an exit status, or -1.
-int ChooseImage(const CliOptions& options, const ModelList& list, std::string& path, bool& hex,
-                Console& console)
-{
-    path = options.image.empty() ? std::string(list.m_szFile[0]) : options.image;
-    if (path.empty()) {
-        console.Note("kavora-cli: Update file name is not assigned. (the list names no image; give IMAGE)");
-        return kExitRefused;
-    }
-    if (path.size() >= kPathChars) {
-        console.Note("kavora-cli: the image path is longer than " + std::to_string(kPathChars - 1) + " characters");
-        return kExitRefused;
-    }
-    const ImageKind kind = ImageKindOf(path.c_str());
-    if (kind == ImageKind::Hex)
-        hex = true;
-    else if (kind == ImageKind::Raw)
-        hex = false;
-    else {
-        console.Note("kavora-cli: Input file format mismatched. (the image must be a .hex or a .bin file)");
-        return kExitRefused;
-    }
-    return -1;
-}
-
-FlashParam ParamFor(const Chosen& drive, const std::string& image, bool hex, Console& console,
-                    StopRequest& stop)
-{
-    FlashParam param{};
-    const std::string model = ModelText(drive.id);
-    std::snprintf(param.drive.sModel, sizeof param.drive.sModel, "%s", model.c_str());
-    std::snprintf(param.drive.sRevision, sizeof param.drive.sRevision, "%s", drive.id.revision.c_str());
-    param.drive.byHaId = static_cast<std::uint8_t>(drive.name.host);
-    param.drive.byTargetId = static_cast<std::uint8_t>(drive.name.target);
-    std::snprintf(param.szImagePath, sizeof param.szImagePath, "%s", image.c_str());
-    std::snprintf(param.szModel, sizeof param.szModel, "%s", model.c_str());
-    std::snprintf(param.szRevision, sizeof param.szRevision, "%s", drive.id.revision.c_str());
-    param.m_bHexFile = hex ? 1 : 0;
-    param.callbacks = console.Callbacks(stop);
-    param.pStop = &stop;
-    param.timeouts = kTimeouts;
-    return param;
 }
 
 bool Confirmed(const Chosen& drive, CliContext& context)
@@ -230,13 +84,13 @@ bool Confirmed(const Chosen& drive, CliContext& context)
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
-// What check and upgrade settle before they touch the image: the list, the
-// drive and the image file. An exit status, or -1 when all is settled.
+// What check and upgrade settle before they send more than INQUIRY: the
+// list, the image (read and checked before any drive is looked for), the
+// drive. An exit status, or -1 when all is settled.
 struct Prepared {
     ModelList list;
+    LoadedImage image;
     Chosen drive;
-    std::string image;
-    bool hex = false;
 };
 
 int Prepare(const CliOptions& options, bool write, CliContext& context, Prepared& ready)
@@ -245,91 +99,46 @@ int Prepare(const CliOptions& options, bool write, CliContext& context, Prepared
     if (!ReadList(options.list, ready.list, console))
         return kExitRefused;
     ShowList(ready.list, console);
+    const std::string image = options.image.empty() ? std::string(ready.list.m_szFile[0]) : options.image;
+    if (image.empty()) {
+        console.Note("kavora-cli: the list names no image and none was given (the Windows program says "
+                     "\"Update file name is not assigned.\")");
+        return kExitRefused;
+    }
+    if (!ready.image.Read(image, console))
+        return kExitRefused;
     std::string error;
     if (write && !context.drives.MayWrite(error)) {
         console.Note("kavora-cli: " + error);
         return kExitRefused;
     }
-    if (int status = ChooseDrive(options, ready.list, write, context, ready.drive); status >= 0)
-        return status;
-    return ChooseImage(options, ready.list, ready.image, ready.hex, console);
+    return ChooseDrive(options, ready.list, write, context, ready.drive);
 }
 
-// The advice for a drive whose state nobody knows.
-constexpr char kStateUnknown[] =
-    "Its state is unknown. Do not power it off or unplug it. Wait a few minutes, then run "
-    "'kavora-cli list': a drive that answers with the new revision took the firmware; one that "
-    "answers with the old revision can be upgraded again; one that does not answer needs a power "
-    "cycle, then look again.";
-
-// What the command whose failure ended the run was.
-std::string FailedCommand(const RunOutcome& outcome)
+FlashParam ParamFor(const Chosen& drive, const ImageFacts& image, Console& console, StopRequest& stop)
 {
-    char offset[16];
-    std::snprintf(offset, sizeof offset, "0x%X", static_cast<unsigned>(outcome.blockOffset));
-    switch (outcome.failed) {
-    case DriveCommand::Block:
-        return std::string("the block at image offset ") + offset;
-    case DriveCommand::Header:
-        return "the header";
-    case DriveCommand::Save:
-        return "the save command";
-    case DriveCommand::ReadyPoll:
-        return "the last ready poll (TEST UNIT READY)";
-    case DriveCommand::Inquiry:
-        return "the last INQUIRY";
-    case DriveCommand::None:
-        break;
-    }
-    return "the run";
+    FlashParam param{};
+    const std::string model = ModelText(drive.id);
+    std::snprintf(param.drive.sModel, sizeof param.drive.sModel, "%s", model.c_str());
+    std::snprintf(param.drive.sRevision, sizeof param.drive.sRevision, "%s", drive.id.revision.c_str());
+    param.drive.byHaId = static_cast<std::uint8_t>(drive.name.host);
+    param.drive.byTargetId = static_cast<std::uint8_t>(drive.name.target);
+    std::snprintf(param.szImagePath, sizeof param.szImagePath, "%s", image.path.c_str());
+    std::snprintf(param.szModel, sizeof param.szModel, "%s", model.c_str());
+    std::snprintf(param.szRevision, sizeof param.szRevision, "%s", drive.id.revision.c_str());
+    param.m_bHexFile = image.hex ? 1 : 0;
+    param.callbacks = console.Callbacks(stop);
+    param.pStop = &stop;
+    param.timeouts = kTimeouts;
+    return param;
 }
 
-// The exit status and the words for a run that went as `outcome` says.
-int Verdict(const RunOutcome& outcome, const Chosen& drive, CliContext& context)
+// As the log shows a sum ("Check Sum : %X"), or in four digits for scripts.
+std::string HexSum(std::uint16_t value, bool fourDigits = false)
 {
-    Console& console = context.console;
-    if (outcome.failed != DriveCommand::None)
-        console.Note("kavora-cli: " + FailedCommand(outcome) + " failed: " +
-                     ExplainFailure(outcome.result, outcome.timeoutSeconds));
-    if (outcome.end != RunEnd::Upgraded && outcome.end != RunEnd::Refused &&
-        !context.drives.StillThere(drive.name))
-        console.Note("kavora-cli: " + drive.name.path +
-                     " is gone from the system: it was removed or unplugged during the run");
-    switch (outcome.end) {
-    case RunEnd::Upgraded:
-        console.Note("kavora-cli: upgraded; the drive now reports " + Quoted(outcome.after.model) +
-                     " revision " + outcome.after.revision);
-        return kExitUpgraded;
-    case RunEnd::Refused:
-        console.Note("kavora-cli: nothing was sent to the drive");
-        return kExitRefused;
-    case RunEnd::Stopped:
-        if (!outcome.sentAnything) {
-            console.Note("kavora-cli: stopped; nothing was written to the drive");
-            return kExitRefused;
-        }
-        console.Note("kavora-cli: stopped before the save command: the drive keeps its old firmware");
-        return kExitNotSaved;
-    case RunEnd::NotSaved:
-        console.Note("kavora-cli: failed before the save command: the drive keeps its old firmware");
-        return kExitNotSaved;
-    case RunEnd::SaveUnanswered:
-        console.Note(std::string("kavora-cli: the save command got no answer: the drive may have taken it. ") +
-                     kStateUnknown);
-        return kExitStateUnknown;
-    case RunEnd::NeverReady:
-        console.Note(std::string("kavora-cli: the drive accepted the save command and was programming its "
-                                 "flash when the run failed. ") +
-                     kStateUnknown);
-        return kExitStateUnknown;
-    case RunEnd::NeverIdentified:
-        console.Note("kavora-cli: the drive accepted the save command and finished programming, but "
-                     "never answered INQUIRY again: its state is unknown. Power-cycle the drive, then "
-                     "run 'kavora-cli list' to see the revision it reports; upgrade it again if it "
-                     "reports the old one.");
-        return kExitStateUnknown;
-    }
-    return kExitStateUnknown;
+    char text[8];
+    std::snprintf(text, sizeof text, fourDigits ? "%04X" : "%X", static_cast<unsigned>(value));
+    return text;
 }
 
 } // namespace
@@ -338,30 +147,92 @@ int RunList(const CliOptions& options, CliContext& context)
 {
     Console& console = context.console;
     ModelList list;
-    const bool haveList = ReadModelListFile(options.list.c_str(), list) == ModelListRead::Ok;
+    const bool haveList = ReadList(options.list, list, console, "no drive is marked");
     const std::vector<DriveName> drives = context.drives.Drives();
     if (drives.empty())
-        console.Line("no CD/DVD-class SCSI device (peripheral type 05h) found");
+        console.Note("kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found");
+    nlohmann::json shown = nlohmann::json::array();
     for (const DriveName& name : drives) {
-        std::string error;
+        nlohmann::json entry = {{"node", name.path}, {"other", name.other}};
         std::string line = name.path + (name.other.empty() ? "" : " (" + name.other + ")");
-        std::unique_ptr<OpenDrive> open = context.drives.Open(name, false, error);
-        if (!open) {
-            console.Line(line + "  " + error);
-            continue;
+        Chosen drive;
+        std::string error;
+        if (!OpenChosen(name, false, options, context, drive, error)) {
+            entry["error"] = error;
+            line += "  " + error;
+        } else if (const Identity id = Inquire(drive.Transport()); !id.answered) {
+            entry["error"] = "no answer to INQUIRY: " + id.failure;
+            line += "  no answer to INQUIRY: " + id.failure;
+        } else {
+            const bool listed = haveList && Listed(list, ModelText(id));
+            entry["model"] = id.model;
+            entry["revision"] = id.revision;
+            entry["listed"] = listed;
+            line += "  " + Quoted(id.model) + "  " + id.revision + (listed ? "  <- " + options.list : "");
         }
-        const Identity id = Inquire(open->Transport());
-        if (!id.answered) {
-            console.Line(line + "  no answer to INQUIRY: " + id.failure);
-            continue;
-        }
-        line += "  " + Quoted(id.model) + "  " + id.revision;
-        if (haveList && Listed(list, ModelText(id)))
-            line += "  <- " + options.list;
-        console.Line(line);
+        shown.push_back(entry);
+        if (!options.json)
+            console.Line(line);
     }
-    if (!haveList)
-        console.Note("kavora-cli: no model list " + options.list + ": no drive is marked");
+    if (options.json)
+        console.Data(JsonText({{"list", haveList ? options.list : ""}, {"drives", shown}}));
+    return kExitUpgraded;
+}
+
+int RunInfo(const CliOptions& options, CliContext& context)
+{
+    Console& console = context.console;
+    LoadedImage image;
+    if (!image.Read(options.image, console))
+        return kExitRefused;
+    image.Sum();
+    const ImageFacts& f = image.Facts();
+    ModelList list;
+    const bool haveList = ReadList(options.list, list, console, "no model is checked");
+
+    nlohmann::json models = nlohmann::json::array();
+    std::vector<std::string> lines;
+    for (int k = 0; haveList && k < list.m_nModelCount; ++k) {
+        std::string revision;
+        const bool carried = image.Carries(list.m_szModel[k], revision);
+        models.push_back({{"model", list.m_szModel[k]},
+                          {"file", list.m_szFile[k]},
+                          {"carried", carried},
+                          {"revision", revision}});
+        lines.push_back("model " + Quoted(list.m_szModel[k]) + ": " +
+                        (carried ? "carried, followed by revision " + Quoted(revision) +
+                                       (revision.size() >= 2 ? "; a drive whose revision begins " +
+                                                                   Quoted(revision.substr(0, 2)) + " passes the check"
+                                                             : "")
+                                 : "not carried: the image is not for this model"));
+    }
+    if (options.json) {
+        console.Data(JsonText({{"image", f.path},
+                               {"kind", f.hex ? "hex" : "bin"},
+                               {"size", f.fileSize},
+                               {"imageLength", f.imageLength},
+                               {"sentLength", f.sentLength},
+                               {"blocks", f.blocks},
+                               {"programmingWaits", f.programmingWaits},
+                               {"checkSum", HexSum(f.checkSum, true)},
+                               {"headerSum", HexSum(f.headerSum, true)},
+                               {"models", models}}));
+        return kExitUpgraded;
+    }
+    console.Line("image:       " + f.path + " (" + (f.hex ? "Intel HEX" : "raw") + ", " +
+                 std::to_string(f.fileSize) + " bytes)");
+    console.Line("image bytes: " + std::to_string(f.imageLength) + (f.truncated ? " (its first 1 MiB)" : ""));
+    const std::string waits =
+        f.programmingWaits == 0 ? "no fixed wait after the save"
+                                : std::to_string(f.programmingWaits) + (f.programmingWaits == 1 ? " wait" : " waits") +
+                                      " of 4 s (" + std::to_string(4 * f.programmingWaits) +
+                                      " s) after the save while the drive programs";
+    console.Line("sent:        " + std::to_string(f.sentLength) + " bytes in " + std::to_string(f.blocks) +
+                 (f.blocks == 1 ? " block" : " blocks") + " of 4096; " + waits);
+    console.Line("Check Sum :  " + HexSum(f.checkSum) + " (as the upgrade logs it)");
+    console.Line("header sum:  " + HexSum(f.headerSum) + " (what the download header carries)");
+    for (const std::string& line : lines)
+        console.Line(line);
     return kExitUpgraded;
 }
 
@@ -372,35 +243,19 @@ int RunCheck(const CliOptions& options, CliContext& context)
     if (int status = Prepare(options, false, context, ready); status >= 0)
         return status;
     const Chosen& drive = ready.drive;
-    const std::string& image = ready.image;
-
-    // Loading and the identity scan send nothing to the drive.
-    StopRequest never;
-    FlashParam param = ParamFor(drive, image, ready.hex, console, never);
-    CFlashEngine engine(param, drive.open->Transport());
-    // The loader's failures are reported as the upgrade reports them.
-    switch (engine.LoadImage()) {
-    case kLoadReadError:
-        engine.ReportError(FE_READ_INPUT);
-        return kExitRefused;
-    case kLoadFormatError:
-        engine.ReportError(FE_FORMAT);
-        return kExitRefused;
-    case kLoadNoMemory:
-        return kExitRefused;
-    default:
-        break;
-    }
-    const bool belongs = engine.CheckIdentity();
-    char sum[32];
-    std::snprintf(sum, sizeof sum, "Check Sum : %X", static_cast<unsigned>(engine.m_wCheckSum));
-    console.Line(sum);
+    // The identity scan sends nothing to the drive.
+    const bool belongs = ready.image.BelongsTo(ModelText(drive.id), drive.id.revision);
+    console.Line("Check Sum : " + HexSum(ready.image.Facts().checkSum));
     if (!belongs) {
         console.Line("It is an incorrect firmware version!");
+        console.Note("kavora-cli: " + ready.image.Facts().path + " is not for the drive at " + drive.name.path +
+                     ": it does not carry " + Quoted(drive.id.model) + " with revision " +
+                     Quoted(drive.id.revision.substr(0, 2)));
         return kExitRefused;
     }
-    console.Line(image + " carries " + Quoted(drive.id.model) + " and revision " +
-                 drive.id.revision.substr(0, 2) + ": it is for the drive at " + drive.name.path);
+    console.Note("kavora-cli: " + ready.image.Facts().path + " carries " + Quoted(drive.id.model) +
+                 " and revision " + Quoted(drive.id.revision.substr(0, 2)) + ": it is for the drive at " +
+                 drive.name.path);
     return kExitUpgraded;
 }
 
@@ -410,22 +265,26 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
     Prepared ready;
     if (int status = Prepare(options, true, context, ready); status >= 0)
         return status;
-    const Chosen& drive = ready.drive;
+    Chosen& drive = ready.drive;
     if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed(drive, context)) {
         console.Note("kavora-cli: not confirmed; nothing was sent to the drive");
         return kExitRefused;
     }
 
     StopRequest stop;
-    const FlashParam param = ParamFor(drive, ready.image, ready.hex, console, stop);
+    const FlashParam param = ParamFor(drive, ready.image.Facts(), console, stop);
     RunOutcome outcome;
     {
         StopOnSignals signals(stop);
-        CFlashEngine engine(param, drive.open->Transport());
+        CFlashEngine engine(param, drive.Transport());
+        ready.image.HandTo(engine);
         outcome = engine.Run();
     }
     console.EndBar();
-    return Verdict(outcome, drive, context);
+    const int status = Verdict(outcome, drive, context);
+    if (options.json)
+        console.Data(SummaryJson(outcome, drive, status));
+    return status;
 }
 
 int RunCommand(const CliOptions& options, CliContext& context)
@@ -433,6 +292,8 @@ int RunCommand(const CliOptions& options, CliContext& context)
     switch (options.command) {
     case CliCommand::List:
         return RunList(options, context);
+    case CliCommand::Info:
+        return RunInfo(options, context);
     case CliCommand::Check:
         return RunCheck(options, context);
     case CliCommand::Upgrade:

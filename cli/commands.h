@@ -1,4 +1,4 @@
-// The three commands of kavora-cli, over whatever drives they are given.
+// The commands of kavora-cli, over whatever drives they are given.
 #pragma once
 
 #include <istream>
@@ -15,6 +15,7 @@ struct CliContext {
 };
 
 int RunList(const CliOptions& options, CliContext& context);
+int RunInfo(const CliOptions& options, CliContext& context);
 int RunCheck(const CliOptions& options, CliContext& context);
 int RunUpgrade(const CliOptions& options, CliContext& context);
 // The one the options name.

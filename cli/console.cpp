@@ -53,6 +53,30 @@ std::string StepText(const RunEvent& e)
     return "";
 }
 
+// Without a terminal: one line each time the run enters a stage.
+std::string StageText(const RunEvent& e)
+{
+    using namespace run_timing;
+    switch (e.step) {
+    case RunStep::Planned:
+    case RunStep::BlockAccepted:
+        return "transfer: " + std::to_string(e.plan.blocks) + " blocks of 4096 bytes";
+    case RunStep::HeaderAccepted:
+        return "header sent; the save command follows";
+    case RunStep::SaveAccepted:
+    case RunStep::ProgrammingWait:
+        return "the drive took the save and is programming its flash: " +
+               std::to_string(e.plan.programmingWaits * (kProgrammingWaitMs / 1000)) + " s of waits";
+    case RunStep::ReadyPoll:
+        return "waiting for the drive to be ready";
+    case RunStep::Inquiry:
+        return "reading the drive's identity";
+    case RunStep::Identified:
+        return "";
+    }
+    return "";
+}
+
 } // namespace
 
 std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeconds)
@@ -108,6 +132,13 @@ void Console::Line(const std::string& text)
     DrawBar();
 }
 
+void Console::Data(const std::string& text)
+{
+    ClearBar();
+    out_ << text;
+    out_.flush();
+}
+
 void Console::Note(const std::string& text)
 {
     ClearBar();
@@ -122,7 +153,15 @@ void Console::Take(const RunEvent& event)
     progress_.Take(event);
     barText_ = StepText(event);
     NoteLateStop();
-    DrawBar();
+    if (terminal_) {
+        DrawBar();
+        return;
+    }
+    const std::string stage = StageText(event);
+    if (!stage.empty() && stage != stage_) {
+        stage_ = stage;
+        Note("kavora-cli: " + stage);
+    }
 }
 
 void Console::NoteLateStop()
@@ -140,16 +179,17 @@ void Console::DrawBar()
         return;
     const int percent = progress_.Percent();
     const int filled = percent * kBarWidth / 100;
-    out_ << "\r\033[K[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
+    err_ << "\r\033[K[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
          << percent << "% " << barText_;
-    out_.flush();
+    err_.flush();
     barShown_ = true;
 }
 
 void Console::ClearBar()
 {
     if (barShown_) {
-        out_ << "\r\033[K";
+        err_ << "\r\033[K";
+        err_.flush();
         barShown_ = false;
     }
 }
@@ -160,6 +200,7 @@ void Console::EndBar()
     ClearBar();
     barText_.clear();
     out_.flush();
+    err_.flush();
 }
 
 FlashCallbacks Console::Callbacks(const StopRequest& stop)

@@ -1,7 +1,8 @@
 // The terminal side of a run: the log lines of the Windows program, one per
-// line on standard output; on a terminal a progress bar under them with the
-// step and the time left of the fixed waits; notes on standard error. It
-// answers the engine's stop question from the run's stop request.
+// line on standard output; notes, verdicts and errors on standard error, with
+// a progress bar there when it is a terminal (the step and the time left of
+// the fixed waits), or else a line for each stage the run enters. It answers
+// the engine's stop question from the run's stop request.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +16,16 @@
 
 class Console {
 public:
+    // `terminal`: standard error is a terminal.
     Console(std::ostream& out, std::ostream& err, bool terminal);
 
+    // A log line, on standard output.
     void Line(const std::string& text);
+    // Data for scripts (list, info, --json), on standard output as it is.
+    void Data(const std::string& text);
+    // A verdict, note or error, on standard error.
     void Note(const std::string& text);
+    std::ostream& Err() { return err_; }
     void EndBar();
 
     // The engine's routines, with this console as their context; the stop
@@ -40,6 +47,7 @@ private:
     bool terminal_;
     bool barShown_ = false;
     std::string barText_;
+    std::string stage_;
     RunProgress progress_;
     const StopRequest* stop_ = nullptr;
     bool lateStopNoted_ = false;

@@ -1,27 +1,33 @@
-// The command line of kavora-cli.
+// The command line of kavora-cli, in the conventions of the Linux storage
+// tools: getopt_long's long and short options anywhere, --opt=value, --.
 #pragma once
 
 #include <string>
 
-enum class CliCommand { None, List, Check, Upgrade, Help };
+enum class CliCommand { None, List, Info, Check, Upgrade, Help, Version };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
-    std::string drive;                 // --drive DEV
-    std::string list = "IDString.txt"; // --list FILE
-    std::string image;                 // IMAGE; empty: the list's
-    bool yes = false;                  // --yes
+    CliCommand helpOn = CliCommand::None; // help: the command it is asked for
+    std::string drive;                    // -d, --drive DEV
+    std::string list = "IDString.txt";    // -l, --list FILE
+    std::string image;                    // IMAGE; empty: the list's
+    bool yes = false;                     // -y, --yes
+    int verbose = 0;                      // -v, --verbose, once or twice
+    bool json = false;                    // -j, --json
 };
 
-// False with `error` set for a command line that is not one of the forms the
-// help text gives.
+// False with `error` set (one line, no program name) for a command line that
+// is not one of the forms the help gives.
 bool ParseOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
 
-// The text of --help.
-const char* HelpText();
+// The help: the general text, or one command's.
+std::string HelpText(CliCommand command = CliCommand::None);
+// "kavora-cli 2.70 (revision ...)".
+std::string VersionText();
 
 // Exit statuses.
 constexpr int kExitUpgraded = 0;
 constexpr int kExitRefused = 1;     // nothing was written to the drive
 constexpr int kExitNotSaved = 2;    // failed or stopped before the save: old firmware
-constexpr int kExitStateUnknown = 3; // failed after the save was accepted
+constexpr int kExitStateUnknown = 3; // the drive may have taken the save and did not come back

@@ -58,6 +58,14 @@ timeout 1200 qemu-system-x86_64 -m 2048 -smp 2 -display none -monitor none -seri
     -append "console=ttyS0 panic=-1 quiet log_buf_len=4M" < /dev/null > "$work/qemu.log" 2>&1 ||
     fail "the guest did not finish (see $work/console.log and $work/qemu.log)"
 tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|OUTPUT|KERNEL|    |peak resident|Execute)' || true
+# kavora-cli list --json as a script reads it: it must parse and name the drive.
+if ! tr -d '\r' < "$work/console.log" | sed -n 's/^JSONLIST //p' | python3 -c '
+import json, sys
+listing = json.loads(sys.stdin.readline())
+assert any("scsi_debug" in d.get("model", "") for d in listing["drives"]), listing
+print("kavora-cli list --json parses and names", listing["drives"][0]["node"])'; then
+    fail "kavora-cli list --json did not parse or did not name the scsi_debug drive (see $work/console.log)"
+fi
 echo "guest run: $(( $(date +%s) - start )) s"
 summary=$(tr -d '\r' < "$work/console.log" | grep -E '^LANE: [0-9]+ passed, [0-9]+ failed' || true)
 [ -n "$summary" ] || fail "the guest reported no result (see $work/console.log)"

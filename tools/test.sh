@@ -21,6 +21,8 @@ echo "== native build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j"$jobs"
 (cd build/native && ctest --output-on-failure)
+echo "== install: man page, completion, cmake --install"
+tools/check-install.sh build/native
 
 step="fuzzing"
 echo "== fuzz targets"

@@ -18,3 +18,11 @@ std::string SenseText(const scsi::SenseTriple& triple)
         text += ", " + words;
     return text;
 }
+
+std::string CommandName(const std::uint8_t* cdb)
+{
+    char name[80] = {};
+    // Peripheral type 05h: a CD/DVD device, whose commands the name is for.
+    sg_get_command_name(cdb, 0x05, sizeof name, name);
+    return name;
+}

@@ -1,137 +1,9 @@
 // kavora-cli's commands over virtual drives reached through the SG_IO
 // transport: what they print, what they send, and their exit statuses.
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <map>
-#include <set>
-#include <memory>
-#include <sstream>
-
-#include "cli/commands.h"
-#include "device/linux/sg_io_transport.h"
-#include "tests/linux/virtual_sg_io.h"
-#include "tests/portable/engine_drive.h"
+#include "tests/linux/cli_fixture.h"
 
 namespace engine_test {
 namespace {
-
-// The machine's drives, each a virtual drive behind the fake kernel.
-class VirtualDrives : public DriveAccess {
-public:
-    VirtualSgIo io;
-    bool mayWrite = true;
-    std::set<std::string> gone;
-
-    VirtualDrive& Add(const std::string& path, DriveIdentity identity = {})
-    {
-        owned_.push_back(std::make_unique<VirtualDrive>(std::move(identity)));
-        const int fd = 100 + static_cast<int>(names_.size());
-        io.Attach(fd, *owned_.back());
-        DriveName name;
-        name.path = path;
-        name.target = static_cast<int>(names_.size());
-        names_.push_back(name);
-        fds_[path] = fd;
-        return *owned_.back();
-    }
-
-    std::vector<DriveName> Drives() override { return names_; }
-    bool Find(const std::string& node, DriveName& drive) override
-    {
-        for (const DriveName& name : names_)
-            if (name.path == node) {
-                drive = name;
-                return true;
-            }
-        return false;
-    }
-    std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool, std::string& error) override
-    {
-        class Opened : public OpenDrive {
-        public:
-            Opened(int fd, SgIo& io) : transport_(fd, io) {}
-            scsi::Transport& Transport() override { return transport_; }
-
-        private:
-            SgIoTransport transport_;
-        };
-        auto fd = fds_.find(drive.path);
-        if (fd == fds_.end()) {
-            error = "cannot open " + drive.path;
-            return nullptr;
-        }
-        return std::make_unique<Opened>(fd->second, io);
-    }
-    bool StillThere(const DriveName& drive) override { return gone.count(drive.path) == 0; }
-    bool MayWrite(std::string& error) override
-    {
-        if (!mayWrite)
-            error = "WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability";
-        return mayWrite;
-    }
-
-private:
-    std::vector<std::unique_ptr<VirtualDrive>> owned_;
-    std::vector<DriveName> names_;
-    std::map<std::string, int> fds_;
-};
-
-std::string ListFor(const char* model, const char* file, const char* flag = "N")
-{
-    return std::string("\"") + model + "\" \"" + file + "\" \"" + flag + "\"\n";
-}
-
-std::vector<std::string> LinesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-class Cli : public EngineTest {
-protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-    }
-    void TearDown() override
-    {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        std::signal(SIGHUP, SIG_DFL);
-        EngineTest::TearDown();
-    }
-
-    int Run(std::vector<const char*> words)
-    {
-        words.insert(words.begin(), "kavora-cli");
-        CliOptions options;
-        std::string error;
-        EXPECT_TRUE(ParseOptions(static_cast<int>(words.size()), words.data(), options, error)) << error;
-        out.str("");
-        err.str("");
-        Console console(out, err, outputIsTerminal);
-        CliContext context{drives, console, in, terminal};
-        return RunCommand(options, context);
-    }
-
-    int Writes(const VirtualDrive& drive) const
-    {
-        int n = 0;
-        for (const ReceivedCommand& c : drive.Commands())
-            n += c.cdb[0] == 0x3B ? 1 : 0;
-        return n;
-    }
-
-    VirtualDrives drives;
-    std::ostringstream out, err;
-    std::istringstream in;
-    bool terminal = false;         // standard input
-    bool outputIsTerminal = false; // standard output: the progress bar
-};
 
 TEST_F(Cli, UpgradePrintsTheDialogsLogLinesAndEndsUpgraded)
 {
@@ -171,7 +43,9 @@ TEST_F(Cli, RefusalsWriteNothingAndExitWithOne)
         {"named drive of another model", ListFor("OTHER   MODEL           ", "KV.hex"), MakeImage(0x1000),
          {"upgrade", "--drive", "/dev/sr0"}, true, "Drive model doesn't match!"},
         {"not a drive of this system", ListFor(kModel, "KV.hex"), MakeImage(0x1000),
-         {"upgrade", "--drive", "/dev/sda"}, true, "not a CD/DVD-class SCSI device"},
+         {"upgrade", "--drive", "/dev/null"}, true, "not a CD/DVD-class SCSI device"},
+        {"no such node", ListFor(kModel, "KV.hex"), MakeImage(0x1000),
+         {"upgrade", "--drive=/dev/sr9"}, true, "/dev/sr9: No such file or directory"},
         {"image for another revision", ListFor(kModel, "KV.hex"), MakeImage(0x1000, 0x100, "2.10"), {"upgrade"},
          true, "It is an incorrect firmware version!"},
         {"image of another kind", ListFor(kModel, "KV.img"), MakeImage(0x1000), {"upgrade"}, true,
@@ -366,7 +240,7 @@ TEST_F(Cli, ProgressBarNeverGoesBack)
     outputIsTerminal = true;
     ASSERT_EQ(Run({"upgrade"}), kExitUpgraded);
     std::vector<int> shown;
-    const std::string text = out.str();
+    const std::string text = err.str();
     for (std::size_t at = text.find("] "); at != std::string::npos; at = text.find("] ", at + 1))
         shown.push_back(std::atoi(text.c_str() + at + 2));
     ASSERT_GT(shown.size(), 32u);

@@ -107,6 +107,21 @@ load_drive opts=16 every_nth=-12
 check_case block-fails 2 "Execute command errorA!!" '[ $(sent "3b 07") = 0 ]' -- \
     kavora-cli upgrade --yes small.bin
 
+# Standard output thrown away: the failure is still explained, on standard
+# error. With -v, every WRITE BUFFER the kernel sent is in the trace.
+load_drive opts=16 every_nth=-12
+check_case quiet-failure-explained 2 "failed before the save command: the drive keeps its old firmware" \
+    '[ $(sent "3b 07") = 0 ]' -- sh -c 'kavora-cli upgrade --yes small.bin > /dev/null'
+load_drive
+check_case verbose-trace 0 "cdb: 3b 07 00" \
+    '[ $(grep -c "cdb: 3b 06" out.txt) = $(sent "3b 06") ] && [ $(sent "3b 06") -gt 8 ]' -- \
+    kavora-cli upgrade -v --yes small.bin
+
+# list --json, for the host to parse.
+load_drive
+check_case json-list 0 '"model":"Linux   scsi_debug      "' - -- kavora-cli list --json
+sed -n 's/^{/JSONLIST {/p' /tmp/json-list.out
+
 # The drive vanishes from the kernel while blocks go out, slowly (each
 # command takes 200 ms): whatever the kernel answers from then on, nothing
 # is saved and the run says the drive kept its old firmware.
@@ -118,9 +133,10 @@ wait
 grep -h -e "Execute command error" -e " failed: " /tmp/drive-vanishes.out
 
 # What a user sees of the main runs.
-for run in list upgrade-1MiB block-fails; do
+for run in list json-list upgrade-1MiB block-fails; do
     sed "s/^/OUTPUT $run: /" "/tmp/$run.out"
 done
+head -n 14 /tmp/verbose-trace.out | sed "s/^/OUTPUT verbose-trace: /"
 
 # kavora-cli's transfer against sg_write_buffer's, per command sent.
 load_drive

@@ -1,0 +1,144 @@
+#include "cli/drive_choice.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+Identity Inquire(scsi::Transport& transport)
+{
+    Identity id;
+    std::uint8_t data[scsi::kInquiryLength] = {};
+    std::uint8_t sense[scsi::kSenseAreaSize] = {};
+    const std::uint8_t cdb[scsi::kCdbLength] = {scsi::kOpInquiry, 0, 0, 0, scsi::kInquiryLength};
+    scsi::Result result;
+    if (!fgExecuteCommand(transport, scsi::Direction::In, sizeof data, data, sizeof cdb, cdb, sense,
+                          kTimeouts.identify, &result)) {
+        id.failure = ExplainFailure(result, kTimeouts.identify);
+        return id;
+    }
+    id.answered = true;
+    id.deviceType = data[0];
+    id.model.assign(reinterpret_cast<const char*>(data + scsi::kVendorProductAt), kModelChars);
+    const char* revision = reinterpret_cast<const char*>(data + scsi::kRevisionAt);
+    id.revision.assign(revision, strnlen(revision, 4));
+    return id;
+}
+
+std::string Quoted(const std::string& text)
+{
+    std::string shown = "\"";
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+            shown += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+            shown += escaped;
+        }
+    }
+    return shown + "\"";
+}
+
+std::string ModelText(const Identity& id) { return std::string(id.model.c_str()); }
+
+bool Listed(const ModelList& list, const std::string& model)
+{
+    for (int k = 0; k < list.m_nModelCount; ++k)
+        if (ModelTextsAgree(model.c_str(), list.m_szModel[k]))
+            return true;
+    return false;
+}
+
+bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, CliContext& context,
+                Chosen& chosen, std::string& error)
+{
+    chosen.name = name;
+    chosen.open = context.drives.Open(name, write, error);
+    if (!chosen.open)
+        return false;
+    if (options.verbose)
+        chosen.verbose = std::make_unique<VerboseTransport>(chosen.open->Transport(),
+                                                            context.console.Err(), options.verbose);
+    return true;
+}
+
+int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
+                Chosen& chosen)
+{
+    Console& console = context.console;
+    const bool named = !options.drive.empty();
+    std::string error;
+    std::vector<DriveName> candidates;
+    if (named) {
+        DriveName name;
+        if (!context.drives.Find(options.drive, name)) {
+            struct stat info{};
+            if (::stat(options.drive.c_str(), &info) != 0)
+                console.Note("kavora-cli: " + options.drive + ": " + std::strerror(errno));
+            else
+                console.Note("kavora-cli: " + options.drive +
+                             " is not a CD/DVD-class SCSI device (peripheral type 05h) of this system; "
+                             "'kavora-cli list' shows those there are");
+            return kExitRefused;
+        }
+        candidates.push_back(name);
+    } else {
+        candidates = context.drives.Drives();
+        if (candidates.empty()) {
+            console.Note("kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found");
+            return kExitRefused;
+        }
+    }
+
+    std::vector<Chosen> matching;
+    std::vector<std::string> others;
+    for (const DriveName& name : candidates) {
+        Chosen c;
+        if (!OpenChosen(name, write, options, context, c, error)) {
+            console.Note("kavora-cli: " + error);
+            if (named)
+                return kExitRefused;
+            continue;
+        }
+        c.id = Inquire(c.Transport());
+        if (!c.id.answered || c.id.deviceType != scsi::kConnectedCdRom) {
+            if (named) {
+                console.Note("kavora-cli: " + name.path +
+                             (c.id.answered ? " is not a CD/DVD-class drive (INQUIRY device type " +
+                                                  std::to_string(c.id.deviceType) + ")"
+                                            : " does not answer INQUIRY: " + c.id.failure));
+                return kExitRefused;
+            }
+            continue;
+        }
+        if (Listed(list, ModelText(c.id))) {
+            matching.push_back(std::move(c));
+            continue;
+        }
+        if (named) {
+            // The Windows program's words for it, then ours.
+            console.Line("Drive model doesn't match!");
+            console.Note("kavora-cli: " + name.path + " is " + Quoted(c.id.model) +
+                         ", not the model the list names");
+            return kExitRefused;
+        }
+        others.push_back(name.path + " is " + Quoted(c.id.model));
+    }
+    if (matching.empty()) {
+        console.Note("kavora-cli: no drive of the model the list names (the Windows program says "
+                     "\"CD-ROM drive model doesn't match!!\")");
+        for (const std::string& other : others)
+            console.Note("kavora-cli:   " + other);
+        return kExitRefused;
+    }
+    if (matching.size() > 1) {
+        console.Note("kavora-cli: " + std::to_string(matching.size()) +
+                     " drives of the listed model are attached; name one with --drive");
+        return kExitRefused;
+    }
+    chosen = std::move(matching.front());
+    return -1;
+}

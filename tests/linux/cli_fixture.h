@@ -1,0 +1,138 @@
+// What kavora-cli's tests share: the machine's drives as virtual drives
+// behind the fake kernel's SG_IO, and a fixture that runs one command line
+// and keeps what went to each stream.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "device/linux/sg_io_transport.h"
+#include "tests/linux/virtual_sg_io.h"
+#include "tests/portable/engine_drive.h"
+
+namespace engine_test {
+
+// The machine's drives, each a virtual drive behind the fake kernel.
+class VirtualDrives : public DriveAccess {
+public:
+    VirtualSgIo io;
+    bool mayWrite = true;
+    std::set<std::string> gone;
+
+    VirtualDrive& Add(const std::string& path, DriveIdentity identity = {})
+    {
+        owned_.push_back(std::make_unique<VirtualDrive>(std::move(identity)));
+        const int fd = 100 + static_cast<int>(names_.size());
+        io.Attach(fd, *owned_.back());
+        DriveName name;
+        name.path = path;
+        name.target = static_cast<int>(names_.size());
+        names_.push_back(name);
+        fds_[path] = fd;
+        return *owned_.back();
+    }
+
+    std::vector<DriveName> Drives() override { return names_; }
+    bool Find(const std::string& node, DriveName& drive) override
+    {
+        for (const DriveName& name : names_)
+            if (name.path == node) {
+                drive = name;
+                return true;
+            }
+        return false;
+    }
+    std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool, std::string& error) override
+    {
+        class Opened : public OpenDrive {
+        public:
+            Opened(int fd, SgIo& io) : transport_(fd, io) {}
+            scsi::Transport& Transport() override { return transport_; }
+
+        private:
+            SgIoTransport transport_;
+        };
+        auto fd = fds_.find(drive.path);
+        if (fd == fds_.end()) {
+            error = "cannot open " + drive.path;
+            return nullptr;
+        }
+        return std::make_unique<Opened>(fd->second, io);
+    }
+    bool StillThere(const DriveName& drive) override { return gone.count(drive.path) == 0; }
+    bool MayWrite(std::string& error) override
+    {
+        if (!mayWrite)
+            error = "WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability";
+        return mayWrite;
+    }
+
+private:
+    std::vector<std::unique_ptr<VirtualDrive>> owned_;
+    std::vector<DriveName> names_;
+    std::map<std::string, int> fds_;
+};
+
+inline std::string ListFor(const char* model, const char* file, const char* flag = "N")
+{
+    return std::string("\"") + model + "\" \"" + file + "\" \"" + flag + "\"\n";
+}
+
+inline std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class Cli : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+    }
+    void TearDown() override
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
+        EngineTest::TearDown();
+    }
+
+    int Run(std::vector<const char*> words)
+    {
+        words.insert(words.begin(), "kavora-cli");
+        CliOptions options;
+        std::string error;
+        EXPECT_TRUE(ParseOptions(static_cast<int>(words.size()), words.data(), options, error)) << error;
+        out.str("");
+        err.str("");
+        Console console(out, err, outputIsTerminal);
+        CliContext context{drives, console, in, terminal};
+        return RunCommand(options, context);
+    }
+
+    int Writes(const VirtualDrive& drive) const
+    {
+        int n = 0;
+        for (const ReceivedCommand& c : drive.Commands())
+            n += c.cdb[0] == 0x3B ? 1 : 0;
+        return n;
+    }
+
+    VirtualDrives drives;
+    std::ostringstream out, err;
+    std::istringstream in;
+    bool terminal = false;         // standard input
+    bool outputIsTerminal = false; // standard output: the progress bar
+};
+
+} // namespace engine_test
