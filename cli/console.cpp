@@ -1,6 +1,7 @@
 #include "cli/console.h"
 
 #include <cerrno>
+#include <iostream>
 #include <cstdio>
 #include <cstring>
 
@@ -121,14 +122,37 @@ Console::Console(std::ostream& out, std::ostream& err, bool terminal)
 {
 }
 
+Console::Console(Board& board, std::size_t slot, const std::string& name)
+    : out_(std::cout), err_(std::cerr), terminal_(board.Terminal()), board_(&board), slot_(slot),
+      name_(name)
+{
+}
+
 void Console::Line(const std::string& text)
 {
-    ClearBar();
     std::string line = text;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
+    if (board_) {
+        board_->Line(name_ + ": " + line);
+        return;
+    }
+    ClearBar();
     out_ << line << '\n';
     out_.flush();
+    DrawBar();
+}
+
+void Console::Trace(const std::string& lines)
+{
+    if (board_) {
+        board_->Note(lines.substr(0, lines.size() - (!lines.empty() && lines.back() == '\n')));
+        return;
+    }
+    ClearBar();
+    out_.flush();
+    err_ << lines;
+    err_.flush();
     DrawBar();
 }
 
@@ -141,6 +165,13 @@ void Console::Data(const std::string& text)
 
 void Console::Note(const std::string& text)
 {
+    if (board_) {
+        // "kavora-cli: sr1: ..." for the notes of one of several runs.
+        static const std::string kProgram = "kavora-cli: ";
+        board_->Note(text.rfind(kProgram, 0) == 0 ? kProgram + name_ + ": " + text.substr(kProgram.size())
+                                                  : name_ + ": " + text);
+        return;
+    }
     ClearBar();
     out_.flush();
     err_ << text << '\n';
@@ -179,8 +210,13 @@ void Console::DrawBar()
         return;
     const int percent = progress_.Percent();
     const int filled = percent * kBarWidth / 100;
-    err_ << "\r\033[K[" << std::string(filled, '#') << std::string(kBarWidth - filled, '.') << "] "
-         << percent << "% " << barText_;
+    const std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
+                            std::to_string(percent) + "% " + barText_;
+    if (board_) {
+        board_->Show(slot_, name_ + " " + bar);
+        return;
+    }
+    err_ << "\r\033[K" << bar;
     err_.flush();
     barShown_ = true;
 }

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/board.h"
 #include "device/scsi_transport.h"
 #include "flash/flash_param.h"
 #include "flash/run_progress.h"
@@ -18,6 +19,9 @@ class Console {
 public:
     // `terminal`: standard error is a terminal.
     Console(std::ostream& out, std::ostream& err, bool terminal);
+    // One of several runs at once: its lines go through `board` under its
+    // `name` ("sr1"), its bar is the board's line `slot`.
+    Console(Board& board, std::size_t slot, const std::string& name);
 
     // A log line, on standard output.
     void Line(const std::string& text);
@@ -25,7 +29,11 @@ public:
     void Data(const std::string& text);
     // A verdict, note or error, on standard error.
     void Note(const std::string& text);
+    std::ostream& Out() { return out_; }
     std::ostream& Err() { return err_; }
+    bool Terminal() const { return terminal_; }
+    // Lines of a command trace (-v), kept together.
+    void Trace(const std::string& lines);
     void EndBar();
 
     // The engine's routines, with this console as their context; the stop
@@ -45,6 +53,9 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool terminal_;
+    Board* board_ = nullptr;
+    std::size_t slot_ = 0;
+    std::string name_;
     bool barShown_ = false;
     std::string barText_;
     std::string stage_;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/image_report.h"
+
 Identity Inquire(scsi::Transport& transport)
 {
     Identity id;
@@ -60,8 +62,8 @@ bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, Cl
     if (!chosen.open)
         return false;
     if (options.verbose)
-        chosen.verbose = std::make_unique<VerboseTransport>(chosen.open->Transport(),
-                                                            context.console.Err(), options.verbose);
+        chosen.verbose = std::make_unique<VerboseTransport>(chosen.open->Transport(), context.console,
+                                                            options.verbose);
     return true;
 }
 
@@ -140,5 +142,72 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         return kExitRefused;
     }
     chosen = std::move(matching.front());
+    return -1;
+}
+
+std::string ShortName(const std::string& node)
+{
+    const std::size_t slash = node.rfind('/');
+    return slash == std::string::npos ? node : node.substr(slash + 1);
+}
+
+int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
+                 std::vector<Chosen>& chosen)
+{
+    Console& console = context.console;
+    std::vector<DriveName> candidates;
+    if (options.all) {
+        candidates = context.drives.Drives();
+    } else {
+        for (const std::string& node : options.drives) {
+            DriveName name;
+            if (context.drives.Find(node, name)) {
+                candidates.push_back(name);
+                continue;
+            }
+            struct stat info{};
+            console.Note("kavora-cli: " + node + ": not upgraded: " +
+                         (::stat(node.c_str(), &info) != 0
+                              ? std::string(std::strerror(errno))
+                              : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system"));
+        }
+    }
+    for (const DriveName& name : candidates) {
+        bool twice = false;
+        for (const Chosen& c : chosen)
+            twice = twice || (c.name.host == name.host && c.name.target == name.target);
+        if (twice)
+            continue;
+        Chosen c;
+        std::string error;
+        const auto skip = [&](const std::string& why) {
+            console.Note("kavora-cli: " + name.path + ": not upgraded: " + why);
+        };
+        if (!OpenChosen(name, true, options, context, c, error)) {
+            skip(error);
+            continue;
+        }
+        c.id = Inquire(c.Transport());
+        if (!c.id.answered) {
+            skip("no answer to INQUIRY: " + c.id.failure);
+        } else if (c.id.deviceType != scsi::kConnectedCdRom) {
+            skip("not a CD/DVD-class drive (INQUIRY device type " + std::to_string(c.id.deviceType) + ")");
+        } else if (!Listed(list, ModelText(c.id))) {
+            skip("it is " + Quoted(c.id.model) + ", not the model the list names");
+        } else if (!image.BelongsTo(ModelText(c.id), c.id.revision)) {
+            skip("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)));
+        } else {
+            chosen.push_back(std::move(c));
+        }
+    }
+    if (chosen.empty()) {
+        console.Note(candidates.empty() ? "kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found"
+                                        : "kavora-cli: no drive to upgrade");
+        return kExitRefused;
+    }
+    if (chosen.size() > static_cast<std::size_t>(64)) {
+        console.Note("kavora-cli: more than 64 drives at once");
+        return kExitRefused;
+    }
     return -1;
 }

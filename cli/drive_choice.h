@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/verbose_transport.h"
@@ -51,3 +52,15 @@ bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, Cl
 // list names. Answers an exit status, or -1 when `chosen` is filled.
 int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
                 Chosen& chosen);
+
+class LoadedImage;
+
+// The drives of an upgrade of several (--all, or several --drive): each that
+// the list names and the image is for, opened for the upgrade. Every other
+// one is named with the reason and not touched. Answers an exit status, or
+// -1 when `chosen` holds at least one drive.
+int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
+                 std::vector<Chosen>& chosen);
+
+// "sr1" for /dev/sr1: how a drive's lines and files are named.
+std::string ShortName(const std::string& node);

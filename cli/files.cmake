@@ -3,7 +3,10 @@
 add_library(kavora_cli STATIC
     cli/options.cpp
     cli/console.cpp
+    cli/board.cpp
     cli/commands.cpp
+    cli/command_steps.cpp
+    cli/tower.cpp
     cli/drive_choice.cpp
     cli/image_report.cpp
     cli/verdict.cpp
@@ -11,7 +14,8 @@ add_library(kavora_cli STATIC
     cli/stop_signals.cpp
     cli/linux_drives.cpp
 )
-target_link_libraries(kavora_cli PUBLIC kavora_core kavora_device_linux)
+find_package(Threads REQUIRED)
+target_link_libraries(kavora_cli PUBLIC kavora_core kavora_device_linux Threads::Threads)
 
 # --json through nlohmann's library (header only).
 find_package(nlohmann_json 3 REQUIRED)

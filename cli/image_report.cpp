@@ -166,9 +166,11 @@ bool LoadedImage::Read(const std::string& path, Console& console)
         console.Note("kavora-cli: no memory for the 1 MiB image buffer");
         return false;
     case kLoadTruncated:
-        facts_.truncated = true;
-        console.Note("kavora-cli: warning: " + path + " is larger than 1 MiB (" +
-                     std::to_string(facts_.fileSize) + " bytes): only its first 1 MiB is sent");
+        // A file of exactly 1 MiB loads whole; only a longer one is cut.
+        facts_.truncated = facts_.fileSize > kImageSize;
+        if (facts_.truncated)
+            console.Note("kavora-cli: warning: " + path + " is larger than 1 MiB (" +
+                         std::to_string(facts_.fileSize) + " bytes): only its first 1 MiB is sent");
         break;
     default:
         break;

@@ -35,6 +35,8 @@ public:
     void Sum();
     // Gives the image to the run that sends it: read once, sent as read.
     void HandTo(CFlashEngine& run) { run.AdoptImage(*engine_); }
+    // Lends the image to one of several runs; it stays here until all end.
+    void LendTo(CFlashEngine& run) const { run.ShareImage(*engine_); }
     // Whether the image carries `model` (24 characters), and the revision
     // text that follows its first copy.
     bool Carries(const char* model, std::string& revision) const;

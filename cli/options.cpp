@@ -12,7 +12,7 @@ constexpr char kUsage[] = R"(Usage:
   kavora-cli list    [-l FILE] [-v] [-j]
   kavora-cli info    [-l FILE] [-j] IMAGE
   kavora-cli check   [-d DEV] [-l FILE] [-v] [IMAGE]
-  kavora-cli upgrade [-d DEV] [-l FILE] [-y] [-v] [-j] [IMAGE]
+  kavora-cli upgrade [-d DEV]... [-a] [-l FILE] [-y] [-v] [-j] [IMAGE]
   kavora-cli help [COMMAND]
   kavora-cli --version
 )";
@@ -54,7 +54,7 @@ drive? Sends nothing to the drive but INQUIRY.
   IMAGE            .hex or .bin (default: the one the list names)
 )";
 
-constexpr char kUpgradeHelp[] = R"(Usage: kavora-cli upgrade [-d DEV] [-l FILE] [-y] [-v] [-j] [IMAGE]
+constexpr char kUpgradeHelp[] = R"(Usage: kavora-cli upgrade [-d DEV]... [-a] [-l FILE] [-y] [-v] [-j] [IMAGE]
 
 Reads and checks the image, finds the drive, checks that the image is for it,
 then upgrades it: the image in 4096-byte blocks, the summed header, the save,
@@ -63,12 +63,19 @@ log lines of the Windows program go to standard output, its diagnostics to
 "sum.txt" in the working directory.
 
   -d, --drive=DEV  the drive: /dev/srN or /dev/sgN (default: the one drive
-                   whose model the list names)
+                   whose model the list names); several -d: each of them
+  -a, --all        every CD/DVD-class drive the list names and the image is
+                   for; the others are named with the reason and not touched
   -l, --list=FILE  the model list (default: IDString.txt)
   -y, --yes        do not ask for confirmation when the list asks for it
   -v, --verbose    each SCSI command on standard error; -vv with data-in bytes
   -j, --json       a one-object summary on standard output at the end
   IMAGE            .hex or .bin (default: the one the list names)
+
+Several drives are upgraded at the same time, each with its log lines under
+its name ("sr1: Check Sum : F286"), its own "sum-sr1.txt", and a line in the
+table at the end; the exit status is the worst of theirs. A drive that fails
+or hangs never holds up the others.
 
 Ctrl-C, SIGTERM or SIGHUP before the last block stops the run before anything
 is saved; after it the drive is programming, and the run goes on to its end.
@@ -96,6 +103,7 @@ Commands:
 
 Options:
   -d, --drive=DEV  the drive: /dev/srN or /dev/sgN
+  -a, --all        upgrade: every drive the list names and the image is for
   -l, --list=FILE  the model list (default: IDString.txt)
   -y, --yes        do not ask for confirmation
   -v, --verbose    each SCSI command on standard error; -vv with data-in bytes
@@ -173,7 +181,8 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& options, std::s
         {"drive", required_argument, nullptr, 'd'}, {"list", required_argument, nullptr, 'l'},
         {"yes", no_argument, nullptr, 'y'},         {"verbose", no_argument, nullptr, 'v'},
         {"json", no_argument, nullptr, 'j'},        {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'},     {nullptr, 0, nullptr, 0},
+        {"version", no_argument, nullptr, 'V'},     {"all", no_argument, nullptr, 'a'},
+        {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes its argument vector and keeps state between calls:
     // a copy, and a fresh start for every parse.
@@ -187,14 +196,17 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& options, std::s
     bool help = false, version = false;
     bool driveGiven = false, listGiven = false;
     for (;;) {
-        const int c = getopt_long(argc, args.data(), ":d:l:yvjhV", kLong, nullptr);
+        const int c = getopt_long(argc, args.data(), ":d:l:yvjhVa", kLong, nullptr);
         if (c == -1)
             break;
         switch (c) {
         case 'd':
-            options.drive = optarg;
+            if (options.drives.empty())
+                options.drive = optarg;
+            options.drives.push_back(optarg);
             driveGiven = true;
             break;
+        case 'a': options.all = true; break;
         case 'l':
             options.list = optarg;
             listGiven = true;
@@ -218,7 +230,10 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& options, std::s
         }
     }
     std::vector<std::string> operands(args.begin() + optind, args.begin() + argc);
-    if ((driveGiven && options.drive.empty()) || (listGiven && options.list.empty())) {
+    bool emptyDrive = false;
+    for (const std::string& drive : options.drives)
+        emptyDrive = emptyDrive || drive.empty();
+    if (emptyDrive || (listGiven && options.list.empty())) {
         error = "an empty value for --drive or --list";
         return false;
     }
@@ -271,6 +286,14 @@ bool ParseOptions(int argc, const char* const* argv, CliOptions& options, std::s
     }
     if (options.command == CliCommand::List && driveGiven) {
         error = "list shows every drive: it takes no --drive";
+        return false;
+    }
+    if ((options.all || options.drives.size() > 1) && options.command != CliCommand::Upgrade) {
+        error = name + " works on one drive: only upgrade takes --all or several --drive";
+        return false;
+    }
+    if (options.all && driveGiven) {
+        error = "--all takes every drive the list names: it goes with no --drive";
         return false;
     }
     if (options.yes && options.command != CliCommand::Upgrade) {

@@ -3,13 +3,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class CliCommand { None, List, Info, Check, Upgrade, Help, Version };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
     CliCommand helpOn = CliCommand::None; // help: the command it is asked for
-    std::string drive;                    // -d, --drive DEV
+    std::string drive;                    // -d, --drive DEV: the first one given
+    std::vector<std::string> drives;      // every -d given (upgrade takes several)
+    bool all = false;                     // -a, --all: every drive the list and image fit
     std::string list = "IDString.txt";    // -l, --list FILE
     std::string image;                    // IMAGE; empty: the list's
     bool yes = false;                     // -y, --yes

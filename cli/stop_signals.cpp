@@ -6,21 +6,23 @@ namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The stop the signals ask; a handler may reach only what is lock-free.
-std::atomic<StopRequest*> g_stop{nullptr};
+// The stops the signals ask; a handler may reach only what is lock-free.
+std::atomic<StopRequest*> g_stops[StopOnSignals::kMaxStops];
 static_assert(std::atomic<StopRequest*>::is_always_lock_free);
 
 void OnSignal(int)
 {
-    if (StopRequest* stop = g_stop.load())
-        stop->Request();
+    for (auto& slot : g_stops)
+        if (StopRequest* stop = slot.load())
+            stop->Request();
 }
 
 } // namespace
 
-StopOnSignals::StopOnSignals(StopRequest& stop)
+StopOnSignals::StopOnSignals(const std::vector<StopRequest*>& stops)
 {
-    g_stop.store(&stop);
+    for (int i = 0; i < kMaxStops; ++i)
+        g_stops[i].store(i < static_cast<int>(stops.size()) ? stops[static_cast<std::size_t>(i)] : nullptr);
     struct sigaction action{};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
@@ -33,5 +35,6 @@ StopOnSignals::~StopOnSignals()
 {
     for (int i = 0; i < 3; ++i)
         sigaction(kSignals[i], &previous_[i], nullptr);
-    g_stop.store(nullptr);
+    for (auto& slot : g_stops)
+        slot.store(nullptr);
 }

@@ -39,6 +39,7 @@ const char* DirectionText(scsi::Direction direction)
 
 scsi::Result VerboseTransport::Execute(const scsi::Command& command)
 {
+    std::ostringstream err_;
     err_ << "    " << CommandName(command.cdb) << " cdb: " << Bytes(command.cdb, command.cdbLength) << "\n";
     err_ << "      " << DirectionText(command.direction) << ", " << command.dataLength
          << " bytes, time-out " << command.timeoutSeconds << " s\n";
@@ -58,6 +59,6 @@ scsi::Result VerboseTransport::Execute(const scsi::Command& command)
             err_ << offset << Bytes(command.data + at, n) << "\n";
         }
     }
-    err_.flush();
+    console_->Trace(err_.str());
     return result;
 }

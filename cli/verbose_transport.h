@@ -4,20 +4,22 @@
 // at -vv the bytes that came in too.
 #pragma once
 
-#include <ostream>
-
 #include "device/scsi_transport.h"
+
+class Console;
 
 class VerboseTransport : public scsi::Transport {
 public:
-    VerboseTransport(scsi::Transport& inner, std::ostream& err, int level)
-        : inner_(inner), err_(err), level_(level)
+    VerboseTransport(scsi::Transport& inner, Console& console, int level)
+        : inner_(inner), console_(&console), level_(level)
     {
     }
     scsi::Result Execute(const scsi::Command& command) override;
+    // The console of the run that uses the drive now.
+    void TraceTo(Console& console) { console_ = &console; }
 
 private:
     scsi::Transport& inner_;
-    std::ostream& err_;
+    Console* console_;
     int level_;
 };

@@ -44,13 +44,12 @@ std::string Explanation(const RunOutcome& outcome)
 
 } // namespace
 
-int Verdict(const RunOutcome& outcome, const Chosen& drive, CliContext& context)
+int Verdict(const RunOutcome& outcome, const Chosen& drive, DriveAccess& drives, Console& console)
 {
-    Console& console = context.console;
     if (outcome.failed != DriveCommand::None)
         console.Note("kavora-cli: " + Explanation(outcome));
     if (outcome.end != RunEnd::Upgraded && outcome.end != RunEnd::Refused &&
-        !context.drives.StillThere(drive.name))
+        !drives.StillThere(drive.name))
         console.Note("kavora-cli: " + drive.name.path +
                      " is gone from the system: it was removed or unplugged during the run");
     switch (outcome.end) {

@@ -5,7 +5,8 @@
 #include "cli/drive_choice.h"
 #include "flash/run_outcome.h"
 
-int Verdict(const RunOutcome& outcome, const Chosen& drive, CliContext& context);
+// Said on `console`, the console of the drive's run.
+int Verdict(const RunOutcome& outcome, const Chosen& drive, DriveAccess& drives, Console& console);
 
 // --json's one-object summary of an upgrade.
 std::string SummaryJson(const RunOutcome& outcome, const Chosen& drive, int status);

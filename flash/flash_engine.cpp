@@ -1,6 +1,7 @@
 #include "flash/flash_engine.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "flash/image_buffer.h"
@@ -18,6 +19,7 @@ CFlashEngine::CFlashEngine(const FlashParam& param, scsi::Transport& transport)
     std::memcpy(m_szImagePath, param.szImagePath, sizeof m_szImagePath);
     std::memcpy(m_szModel, param.szModel, sizeof m_szModel);
     std::memcpy(m_szRevision, param.szRevision, sizeof m_szRevision);
+    std::snprintf(m_szSumPath, sizeof m_szSumPath, "%s", param.szSumPath[0] ? param.szSumPath : "sum.txt");
     for (auto& bank : m_pBank)
         bank = nullptr;
 }
@@ -48,12 +50,16 @@ void CFlashEngine::ReleaseImage(bool unlock)
 {
     if (!m_pBank[0])
         return;
-    if (unlock)
-        UnlockImageRegion(m_pBank[0], kImageSize); // fails harmlessly if never locked
-    ReleaseImageRegion(m_pBank[0], kImageSize);
+    // A shared image is its owner's to give back.
+    if (!m_bImageShared) {
+        if (unlock)
+            UnlockImageRegion(m_pBank[0], kImageSize); // fails harmlessly if never locked
+        ReleaseImageRegion(m_pBank[0], kImageSize);
+    }
     for (auto& bank : m_pBank)
         bank = nullptr;
     m_bImageAdopted = false;
+    m_bImageShared = false;
 }
 
 void CFlashEngine::CloseImageFile()

@@ -42,6 +42,9 @@ public:
     // found), so that a run sends an image that was read and checked before
     // it; `other` holds no image afterwards.
     void AdoptImage(CFlashEngine& other);
+    // Sends the image `loaded` holds without taking it: several runs share
+    // one image, read only, and `loaded` keeps it until they have all ended.
+    void ShareImage(const CFlashEngine& loaded);
     // Whether the loaded image carries the drive's model and revision; also
     // computes m_wCheckSum over the part of the buffer the image occupies.
     bool CheckIdentity();
@@ -115,4 +118,6 @@ private:
     RunPlan m_plan;
     bool m_bStopTaken = false; // a stop was reported during this run
     bool m_bImageAdopted = false; // the run sends an image loaded before it
+    bool m_bImageShared = false;  // ... and another engine owns it
+    char m_szSumPath[kPathChars];
 };

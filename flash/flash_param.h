@@ -52,4 +52,7 @@ struct FlashParam {
     // stop comes from CBIfTerminated alone.
     StopRequest* pStop;
     CommandTimeouts timeouts;
+    // Where the run appends its diagnostics; empty: "sum.txt" in the
+    // working directory, as the Windows program has it.
+    char szSumPath[kPathChars];
 };

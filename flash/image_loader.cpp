@@ -84,3 +84,15 @@ void CFlashEngine::AdoptImage(CFlashEngine& other)
     m_dwFileSize = other.m_dwFileSize;
     m_bImageAdopted = m_pBank[0] != nullptr;
 }
+
+void CFlashEngine::ShareImage(const CFlashEngine& loaded)
+{
+    ReleaseImage(false);
+    for (int i = 0; i < kBankCount; ++i)
+        m_pBank[i] = loaded.m_pBank[i];
+    m_bHexFile = loaded.m_bHexFile;
+    m_dwImageLen = loaded.m_dwImageLen;
+    m_nBankCount = loaded.m_nBankCount;
+    m_dwFileSize = loaded.m_dwFileSize;
+    m_bImageAdopted = m_bImageShared = m_pBank[0] != nullptr;
+}

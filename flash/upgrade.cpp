@@ -114,7 +114,7 @@ bool CFlashEngine::Upgrade()
     m_plan.programmingWaits = ProgrammingWaits(sentLength);
     Emit(RunStep::Planned);
 
-    m_pSumFile = std::fopen("sum.txt", "a");
+    m_pSumFile = std::fopen(m_szSumPath, "a");
     WriteSum("Model Name : %.*s HID : %d TID : %d Ver.: %.*s\n",
              static_cast<int>(sizeof m_drive.sModel), m_drive.sModel, m_drive.byHaId,
              m_drive.byTargetId, static_cast<int>(sizeof m_drive.sRevision), m_drive.sRevision);

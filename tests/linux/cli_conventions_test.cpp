@@ -121,6 +121,9 @@ TEST(CliOptions, UsageErrorsInOneLine)
         {{"info", "-d", "/dev/sr0", "a.bin"}, "info reaches no drive"},
         {{"check", "-y"}, "check takes no --yes"},
         {{"help", "frob"}, "no help on 'frob'"},
+        {{"check", "--all"}, "check works on one drive: only upgrade takes --all or several --drive"},
+        {{"check", "-d", "/dev/sr0", "-d", "/dev/sr1"}, "check works on one drive"},
+        {{"upgrade", "--all", "-d", "/dev/sr0"}, "--all takes every drive the list names"},
         {{}, "no command given"},
     };
     for (Case& c : cases) {
@@ -198,6 +201,10 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
     EXPECT_EQ(Run({"info", "big.bin"}), 0);
     EXPECT_NE(err.str().find("larger than 1 MiB"), std::string::npos) << err.str();
     EXPECT_NE(out.str().find("1048576 bytes in 256 blocks"), std::string::npos) << out.str();
+
+    WriteFile("whole.bin", MakeImage(0x100000));
+    EXPECT_EQ(Run({"info", "whole.bin"}), 0);
+    EXPECT_EQ(err.str().find("larger than 1 MiB"), std::string::npos) << err.str();
 
     EXPECT_EQ(Run({"info", "other.bin"}), 0);
     EXPECT_NE(out.str().find("not carried"), std::string::npos) << out.str();

@@ -296,6 +296,8 @@ TEST(CliOptions, FormsOfTheCommandLine)
         {{"--frobnicate"}, false, CliCommand::None},
         {{}, false, CliCommand::None},
         {{"upgrade", "--help"}, true, CliCommand::Help},
+        {{"upgrade", "-a", "-y"}, true, CliCommand::Upgrade},
+        {{"upgrade", "-d", "/dev/sr0", "--drive=/dev/sr1"}, true, CliCommand::Upgrade},
     };
     for (Case& c : cases) {
         c.words.insert(c.words.begin(), "kavora-cli");

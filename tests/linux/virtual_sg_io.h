@@ -8,6 +8,8 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "device/linux/sg_io_transport.h"
@@ -29,16 +31,27 @@ public:
     unsigned transportHostStatus = 0x07; // DID_ERROR
     // Called with each request before it is answered.
     std::function<void(std::size_t index)> onRequest;
+    // The same with the request itself, on the thread of the run that sent it.
+    std::function<void(int fd, const sg_io_hdr_t& request)> onSubmit;
 
+    // Once the runs are over.
     const std::vector<Request>& Requests() const { return requests_; }
 
+    // Several runs send at once, each to its own drive: the record of the
+    // requests is shared, the drives are not.
     int Submit(int fd, sg_io_hdr_t& r) override
     {
-        const std::size_t index = requests_.size();
-        requests_.push_back({fd, r.dxfer_direction, std::vector<std::uint8_t>(r.cmdp, r.cmdp + r.cmd_len),
-                             r.dxfer_len, r.timeout, r.mx_sb_len});
+        std::size_t index;
+        {
+            std::lock_guard<std::mutex> hold(*mutex_);
+            index = requests_.size();
+            requests_.push_back({fd, r.dxfer_direction, std::vector<std::uint8_t>(r.cmdp, r.cmdp + r.cmd_len),
+                                 r.dxfer_len, r.timeout, r.mx_sb_len});
+        }
         if (onRequest)
             onRequest(index);
+        if (onSubmit)
+            onSubmit(fd, r);
         if (index >= failFrom_) {
             errno = error_;
             return -1;
@@ -69,6 +82,7 @@ public:
     }
 
 private:
+    std::unique_ptr<std::mutex> mutex_ = std::make_unique<std::mutex>(); // movable with the rest
     std::map<int, VirtualDrive*> drives_;
     std::vector<Request> requests_;
     std::size_t failFrom_ = static_cast<std::size_t>(-1);

@@ -49,6 +49,26 @@ carried_list() {
         END { settle() }'
 }
 
+# Per device (H:C:T:L), how many commands with this CDB start were carried
+# out: the devices of a tower run at once, so their log lines interleave.
+carried_by() {
+    dmesg | awk -v cdb="$1" '
+        function key() { return match($0, / [0-9]+:[0-9]+:[0-9]+:[0-9]+: /) ? substr($0, RSTART + 1, RLENGTH - 3) : "" }
+        function settle(k) { if (pending[k]) n[k]++; pending[k] = 0 }
+        / Send: / { settle(key()); next }
+        / Done: / { k = key(); settle(k); done[k] = 1; next }
+        /CDB: / { k = key(); if (done[k]) { pending[k] = index($0, " " cdb " ") > 0; done[k] = 0 }; next }
+        /Sense Key/ { pending[key()] = 0 }
+        END { for (k in pending) settle(k); for (k in n) print k, n[k] }' | sort
+}
+
+# scsi_debug as a tower of four CD-ROM drives, /dev/sr0 to /dev/sr3.
+load_tower() {
+    load_drive num_tgts=4 "$@" || return 1
+    for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e /dev/sr3 ] && break; sleep 0.2; done
+    dmesg -c > /dev/null
+}
+
 # case NAME STATUS TEXT CHECK -- COMMAND...
 #   STATUS  the exit status expected
 #   TEXT    a text the output must hold
@@ -132,8 +152,43 @@ check_case drive-vanishes 2 "the drive keeps its old firmware" '[ $(sent "3b 07"
 wait
 grep -h -e "Execute command error" -e " failed: " /tmp/drive-vanishes.out
 
+# The tower: all four drives upgraded at once with the 1 MiB image, each
+# drive's save carried out exactly once, a diagnostics file per drive.
+load_tower
+rm -f sum-sr*.txt
+check_case tower-all 0 "upgraded (exit 0)" \
+    '[ "$(carried_by "3b 07" | awk "\$2 == 1" | wc -l)" = 4 ] && [ "$(ls sum-sr*.txt | wc -l)" = 4 ]' -- \
+    kavora-sg-bench peak -- kavora-cli upgrade --all --yes fw.bin
+# One drive deleted from the kernel mid-transfer: it is named, gets no save,
+# and the other three finish.
+load_tower delay=50
+( sleep 1; echo 1 > /sys/class/scsi_device/0:0:1:0/device/delete ) &
+check_case tower-drive-removed 2 "/dev/sr1  " \
+    '[ "$(carried_by "3b 07" | grep -c " 1$")" = 3 ] && ! carried_by "3b 07" | grep -q "^0:0:1:0 "' -- \
+    kavora-cli upgrade --all --yes small.bin
+wait
+# Ctrl-C during the transfer stops all four before their saves.
+load_tower delay=50
+check_case tower-stopped 2 "stopped (exit 2)" \
+    '[ $(sent "3b 07") = 0 ] && [ $(grep -c "stopped (exit 2)" out.txt) = 4 ]' -- \
+    sh -c 'kavora-cli upgrade --all --yes small.bin & p=$!; sleep 1; kill -INT $p; wait $p'
+
+# Four drives against one, with the same image, in this one run: wall time
+# and peak resident memory.
+ratios=$(awk '/^peak resident memory of kavora-cli:/ { kib[FILENAME] = $6; s[FILENAME] = $(NF - 1) }
+    END { one = "/tmp/upgrade-1MiB.out"; four = "/tmp/tower-all.out"
+          if (!(one in s) || !(four in s) || s[one] == 0 || kib[one] == 0) { print "none"; exit }
+          printf "%.3f %.3f %s %s %s %s\n", s[four] / s[one], kib[four] / kib[one], s[one], s[four], kib[one], kib[four] }' \
+    /tmp/upgrade-1MiB.out /tmp/tower-all.out)
+echo "BENCH tower: 4 drives over 1 drive (wall, peak resident; one drive s, four drives s, one KiB, four KiB): $ratios"
+if echo "$ratios" | awk '$1 != "none" && $1 <= 1.15 && $2 <= 1.25 { ok = 1 } END { exit !ok }'; then
+    passed=$((passed + 1)); echo "CASE tower-ratios: ok"
+else
+    failed=$((failed + 1)); echo "CASE tower-ratios: FAILED (wall at most 1.15, peak at most 1.25: $ratios)"
+fi
+
 # What a user sees of the main runs.
-for run in list json-list upgrade-1MiB block-fails; do
+for run in list json-list upgrade-1MiB block-fails tower-all; do
     sed "s/^/OUTPUT $run: /" "/tmp/$run.out"
 done
 head -n 14 /tmp/verbose-trace.out | sed "s/^/OUTPUT verbose-trace: /"

@@ -1,0 +1,108 @@
+#include "cli/tower.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "cli/board.h"
+#include "cli/command_steps.h"
+#include "cli/json_text.h"
+#include "cli/stop_signals.h"
+#include "cli/verdict.h"
+#include "flash/flash_engine.h"
+
+namespace {
+
+// One drive's run: its own console, stop and outcome; the image is lent.
+struct DriveRun {
+    Chosen* drive = nullptr;
+    std::string name;
+    std::unique_ptr<Console> console;
+    StopRequest stop;
+    RunOutcome outcome;
+    int status = kExitRefused;
+};
+
+std::string Padded(std::string text, std::size_t width)
+{
+    if (text.size() < width)
+        text.resize(width, ' ');
+    return text;
+}
+
+} // namespace
+
+// Threads, not processes: the runs share the image read once, and each one's
+// state is a few hundred bytes beside it; a drive that hangs holds only its
+// own thread, until its command's time-out.
+int RunTower(const CliOptions& options, CliContext& context)
+{
+    Console& console = context.console;
+    Prepared ready;
+    if (int status = PrepareImage(options, true, context, ready); status >= 0)
+        return status;
+    std::vector<Chosen> chosen;
+    if (int status = ChooseDrives(options, ready.list, ready.image, context, chosen); status >= 0)
+        return status;
+
+    std::vector<const Chosen*> confirming;
+    for (const Chosen& c : chosen)
+        confirming.push_back(&c);
+    if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed(confirming, context)) {
+        console.Note("kavora-cli: not confirmed; nothing was sent to the drives");
+        return kExitRefused;
+    }
+    std::string names;
+    for (const Chosen& c : chosen)
+        names += " " + c.name.path;
+    console.Note("kavora-cli: upgrading " + std::to_string(chosen.size()) + " drives at once:" + names);
+
+    Board board(console.Out(), console.Err(), console.Terminal(), chosen.size());
+    std::vector<DriveRun> runs(chosen.size());
+    std::vector<StopRequest*> stops;
+    for (std::size_t k = 0; k < chosen.size(); ++k) {
+        DriveRun& run = runs[k];
+        run.drive = &chosen[k];
+        run.name = ShortName(chosen[k].name.path);
+        run.console = std::make_unique<Console>(board, k, run.name);
+        if (run.drive->verbose)
+            run.drive->verbose->TraceTo(*run.console);
+        stops.push_back(&run.stop);
+    }
+    {
+        StopOnSignals signals(stops);
+        std::vector<std::thread> threads;
+        for (DriveRun& run : runs) {
+            threads.emplace_back([&run, &ready] {
+                FlashParam param = ParamFor(*run.drive, ready.image.Facts(), *run.console, run.stop);
+                std::snprintf(param.szSumPath, sizeof param.szSumPath, "sum-%s.txt", run.name.c_str());
+                CFlashEngine engine(param, run.drive->Transport());
+                ready.image.LendTo(engine);
+                run.outcome = engine.Run();
+            });
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+    }
+    board.End();
+
+    int worst = kExitUpgraded;
+    nlohmann::json summaries = nlohmann::json::array();
+    for (DriveRun& run : runs) {
+        run.console->EndBar();
+        run.status = Verdict(run.outcome, *run.drive, context.drives, *run.console);
+        worst = std::max(worst, run.status);
+        summaries.push_back(nlohmann::json::parse(SummaryJson(run.outcome, *run.drive, run.status)));
+    }
+    console.Note(Padded("node", 10) + Padded("model", 28) + Padded("before", 8) + Padded("after", 7) +
+                 "result");
+    for (const DriveRun& run : runs)
+        console.Note(Padded(run.drive->name.path, 10) + Padded(Quoted(run.drive->id.model), 28) +
+                     Padded(run.drive->id.revision, 8) + Padded(run.outcome.after.revision, 7) +
+                     RunEndName(run.outcome.end) + " (exit " + std::to_string(run.status) + ")");
+    if (options.json)
+        console.Data(JsonText({{"drives", summaries}, {"exitStatus", worst}}));
+    return worst;
+}

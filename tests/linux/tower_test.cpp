@@ -1,0 +1,145 @@
+// Several drives at once: each run is its own, in faults, in the stop rule
+// and in its status; the program's status is the worst of theirs.
+#include <condition_variable>
+#include <mutex>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/linux/cli_fixture.h"
+
+namespace engine_test {
+namespace {
+
+constexpr int kFine = 0;
+constexpr int kBlockFails = 1;
+constexpr int kBusyForEver = 2;
+constexpr int kNeverAnswersAgain = 3;
+
+class Tower : public Cli {
+protected:
+    // One drive per entry, /dev/sr0 on, with the fault the entry names.
+    void Lay(const std::vector<int>& faults)
+    {
+        drives = VirtualDrives();
+        for (std::size_t k = 0; k < faults.size(); ++k) {
+            VirtualDrive& drive = drives.Add("/dev/sr" + std::to_string(k));
+            drive.RaiseUnitAttentions();
+            if (faults[k] == kBlockFails)
+                drive.FailBlock(1, 6);
+            else if (faults[k] == kBusyForEver)
+                drive.SetBusyPolls(kForever);
+            else if (faults[k] == kNeverAnswersAgain)
+                drive.WithholdInquiry(11);
+            driveOf.push_back(&drive);
+        }
+        WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+        WriteFile("KV.bin", MakeImage(3 * 4096));
+    }
+    std::vector<VirtualDrive*> driveOf;
+};
+
+TEST_F(Tower, EachDriveFaresOnItsOwnAndTheWorstIsTheStatus)
+{
+    struct Case {
+        std::vector<int> faults;
+        int status;
+    } cases[] = {
+        {{kFine, kFine, kFine}, kExitUpgraded},
+        {{kFine, kBlockFails, kFine}, kExitNotSaved},
+        {{kBusyForEver, kFine}, kExitStateUnknown},
+        {{kBlockFails, kNeverAnswersAgain}, kExitStateUnknown},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.faults));
+        driveOf.clear();
+        Lay(c.faults);
+        for (const char* file : {"sum.txt", "sum-sr0.txt", "sum-sr1.txt", "sum-sr2.txt"})
+            std::remove(file);
+        EXPECT_EQ(Run({"upgrade", "--all"}), c.status) << err.str();
+        for (std::size_t k = 0; k < c.faults.size(); ++k) {
+            const std::string name = "sr" + std::to_string(k);
+            const bool saves = c.faults[k] != kBlockFails;
+            EXPECT_EQ(driveOf[k]->SavesAccepted(), saves ? 1 : 0) << name;
+            EXPECT_TRUE(std::filesystem::exists("sum-" + name + ".txt")) << name;
+            // Its log lines under its name, and its line in the table.
+            EXPECT_NE(out.str().find(name + ": Please wait a minute....."), std::string::npos) << out.str();
+            const char* result = c.faults[k] == kFine               ? "upgraded (exit 0)"
+                                 : c.faults[k] == kBlockFails       ? "not saved (exit 2)"
+                                 : c.faults[k] == kBusyForEver      ? "never ready (exit 3)"
+                                                                    : "never identified (exit 3)";
+            EXPECT_NE(err.str().find("/dev/" + name), std::string::npos);
+            EXPECT_NE(err.str().find(result), std::string::npos) << name << "\n" << err.str();
+        }
+        EXPECT_FALSE(std::filesystem::exists("sum.txt"));
+    }
+}
+
+// --all takes only the drives the list names and the image is for; the rest
+// are named with the reason, and nothing is sent to them but INQUIRY.
+TEST_F(Tower, DrivesThatFailACheckAreNamedAndNotTouched)
+{
+    drives.Add("/dev/sr0");
+    DriveIdentity other;
+    other.vendor = "OTHER   ";
+    drives.Add("/dev/sr1", other);
+    DriveIdentity later;
+    later.revision = "2.00";
+    drives.Add("/dev/sr2", later);
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    EXPECT_EQ(Run({"upgrade", "--all", "--json"}), kExitUpgraded);
+    EXPECT_NE(err.str().find("kavora-cli: /dev/sr1: not upgraded: it is \"OTHER   CD-ROM VIRTUAL  \""),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("kavora-cli: /dev/sr2: not upgraded: the image does not carry its model with "
+                             "revision \"2.\""),
+              std::string::npos);
+    for (const auto& request : drives.io.Requests())
+        EXPECT_TRUE(request.fd == 100 || request.cdb[0] == 0x12) << "fd " << request.fd;
+    const nlohmann::json table = nlohmann::json::parse(LinesOf(out.str()).back());
+    ASSERT_EQ(table["drives"].size(), 1u);
+    EXPECT_EQ(table["drives"][0]["node"], "/dev/sr0");
+    EXPECT_EQ(table["exitStatus"], 0);
+
+    EXPECT_EQ(Run({"upgrade", "-d", "/dev/sr1", "-d", "/dev/sr9"}), kExitRefused);
+    EXPECT_NE(err.str().find("/dev/sr9: not upgraded: No such file or directory"), std::string::npos);
+}
+
+// Ctrl-C while one drive takes its last block and another is still at its
+// first: the first goes on to its end, the second stops before its save.
+TEST_F(Tower, StopReachesEveryDriveThatCanStillStop)
+{
+    Lay({kFine, kFine});
+    std::mutex mutex;
+    std::condition_variable raised;
+    bool done = false;
+    bool heldSecond = false;
+    drives.io.onSubmit = [&](int fd, const sg_io_hdr_t& r) {
+        const bool block = r.cmdp[0] == 0x3B && r.cmdp[1] == 0x06 && r.dxfer_len == 4096;
+        if (!block)
+            return;
+        const std::uint32_t offset = (r.cmdp[3] << 16) | (r.cmdp[4] << 8) | r.cmdp[5];
+        std::unique_lock<std::mutex> hold(mutex);
+        if (fd == 100 && offset == 0x20 + 2 * 4096 && !done) {
+            // The second drive is at its first block by now.
+            raised.wait_for(hold, std::chrono::seconds(10), [&] { return heldSecond; });
+            std::raise(SIGINT);
+            done = true;
+            raised.notify_all();
+        } else if (fd == 101 && !heldSecond) {
+            heldSecond = true;
+            raised.notify_all();
+            raised.wait_for(hold, std::chrono::seconds(10), [&] { return done; });
+        }
+    };
+    EXPECT_EQ(Run({"upgrade", "--all"}), kExitNotSaved);
+    EXPECT_EQ(driveOf[0]->SavesAccepted(), 1);
+    EXPECT_EQ(driveOf[1]->SavesAccepted(), 0);
+    EXPECT_NE(err.str().find("kavora-cli: sr0: stop request ignored"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("sr1: stopped before the save command"), std::string::npos);
+    EXPECT_NE(err.str().find("stopped (exit 2)"), std::string::npos);
+    EXPECT_NE(err.str().find("upgraded (exit 0)"), std::string::npos);
+}
+
+} // namespace
+} // namespace engine_test
