@@ -369,3 +369,35 @@ TEST_F(RunTest, AdoptedImageIsSentAsItWasRead)
 
 } // namespace
 } // namespace engine_test
+
+namespace engine_test {
+namespace {
+
+// Several runs send one image that another engine owns: none of them gives
+// it back, each writes the diagnostics file it was given.
+TEST_F(RunTest, SharedImageStaysWithItsOwner)
+{
+    const std::string path = WriteFile("image.bin", MakeImage(5000));
+    const int held = ImageRegionsHeld();
+    {
+        CFlashEngine owner(Param(path, false), noDrive);
+        ASSERT_EQ(owner.LoadImage(), kLoadComplete);
+        for (const char* sum : {"sum-a.txt", "sum-b.txt"}) {
+            FlashParam param = Param(path, false, &rig->Entry());
+            std::snprintf(param.szSumPath, sizeof param.szSumPath, "%s", sum);
+            CFlashEngine run(param, rig->Transport());
+            run.ShareImage(owner);
+            EXPECT_EQ(run.Run().end, RunEnd::Upgraded);
+            EXPECT_EQ(run.m_pBank[0], nullptr);
+            EXPECT_NE(owner.m_pBank[0], nullptr) << "a run gave back an image it only borrowed";
+            EXPECT_TRUE(std::filesystem::exists(sum));
+        }
+        EXPECT_EQ(drive.SavesAccepted(), 2);
+        EXPECT_EQ(ImageRegionsHeld(), held + 1);
+    }
+    EXPECT_EQ(ImageRegionsHeld(), held);
+    EXPECT_FALSE(std::filesystem::exists("sum.txt"));
+}
+
+} // namespace
+} // namespace engine_test
