@@ -69,6 +69,22 @@ load_tower() {
     dmesg -c > /dev/null
 }
 
+# Waits, ten seconds at the most, until the kernel has sent N WRITE BUFFER
+# commands of mode 06h: the runs are in their transfer.
+wait_for_writes() {
+    tries=0
+    while [ "$(sent "3b 06")" -lt "$1" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+}
+
+# A tower upgrade that gets Ctrl-C once every drive is in its transfer.
+stopped_tower_run() {
+    kavora-cli upgrade --all --yes small.bin &
+    run=$!
+    wait_for_writes 4
+    kill -INT $run
+    wait $run
+}
+
 # case NAME STATUS TEXT CHECK -- COMMAND...
 #   STATUS  the exit status expected
 #   TEXT    a text the output must hold
@@ -162,7 +178,7 @@ check_case tower-all 0 "upgraded (exit 0)" \
 # One drive deleted from the kernel mid-transfer: it is named, gets no save,
 # and the other three finish.
 load_tower delay=50
-( sleep 1; echo 1 > /sys/class/scsi_device/0:0:1:0/device/delete ) &
+( wait_for_writes 4; echo 1 > /sys/class/scsi_device/0:0:1:0/device/delete ) &
 check_case tower-drive-removed 2 "/dev/sr1  " \
     '[ "$(carried_by "3b 07" | grep -c " 1$")" = 3 ] && ! carried_by "3b 07" | grep -q "^0:0:1:0 "' -- \
     kavora-cli upgrade --all --yes small.bin
@@ -171,7 +187,7 @@ wait
 load_tower delay=50
 check_case tower-stopped 2 "stopped (exit 2)" \
     '[ $(sent "3b 07") = 0 ] && [ $(grep -c "stopped (exit 2)" out.txt) = 4 ]' -- \
-    sh -c 'kavora-cli upgrade --all --yes small.bin & p=$!; sleep 1; kill -INT $p; wait $p'
+    stopped_tower_run
 
 # Four drives against one, with the same image, in this one run: wall time
 # and peak resident memory.
