@@ -38,7 +38,11 @@ bool ReadList(const std::string& path, ModelList& list, Console& console, const 
         console.Note("kavora-cli: warning: " + path +
                      ": the model text has no closing quote; the line must read "
                      "\"MODEL\" \"IMAGE\" \"Y\" (or \"N\")");
-    else if (list.m_szModel[0][0] == '\0' || shape.quotes < 4)
+    else if (list.m_szModel[0][0] == '\0')
+        console.Note("kavora-cli: warning: " + path +
+                     ": the line names no image file, so no model is read from it (as in the Windows "
+                     "program); it must read \"MODEL\" \"IMAGE\" \"Y\" (or \"N\")");
+    else if (shape.quotes < 4)
         console.Note("kavora-cli: warning: " + path +
                      ": the line names no image file; it must read \"MODEL\" \"IMAGE\" \"Y\" (or \"N\")");
     if (shape.modelChars > kModelChars)

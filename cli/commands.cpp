@@ -77,6 +77,9 @@ int RunInfo(const CliOptions& options, CliContext& context)
     nlohmann::json models = nlohmann::json::array();
     std::vector<std::string> lines;
     for (int k = 0; haveList && k < list.m_nModelCount; ++k) {
+        // A line the reader took no model from was warned about already.
+        if (list.m_szModel[k][0] == '\0')
+            continue;
         std::string revision;
         const bool carried = image.Carries(list.m_szModel[k], revision);
         models.push_back({{"model", list.m_szModel[k]},
