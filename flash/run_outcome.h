@@ -49,12 +49,6 @@ struct RunOutcome {
 
     // What the closing line says: "Please Restart Your Computer.".
     bool Succeeded() const { return end == RunEnd::Upgraded || end == RunEnd::NeverIdentified; }
-    // Whether the drive may be without a working firmware: the save may have
-    // been carried out and the drive did not come back to say so.
-    bool StateUnknown() const
-    {
-        return end == RunEnd::SaveUnanswered || end == RunEnd::NeverReady || end == RunEnd::NeverIdentified;
-    }
 };
 
 const char* RunEndName(RunEnd end);
