@@ -2,6 +2,7 @@
 # routines the engine reports through, and the worker thread.
 add_library(kavora_app STATIC
     app/aspi_messages.cpp
+    app/failure_words.cpp
     app/flash_dlg.cpp
     app/status_log.cpp
     app/upgrade_command.cpp

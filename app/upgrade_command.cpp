@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/failure_words.h"
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
 #include "app/warning_dlg.h"
@@ -44,7 +45,8 @@ void CFlashDlg::PrepareParam()
 
     m_FlashParam.m_bHexFile = 1;
     m_FlashParam.callbacks = {CBShowMessage,  CBShowStatus,  CBSetRevision, CBSetDriveName,
-                              CBSetProgress, CBIfTerminated, this,          nullptr};
+                              CBSetProgress, CBIfTerminated, this,          nullptr,
+                              DescribeFailure};
     m_FlashParam.bIsNT = m_bIsNT ? 1 : 0;
     m_FlashParam.pStop = &g_bTerminate;
 }

@@ -52,7 +52,7 @@ FlashParam MakeParam(const std::string& path, const DriveEntry& drive)
     std::snprintf(param.szModel, sizeof param.szModel, "%s(0)", kModel);
     std::snprintf(param.szRevision, sizeof param.szRevision, "1.00");
     param.m_bHexFile = 1;
-    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr, nullptr};
+    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr, nullptr, nullptr};
     return param;
 }
 

@@ -116,7 +116,7 @@ int Compare(const char* device, const char* image, const char* model, const char
     std::snprintf(param.szModel, sizeof param.szModel, "%s", model);
     std::snprintf(param.szRevision, sizeof param.szRevision, "%s", revision);
     param.m_bHexFile = 0;
-    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr, nullptr};
+    param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr, nullptr, nullptr};
     NoWaits clock;
     SetClock(&clock);
     CFlashEngine engine(param, counting);

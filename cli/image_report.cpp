@@ -132,7 +132,7 @@ bool LoadedImage::Read(const std::string& path, Console& console)
     param.m_bHexFile = facts_.hex ? 1 : 0;
     // The loader's reports are log lines, as in a run.
     param.callbacks = {[](void* c, const char* text) { static_cast<Console*>(c)->Line(text); },
-                       Quiet, Quiet, Quiet, QuietProgress, NeverStop, &console, nullptr};
+                       Quiet, Quiet, Quiet, QuietProgress, NeverStop, &console, nullptr, nullptr};
     engine_ = std::make_unique<CFlashEngine>(param, *noDrive_);
 
     // Opened here, not by the engine, so that the system's reason is at hand.

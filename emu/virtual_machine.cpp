@@ -95,6 +95,8 @@ void VirtualMachine::FailAllIoctls(bool fail) { failAll_ = fail; }
 
 void VirtualMachine::FailIoctl(DWORD code) { failing_.push_back(code); }
 
+void VirtualMachine::SetIoctlError(DWORD error) { failError_ = error; }
+
 const std::vector<VirtualMachine::OpenCall>& VirtualMachine::Opens() const { return opens_; }
 
 const std::vector<VirtualMachine::PassThroughCall>& VirtualMachine::PassThroughCalls() const
@@ -194,7 +196,7 @@ BOOL VirtualMachine::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD 
     if (!Grants(HandleOf(device)->access, code))
         return Fail(ERROR_ACCESS_DENIED);
     if (failAll_ || std::find(failing_.begin(), failing_.end(), code) != failing_.end())
-        return Fail(ERROR_GEN_FAILURE);
+        return Fail(failError_);
     switch (code) {
     case scsi::IOCTL_SCSI_PASS_THROUGH_DIRECT:
         return PassThrough(device, *letter, in, inLength, out, outLength, returned);

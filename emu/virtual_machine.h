@@ -73,6 +73,9 @@ public:
     // --- failures of the system as a whole ---
     void FailAllIoctls(bool fail);  // every DeviceIoControl returns FALSE
     void FailIoctl(DWORD code);     // only requests with this control code
+    // The error those failures leave (ERROR_GEN_FAILURE unless set): a drive
+    // pulled out, a request the system refuses.
+    void SetIoctlError(DWORD error);
 
     // --- what arrived ---
     struct OpenCall {
@@ -159,6 +162,7 @@ private:
     std::vector<IoctlCall> ioctls_;
     bool failAll_ = false;
     std::vector<DWORD> failing_;
+    DWORD failError_ = ERROR_GEN_FAILURE;
 
     AspiLibrary aspiLibrary_ = AspiLibrary::Present;
     AspiCompletion aspiCompletion_ = AspiCompletion::Pending;

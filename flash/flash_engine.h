@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "device/drive_entry.h"
 #include "device/scsi_defs.h"
@@ -103,8 +104,12 @@ private:
     bool StopBeforeBlock(bool last);
     void Emit(RunStep step, std::uint32_t index = 0);
     bool Refuse(RefusalReason check);
-    // Ends the run at `command`'s failure, keeping its result.
+    // Ends the run at `command`'s failure, keeping its result, and says it
+    // in words after the error line just logged.
     bool Fail(RunEnd end, DriveCommand command);
+    // Notes the failure in the outcome; the words for it, written to
+    // "sum.txt" if it is open, or empty.
+    std::string NoteFailure(RunEnd end, DriveCommand command);
     void ShowMessage(const char* format, ...);
     void Show(const char* text);
     void WriteSum(const char* format, ...);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "device/drive_entry.h"
+#include "flash/run_outcome.h"
 #include "flash/run_progress.h"
 
 class StopRequest;
@@ -24,6 +25,9 @@ struct FlashCallbacks {
     void* pContext;
     // The run's plan and steps (may be null).
     void (*OnRunEvent)(void* context, const RunEvent& event);
+    // Words for the failure the outcome names, logged after the error line
+    // and added to "sum.txt" (may be null, or answer null: no such line).
+    const char* (*DescribeFailure)(void* context, const RunOutcome& outcome);
 };
 
 constexpr int kPathChars = 512;

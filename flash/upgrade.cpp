@@ -1,6 +1,7 @@
 // One firmware transfer: image, blocks, header, save, wait, new identity.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "flash/drive_commands.h"
 #include "flash/clock.h"
@@ -62,12 +63,26 @@ bool CFlashEngine::Refuse(RefusalReason check)
     return false;
 }
 
-bool CFlashEngine::Fail(RunEnd end, DriveCommand command)
+std::string CFlashEngine::NoteFailure(RunEnd end, DriveCommand command)
 {
     m_outcome.end = end;
     m_outcome.failed = command;
     m_outcome.result = m_lastResult;
     m_outcome.timeoutSeconds = m_dwLastTimeout;
+    const char* words =
+        m_callbacks.DescribeFailure ? m_callbacks.DescribeFailure(m_callbacks.pContext, m_outcome) : nullptr;
+    if (!words || !*words)
+        return "";
+    // The save's error line has no line end of its own.
+    WriteSum(command == DriveCommand::Save ? "\n%s\n" : "%s\n", words);
+    return words;
+}
+
+bool CFlashEngine::Fail(RunEnd end, DriveCommand command)
+{
+    const std::string words = NoteFailure(end, command);
+    if (!words.empty())
+        Show(words.c_str());
     return false;
 }
 
@@ -235,14 +250,18 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
             const scsi::SenseTriple s = scsi::SenseTriple::Of(sense);
             WriteSum("fgTestUnitReadyComplete times Out! Drive might be fail! %2X/%2X/%2X/\n",
                      s.key, s.asc, s.ascq);
+            // Here "sum.txt" closes before the log line.
+            const std::string words = NoteFailure(RunEnd::NeverReady, DriveCommand::ReadyPoll);
             if (m_pSumFile) {
                 std::fclose(m_pSumFile);
                 m_pSumFile = nullptr;
             }
             ShowMessage("fgTestUnitReadyComplete times Out! Drive might be Fail! %2X/%2X/%2X/\n",
                         s.key, s.asc, s.ascq);
+            if (!words.empty())
+                Show(words.c_str());
             SleepMs(kPollPauseMs);
-            return Fail(RunEnd::NeverReady, DriveCommand::ReadyPoll);
+            return false;
         }
     }
     SleepMs(kPollPauseMs);

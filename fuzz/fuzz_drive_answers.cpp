@@ -152,7 +152,7 @@ void Upgrade(const DriveEntry& drive, scsi::Transport& transport, Answers& answe
     const std::uint8_t stop = answers.Byte();
     Front front;
     front.stopAt = stop < 0xF0 ? UINT32_MAX : (stop - 0xF0u) * 97u + answers.Byte();
-    param.callbacks = {ShowMessage, ShowStatus, SetRevision, SetDriveName, SetProgress, StopRequested, &front, nullptr};
+    param.callbacks = {ShowMessage, ShowStatus, SetRevision, SetDriveName, SetProgress, StopRequested, &front, nullptr, nullptr};
 
     WatchedRun run(target);
     const UpgradeWatch& watch = run.watch;

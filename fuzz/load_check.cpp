@@ -30,7 +30,7 @@ const FlashParam& Param(bool hex)
         std::snprintf(param.szModel, sizeof param.szModel, "KAVORA  CD-ROM VIRTUAL  (0)");
         std::snprintf(param.szRevision, sizeof param.szRevision, "1.00");
         param.m_bHexFile = hex;
-        param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr, nullptr};
+        param.callbacks = {Ignore, Ignore, Ignore, Ignore, IgnoreProgress, NeverStop, nullptr, nullptr, nullptr};
     }
     return param;
 }

@@ -401,3 +401,52 @@ TEST_F(RunTest, SharedImageStaysWithItsOwner)
 
 } // namespace
 } // namespace engine_test
+
+namespace engine_test {
+namespace {
+
+// A front end that explains failures gets its words logged right after the
+// error line the run logs, and written to "sum.txt"; the lines of the log
+// and of "sum.txt" are otherwise those of a run without it.
+TEST_F(RunTest, FailureWordsFollowTheErrorLine)
+{
+    struct Case {
+        const char* name;
+        std::function<void(VirtualDrive&)> fault;
+        const char* errorLine; // its start
+        bool succeeds;
+    } cases[] = {
+        {"block", [](VirtualDrive& d) { d.FailBlock(1, 6); }, "Execute command errorA!!", false},
+        {"save", [](VirtualDrive& d) { d.RefuseSave(); }, "Execute command errorC!!", false},
+        {"busy", [](VirtualDrive& d) { d.SetBusyPolls(kForever); }, "fgTestUnitReadyComplete times Out!", false},
+        {"inquiry", [](VirtualDrive& d) { d.WithholdInquiry(11); }, "fgInquiryComplete times Out!", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove("sum.txt");
+        drive = VirtualDrive();
+        rig = std::make_unique<DriveRig>(drive);
+        c.fault(drive);
+        Calls().messages.clear();
+        FlashParam param = Param(WriteFile("image.bin", MakeImage(5000)), false, &rig->Entry());
+        param.callbacks.DescribeFailure = [](void*, const RunOutcome& outcome) -> const char* {
+            static std::string words;
+            words = std::string("WORDS ") + RunEndName(outcome.end) + " at " + DriveCommandName(outcome.failed);
+            return words.c_str();
+        };
+        engine = std::make_unique<CFlashEngine>(param, rig->Transport());
+        const RunOutcome outcome = engine->Run();
+        const auto& log = Calls().messages;
+        ASSERT_GE(log.size(), 3u);
+        const std::string words = std::string("WORDS ") + RunEndName(outcome.end) + " at " +
+                                  DriveCommandName(outcome.failed);
+        EXPECT_EQ(log[log.size() - 3].rfind(c.errorLine, 0), 0u) << log[log.size() - 3];
+        EXPECT_EQ(log[log.size() - 2], words);
+        EXPECT_EQ(log.back(), c.succeeds ? "Please Restart Your Computer." : "Flashing is incorrect!!");
+        const std::vector<std::string> sum = SumLines();
+        EXPECT_EQ(std::count(sum.begin(), sum.end(), words), 1);
+    }
+}
+
+} // namespace
+} // namespace engine_test

@@ -1,0 +1,106 @@
+#include "app/failure_words.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/flash_dlg.h"
+#include "device/sense_words.h"
+
+namespace {
+
+std::string Hex2(unsigned value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02Xh", value & 0xFF);
+    return text;
+}
+
+// The system's own text for an error code, on one line.
+std::string SystemText(DWORD error)
+{
+    char text[256] = {};
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                          error, 0, text, sizeof text, nullptr);
+    std::string words(text, length);
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
+                              words.back() == '.'))
+        words.pop_back();
+    char code[32];
+    std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(error));
+    return words.empty() ? code : words + " (" + code + ")";
+}
+
+bool DriveGone(DWORD error)
+{
+    return error == ERROR_DEV_NOT_EXIST || error == ERROR_DEVICE_NOT_CONNECTED ||
+           error == ERROR_FILE_NOT_FOUND || error == ERROR_INVALID_HANDLE || error == ERROR_NOT_READY;
+}
+
+// What the drive's sense means for the one who runs the upgrade.
+std::string Hint(const scsi::SenseTriple& t, const RunOutcome& outcome)
+{
+    if (outcome.end == RunEnd::NeverReady)
+        return " The drive was still programming when the program stopped waiting: do not power it off; "
+               "wait a few minutes, restart the computer and check the drive's revision.";
+    switch (t.key) {
+    case 0x05:
+        if (t.asc == 0x20 || t.asc == 0x24)
+            return " The drive refuses firmware downloads: this image is not for this drive, or it needs "
+                   "another program.";
+        if (t.asc == 0x26 || t.asc == 0x2C)
+            return " The drive refused the image: it is not for this drive, or the file is damaged; the drive "
+                   "keeps its old firmware.";
+        return "";
+    case 0x06:
+        return " The drive kept reporting a changed state and did not carry the command out: restart the "
+               "computer and run the program again.";
+    case 0x03:
+    case 0x04:
+        return " The drive reports a fault of its own.";
+    default:
+        return "";
+    }
+}
+
+} // namespace
+
+std::string FailureWords(const RunOutcome& outcome, bool passThrough)
+{
+    const scsi::Result& r = outcome.result;
+    switch (r.outcome) {
+    case scsi::Outcome::Good:
+        return "";
+    case scsi::Outcome::CheckCondition: {
+        const scsi::SenseTriple t = r.Triple();
+        char codes[16];
+        std::snprintf(codes, sizeof codes, "%02X/%02X/%02X", t.key, t.asc, t.ascq);
+        return std::string("The drive answered: ") + SenseWords(t) + " (" + codes + ")." + Hint(t, outcome);
+    }
+    case scsi::Outcome::OtherStatus:
+        return "The drive answered SCSI status " + Hex2(r.status) + " without saying why.";
+    case scsi::Outcome::TransportFailure:
+        if (passThrough)
+            return "The request did not reach the drive: the adapter, its bus or its driver failed it: " +
+                   SystemText(r.systemError) + ".";
+        return "The request did not reach the drive: the host adapter failed it (ASPI adapter status " +
+               Hex2(r.hostStatus) + ").";
+    case scsi::Outcome::SystemFailure:
+        if (!passThrough)
+            return "The ASPI manager refused the request (status " + Hex2(r.systemError) + ").";
+        return "The system refused the request: " + SystemText(r.systemError) + "." +
+               (DriveGone(r.systemError)
+                    ? " The drive is gone: do not power off, reconnect it and run the program again."
+                    : "");
+    }
+    return "";
+}
+
+const char* DescribeFailure(void* dialog, const RunOutcome& outcome)
+{
+    // One run at a time, on its own thread: the text stays until its next failure.
+    thread_local std::string words;
+    const auto* flash = static_cast<const CFlashDlg*>(dialog);
+    words = FailureWords(outcome, flash ? flash->m_FlashParam.bIsNT != 0 : true);
+    return words.c_str();
+}

@@ -1,0 +1,25 @@
+#include "device/sense_words.h"
+
+#include <algorithm>
+#include <cstdio>
+
+std::string SenseWords(const scsi::SenseTriple& triple)
+{
+    using sense_table::Entry;
+    std::string text = sense_table::kKeyNames[triple.key & 0x0F];
+    const Entry* begin = sense_table::kEntries;
+    const Entry* end = begin + sense_table::kEntryCount;
+    const Entry* found = std::lower_bound(begin, end, triple, [](const Entry& e, const scsi::SenseTriple& t) {
+        return e.asc != t.asc ? e.asc < t.asc : e.ascq < t.ascq;
+    });
+    if (found != end && found->asc == triple.asc && found->ascq == triple.ascq) {
+        text += ", ";
+        text += found->text;
+    } else if (triple.asc != 0 || triple.ascq != 0) {
+        char codes[64];
+        std::snprintf(codes, sizeof codes, ", ASC %02Xh ASCQ %02Xh (vendor specific or reserved)", triple.asc,
+                      triple.ascq);
+        text += codes;
+    }
+    return text;
+}
