@@ -2,6 +2,7 @@
 
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
+#include "app/taskbar_progress.h"
 #include "device/win/device_io.h"
 #include "device/win/drive_transport.h"
 #include "flash/flash_engine.h"
@@ -19,6 +20,22 @@ public:
     SystemKeptAwake& operator=(const SystemKeptAwake&) = delete;
 };
 
+// The taskbar of this worker's run: the engine's steps move it.
+struct RunTaskbar {
+    TaskbarProgress* bar = nullptr;
+    HWND window = nullptr;
+    RunProgress progress;
+};
+thread_local RunTaskbar t_taskbar;
+
+void OnRunEvent(void*, const RunEvent& event)
+{
+    RunTaskbar& taskbar = t_taskbar;
+    taskbar.progress.Take(event);
+    if (taskbar.bar)
+        taskbar.bar->Show(taskbar.window, taskbar.progress.Permille());
+}
+
 } // namespace
 
 DWORD WINAPI UpgradeThreadProc(LPVOID param)
@@ -28,10 +45,18 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
     ::EnableWindow(g_pFlashDlg->GetDlgItem(IDC_UPGRADE), FALSE);
     {
         SystemKeptAwake awake;
-        const FlashParam param = dialog->m_FlashParam;
+        FlashParam param = dialog->m_FlashParam;
+        const std::unique_ptr<TaskbarProgress> bar = MakeTaskbarProgress();
+        t_taskbar = RunTaskbar{bar.get(), dialog->m_hWnd, RunProgress{}};
+        param.callbacks.OnRunEvent = OnRunEvent;
         std::unique_ptr<scsi::Transport> transport = DriveTransport(param.drive, param.bIsNT != 0);
         CFlashEngine engine(param, *transport);
-        engine.Run();
+        const RunOutcome outcome = engine.Run();
+        if (outcome.Succeeded())
+            bar->Clear(dialog->m_hWnd);
+        else
+            bar->Fail(dialog->m_hWnd);
+        t_taskbar = RunTaskbar{};
     }
     g_bTerminate.Clear();
     g_pFlashDlg->RunFinished();
