@@ -70,8 +70,8 @@ offers() {
             unset -f _init_completion _filedir
         fi
         source "$completion"
-        spec=$(complete -p kavora-cli) || exit 1
-        fn=${spec#*-F }
+        registration=$(complete -p kavora-cli) || exit 1
+        fn=${registration#*-F }
         fn=${fn%% *}
         COMP_WORDS=("$@")
         COMP_CWORD=$(($# - 1))

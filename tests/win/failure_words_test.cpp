@@ -23,7 +23,7 @@ using Lines = std::vector<std::string>;
 struct WordsCase {
     const char* name;
     std::function<void(VirtualDrive&, VirtualMachine&)> fault;
-    const char* errorLine; // how the spec's line starts
+    const char* errorLine; // how the run's own error line starts
     std::vector<const char*> words; // what the next line holds
 };
 
