@@ -9,7 +9,6 @@
 #include <iterator>
 
 #include "flash/image_kind.h"
-#include "flash/run_timing.h"
 
 namespace {
 
@@ -177,8 +176,9 @@ bool LoadedImage::Read(const std::string& path, Console& console)
     }
     facts_.imageLength = engine_->m_dwImageLen;
     facts_.sentLength = engine_->SentLength();
-    facts_.blocks = (facts_.sentLength + scsi::kBlockSize - 1) / scsi::kBlockSize;
-    facts_.programmingWaits = run_timing::ProgrammingWaits(facts_.sentLength);
+    const RunPlan plan = engine_->Plan();
+    facts_.blocks = plan.blocks;
+    facts_.programmingWaits = plan.programmingWaits;
     return true;
 }
 

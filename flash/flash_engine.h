@@ -51,16 +51,17 @@ public:
     bool CheckIdentity();
     // How many bytes of the loaded image the transfer sends.
     std::uint32_t SentLength() const;
+    // What sending the loaded image takes: its blocks and the waits after.
+    RunPlan Plan() const;
     // The whole transfer: load, check, send, save, wait, read the new
     // identity. True when the closing line is to be "Please Restart Your
-    // Computer."; Outcome() says what happened.
+    // Computer."; Run answers what happened.
     bool Upgrade();
     // Logs "ERR: <message>" and drops the image file and buffer.
     void ReportError(FlashError code);
     // Upgrade followed by the closing line and the final clean-up; answers
     // what happened.
     RunOutcome Run();
-    const RunOutcome& Outcome() const { return m_outcome; }
 
     DriveEntry m_drive;
     char m_szImagePath[kPathChars];

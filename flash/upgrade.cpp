@@ -125,8 +125,7 @@ bool CFlashEngine::Upgrade()
     m_wBankOffset = 0;
     _wSecSum = 0;
     const std::uint32_t sentLength = SentLength();
-    m_plan.blocks = (sentLength + scsi::kBlockSize - 1) / scsi::kBlockSize;
-    m_plan.programmingWaits = ProgrammingWaits(sentLength);
+    m_plan = Plan();
     Emit(RunStep::Planned);
 
     m_pSumFile = std::fopen(m_szSumPath, "a");
@@ -153,6 +152,15 @@ std::uint32_t CFlashEngine::SentLength() const
     // boundary; never more than the buffer holds.
     const std::uint32_t length = m_bHexFile ? (m_dwImageLen & 0xFFFF0000u) + 0x10000 : m_dwImageLen;
     return length < kImageSize ? length : kImageSize;
+}
+
+RunPlan CFlashEngine::Plan() const
+{
+    const std::uint32_t sent = SentLength();
+    RunPlan plan;
+    plan.blocks = (sent + scsi::kBlockSize - 1) / scsi::kBlockSize;
+    plan.programmingWaits = ProgrammingWaits(sent);
+    return plan;
 }
 
 bool CFlashEngine::StopBeforeBlock(bool last)
