@@ -73,16 +73,12 @@ int CFlashEngine::LoadRaw()
 
 void CFlashEngine::AdoptImage(CFlashEngine& other)
 {
-    ReleaseImage(false);
-    for (int i = 0; i < kBankCount; ++i) {
-        m_pBank[i] = other.m_pBank[i];
-        other.m_pBank[i] = nullptr;
-    }
-    m_bHexFile = other.m_bHexFile;
-    m_dwImageLen = other.m_dwImageLen;
-    m_nBankCount = other.m_nBankCount;
-    m_dwFileSize = other.m_dwFileSize;
-    m_bImageAdopted = m_pBank[0] != nullptr;
+    ShareImage(other);
+    // Shared, and the owner's part taken over.
+    m_bImageShared = other.m_bImageShared;
+    for (auto& bank : other.m_pBank)
+        bank = nullptr;
+    other.m_bImageAdopted = other.m_bImageShared = false;
 }
 
 void CFlashEngine::ShareImage(const CFlashEngine& loaded)
