@@ -73,9 +73,7 @@ std::string FailureWords(const RunOutcome& outcome, bool passThrough)
         return "";
     case scsi::Outcome::CheckCondition: {
         const scsi::SenseTriple t = r.Triple();
-        char codes[16];
-        std::snprintf(codes, sizeof codes, "%02X/%02X/%02X", t.key, t.asc, t.ascq);
-        return std::string("The drive answered: ") + SenseWords(t) + " (" + codes + ")." + Hint(t, outcome);
+        return "The drive answered: " + SenseWords(t) + " (" + SenseCodes(t) + ")." + Hint(t, outcome);
     }
     case scsi::Outcome::OtherStatus:
         return "The drive answered SCSI status " + Hex2(r.status) + " without saying why.";

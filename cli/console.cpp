@@ -7,6 +7,7 @@
 
 #include "device/linux/sense_text.h"
 #include "device/linux/sg_io_transport.h"
+#include "device/sense_words.h"
 #include "flash/run_timing.h"
 
 namespace {
@@ -87,9 +88,7 @@ std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeco
         return "no failure";
     case scsi::Outcome::CheckCondition: {
         const scsi::SenseTriple t = result.Triple();
-        char triple[16];
-        std::snprintf(triple, sizeof triple, "%02X/%02X/%02X", t.key, t.asc, t.ascq);
-        return std::string("drive's sense ") + triple + ": " + SenseText(t);
+        return "drive's sense " + SenseCodes(t) + ": " + SenseText(t);
     }
     case scsi::Outcome::OtherStatus:
         return "the drive answered SCSI status " + Hex2(result.status) + " without sense data";

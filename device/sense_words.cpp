@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 
+std::string SenseCodes(const scsi::SenseTriple& triple)
+{
+    char codes[16];
+    std::snprintf(codes, sizeof codes, "%02X/%02X/%02X", triple.key, triple.asc, triple.ascq);
+    return codes;
+}
+
 std::string SenseWords(const scsi::SenseTriple& triple)
 {
     using sense_table::Entry;

@@ -10,6 +10,8 @@
 #include "device/scsi_defs.h"
 
 std::string SenseWords(const scsi::SenseTriple& triple);
+// The triple as the standards' tables list it: "05/20/00".
+std::string SenseCodes(const scsi::SenseTriple& triple);
 
 namespace sense_table {
 
