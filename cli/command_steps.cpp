@@ -6,7 +6,6 @@
 
 #include "flash/warning_texts.h"
 
-
 bool ReadList(const std::string& path, ModelList& list, Console& console, const std::string& without)
 {
     ModelListShape shape;
@@ -15,17 +14,16 @@ bool ReadList(const std::string& path, ModelList& list, Console& console, const 
     const std::string then = without.empty() ? "" : "; " + without;
     switch (read) {
     case ModelListRead::Missing:
-        if (!without.empty() && error == ENOENT)
+    case ModelListRead::Unreadable: {
+        const bool absent = read == ModelListRead::Missing && error == ENOENT;
+        if (absent && !without.empty())
             console.Note("kavora-cli: no model list " + path + then);
         else
             console.Note("kavora-cli: cannot read the model list " + path + ": " + std::strerror(error) +
-                         (error == ENOENT ? " (the Windows program says \"The IDString.txt doesn't exist!!\")"
-                                          : "") +
+                         (absent ? " (the Windows program says \"The IDString.txt doesn't exist!!\")" : "") +
                          then);
         return false;
-    case ModelListRead::Unreadable:
-        console.Note("kavora-cli: cannot read the model list " + path + ": " + std::strerror(error) + then);
-        return false;
+    }
     case ModelListRead::BadStart:
         console.Note("kavora-cli: " + path + ": its first character must be a double quote" +
                      " (the Windows program says \"Input file context is incorrect!!\")" + then);
@@ -78,7 +76,6 @@ bool Confirmed(const std::vector<const Chosen*>& drives, CliContext& context)
     std::getline(context.in, answer);
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
-
 
 int PrepareImage(const CliOptions& options, bool write, CliContext& context, Prepared& ready)
 {

@@ -41,7 +41,6 @@ ModelListRead ReadModelList(std::FILE* file, ModelList& list, ModelListShape* sh
         return ModelListRead::Unreadable;
     if (first != '"')
         return ModelListRead::BadStart;
-    seen.quotes = 1;
 
     const int entry = 0;
     int quotes = 0;
