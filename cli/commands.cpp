@@ -67,7 +67,7 @@ int RunInfo(const CliOptions& options, CliContext& context)
 {
     Console& console = context.console;
     LoadedImage image;
-    if (!image.Read(options.image, console))
+    if (!image.Read(options.image, console, !options.json))
         return kExitRefused;
     image.Sum();
     const ImageFacts& f = image.Facts();

@@ -201,7 +201,7 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
         }
     }
     if (chosen.empty()) {
-        console.Note(candidates.empty() ? "kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found"
+        console.Note(options.all && candidates.empty() ? "kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found"
                                         : "kavora-cli: no drive to upgrade");
         return kExitRefused;
     }

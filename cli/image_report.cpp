@@ -114,7 +114,7 @@ bool ImageKindFor(const std::string& path, bool& hex, Console& console)
     return true;
 }
 
-bool LoadedImage::Read(const std::string& path, Console& console)
+bool LoadedImage::Read(const std::string& path, Console& console, bool logOnOutput)
 {
     facts_ = ImageFacts{};
     facts_.path = path;
@@ -130,7 +130,9 @@ bool LoadedImage::Read(const std::string& path, Console& console)
     std::snprintf(param.szImagePath, sizeof param.szImagePath, "%s", path.c_str());
     param.m_bHexFile = facts_.hex ? 1 : 0;
     // The loader's reports are log lines, as in a run.
-    param.callbacks = {[](void* c, const char* text) { static_cast<Console*>(c)->Line(text); },
+    const auto toLog = [](void* c, const char* text) { static_cast<Console*>(c)->Line(text); };
+    const auto toNotes = [](void* c, const char* text) { static_cast<Console*>(c)->Note(text); };
+    param.callbacks = {logOnOutput ? +toLog : +toNotes,
                        Quiet, Quiet, Quiet, QuietProgress, NeverStop, &console, nullptr, nullptr};
     engine_ = std::make_unique<CFlashEngine>(param, *noDrive_);
 

@@ -28,8 +28,10 @@ class LoadedImage {
 public:
     LoadedImage();
     ~LoadedImage();
-    // Reads `path` as an upgrade reads it. False after reporting the failure.
-    bool Read(const std::string& path, Console& console);
+    // Reads `path` as an upgrade reads it. False after reporting the failure:
+    // the loader's log lines on standard output as in a run, or with the
+    // notes when standard output carries data only (--json).
+    bool Read(const std::string& path, Console& console, bool logOnOutput = true);
     const ImageFacts& Facts() const { return facts_; }
     // Fills the facts' two sums (a walk over the whole image).
     void Sum();

@@ -211,6 +211,10 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
 
     EXPECT_EQ(Run({"info", "bad.hex"}), kExitRefused);
     EXPECT_NE(err.str().find("checksum is wrong"), std::string::npos) << err.str();
+    // With --json, standard output holds JSON or nothing: the log lines go with the notes.
+    EXPECT_EQ(Run({"info", "--json", "bad.hex"}), kExitRefused);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("ERR: input file format mismatched!"), std::string::npos) << err.str();
     EXPECT_TRUE(drives.io.Requests().empty());
 }
 
