@@ -5,7 +5,9 @@
 
 #include "app/aspi_messages.h"
 #include "app/status_log.h"
+#include "controls/scaled_bitmap.h"
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/ui_seam.h"
 #include "res/resource.h"
 
@@ -58,6 +60,9 @@ BOOL CFlashDlg::OnInitDialog()
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
+    // The template's bitmap is the 100 % one.
+    if (const UINT scale = dpi::OfWindow(m_hWnd); scale != dpi::kBase)
+        ShowLogo(scale);
 
     g_pFlashDlg = this;
 
@@ -199,9 +204,34 @@ LRESULT CFlashDlg::OnPaint(WPARAM, LPARAM)
 
 LRESULT CFlashDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
 
+void CFlashDlg::OnDpiChanged(UINT dpi) { ShowLogo(dpi); }
+
+void CFlashDlg::ShowLogo(UINT dpi)
+{
+    // The logo's frame is the template's one bitmap control.
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char kind[16] = {};
+        ::GetClassNameA(child, kind, sizeof kind);
+        if (::lstrcmpiA(kind, "Static") != 0 || (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            continue;
+        HBITMAP logo = LoadBitmapForDpi(IDB_LOGO, IDB_LOGO_2X, dpi);
+        if (!logo)
+            return;
+        ::SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+        if (m_hLogo)
+            ::DeleteObject(m_hLogo);
+        m_hLogo = logo;
+        return;
+    }
+}
+
 LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM)
 {
     LRESULT result = Default();
+    // The control leaves a bitmap it was handed to its owner.
+    if (m_hLogo)
+        ::DeleteObject(m_hLogo);
+    m_hLogo = nullptr;
     if (m_bIsNT)
         ReleaseDriveAccess();
     return result;

@@ -42,6 +42,7 @@ protected:
     void DoDataExchange() override;
     void OnOK() override;
     void OnCancel() override;
+    void OnDpiChanged(UINT dpi) override;
 
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
@@ -61,8 +62,11 @@ private:
     void RequestStop();
     // Ends an Upgrade command that stops before a run: Close comes back.
     void Refuse();
+    // Puts the logo in its frame at the dialog's scale.
+    void ShowLogo(UINT dpi);
 
     std::atomic<bool> m_bRunning{false};
+    HBITMAP m_hLogo = nullptr;
 };
 
 extern CFlashDlg* g_pFlashDlg;

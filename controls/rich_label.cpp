@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "framework/app.h"
+#include "framework/dpi.h"
 
 BEGIN_MESSAGE_MAP(CRichLabel, CStatic)
     ON_MESSAGE(WM_ENABLE, &CRichLabel::OnEnable)
@@ -20,11 +21,11 @@ END_MESSAGE_MAP()
 CRichLabel::CRichLabel()
     : m_crBk(::GetSysColor(COLOR_BTNFACE)), m_crTextBk(::GetSysColor(COLOR_BTNFACE)),
       m_crText(::GetSysColor(COLOR_WINDOWTEXT)), m_crHover(::GetSysColor(COLOR_HIGHLIGHT)),
-      m_crSavedText(::GetSysColor(COLOR_WINDOWTEXT))
+      m_crSavedText(::GetSysColor(COLOR_WINDOWTEXT)), m_nFontDpi(dpi::System()), m_nDpi(m_nFontDpi)
 {
     m_hBkBrush = ::CreateSolidBrush(m_crBk);
     ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(m_lf), &m_lf);
-    m_font.CreateFontIndirect(m_lf);
+    RebuildFont();
 }
 
 CRichLabel::~CRichLabel()
@@ -61,6 +62,7 @@ void CRichLabel::PreSubclassWindow()
     if (style & SS_CENTERIMAGE)
         m_nAlignment = HorzBit() | VERT_CENTER;
     m_strText = ReadWindowText();
+    FollowDpi();
 }
 
 LRESULT CRichLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -77,6 +79,9 @@ LRESULT CRichLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         m_bMouseTracked = FALSE;
         if (m_bHoverHighlight)
             SetTextColor(m_crSavedText);
+        break;
+    case WM_DPICHANGED_AFTERPARENT:
+        FollowDpi();
         break;
     case WM_SETTEXT:
         if (!m_bInternalText)
@@ -165,9 +170,21 @@ void CRichLabel::Repaint()
 
 void CRichLabel::RebuildFont()
 {
+    LOGFONTA made = m_lf;
+    made.lfHeight = dpi::Scale(m_lf.lfHeight, m_nDpi, m_nFontDpi);
+    made.lfWidth = dpi::Scale(m_lf.lfWidth, m_nDpi, m_nFontDpi);
     m_font.DeleteObject();
-    m_font.CreateFontIndirect(m_lf);
+    m_font.CreateFontIndirect(made);
     Repaint();
+}
+
+void CRichLabel::FollowDpi()
+{
+    const UINT now = dpi::OfWindow(m_hWnd);
+    if (now == m_nDpi)
+        return;
+    m_nDpi = now;
+    RebuildFont();
 }
 
 void CRichLabel::ReplaceBrush()
@@ -313,7 +330,11 @@ CRichLabel& CRichLabel::SetFontName(const char* face)
 
 CRichLabel& CRichLabel::SetFontSize(int height)
 {
+    // A size is given in pixels at 100 %, as the dialog templates' units
+    // are: the label grows with the scale the way its dialog does.
+    m_lf.lfWidth = dpi::Scale(m_lf.lfWidth, dpi::kBase, m_nFontDpi);
     m_lf.lfHeight = height;
+    m_nFontDpi = dpi::kBase;
     RebuildFont();
     return *this;
 }

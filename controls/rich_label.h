@@ -90,6 +90,8 @@ public:
     BOOL IsDefaultTextColor() const { return m_bDefaultTextColor; }
     const LOGFONTA& GetLogFont() const { return m_lf; }
     HFONT GetFont() const { return m_font; }
+    // The DPI the label's font and metrics are made for: its window's.
+    UINT GetDpi() const { return m_nDpi; }
     HBITMAP GetBitmap() const { return m_hBitmap; }
     CControlToolTip& Tip() { return m_tip; }
 
@@ -115,6 +117,9 @@ protected:
 private:
     void Repaint();
     void RebuildFont();
+    // Takes the window's DPI again, after attaching or a move to a monitor
+    // of another scale.
+    void FollowDpi();
     void ReplaceBrush();
     void ChangeStyle(DWORD remove, DWORD add, bool frameChanged);
     void WriteWindowText(const std::string& text);
@@ -150,7 +155,12 @@ private:
     BOOL m_bLowerCase = FALSE;
     BOOL m_bUpperCase = FALSE;
     BOOL m_bBitmapStretch = FALSE;
+    // The font as described to the label; its height holds at m_nFontDpi:
+    // the system DPI for the stock font it starts from, 96 once a size is
+    // given. The font in use is made from it for m_nDpi.
     LOGFONTA m_lf{};
+    UINT m_nFontDpi;
+    UINT m_nDpi;
     CFont m_font;
     HCURSOR m_hCursor = nullptr;
     HBITMAP m_hBitmap = nullptr;

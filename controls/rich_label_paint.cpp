@@ -48,6 +48,7 @@ void CRichLabel::Paint(HDC dc)
     image.SetTextColor(m_crText);
     image.SetEmbossed((GetStyle() & WS_DISABLED) != 0);
     image.SetEtched(m_bEtched);
+    image.SetDpi(m_nDpi);
 
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     COLORREF fill = m_bDefaultBk ? face : m_crBk;

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "framework/dpi.h"
 #include "framework/ui_seam.h"
 
 namespace {
-constexpr int kRuleGap = 6; // between text and rule, and between rule and edge
+constexpr int kRuleGap = 6; // between text and rule, and between rule and edge, at 96 DPI
 
 void Rule(HDC dc, int left, int top, int right, int bottom, UINT side)
 {
@@ -182,7 +183,8 @@ BOOL CTextImage::Render(int rotation)
         const int length = static_cast<int>(lines[i].size());
         if (m_bEmbossed) {
             ::SetTextColor(scratch, ::GetSysColor(COLOR_BTNHIGHLIGHT));
-            RECT shifted{rc.left + 1, rc.top + 1, rc.right + 1, rc.bottom + 1};
+            const int shift = std::max(1, dpi::Scale(1, m_nDpi));
+            RECT shifted{rc.left + shift, rc.top + shift, rc.right + shift, rc.bottom + shift};
             ::DrawTextA(scratch, lines[i].c_str(), length, &shifted, format);
             ::SetTextColor(scratch, ::GetSysColor(COLOR_BTNSHADOW));
         }
@@ -256,7 +258,7 @@ void CTextImage::DrawEtchedRules(const RECT& client, int w, int h)
 {
     const int W = client.right - client.left;
     const int H = client.bottom - client.top;
-    const int g = kRuleGap;
+    const int g = dpi::Scale(kRuleGap, m_nDpi);
     if (m_nRotation == 0 || m_nRotation == 180) {
         const int y = m_nVertAlign == 1 ? H / 2 : m_nVertAlign == 2 ? H - h / 2 : h / 2;
         if (m_nHorzAlign == 1) {

@@ -20,6 +20,8 @@ public:
     void SetEmbossed(BOOL embossed) { m_bEmbossed = embossed; }
     void SetEtched(BOOL etched) { m_bEtched = etched; }
     void SetBkColor(COLORREF colour) { m_crBk = colour; }
+    // The emboss shadow's offset and the rules' gaps grow with the scale.
+    void SetDpi(UINT dpi) { m_nDpi = dpi; }
 
     // Builds the image; 0, 90, 180 and 270 turn it clockwise, any other angle
     // leaves it as laid out.
@@ -56,6 +58,7 @@ private:
     int m_nRotation = 0;
     BOOL m_bEmbossed = FALSE;
     BOOL m_bEtched = FALSE;
+    UINT m_nDpi = 96;
     std::string m_strText;
     COLORREF m_crBk;
     COLORREF m_crText;

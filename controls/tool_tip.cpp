@@ -1,10 +1,12 @@
 #include "controls/tool_tip.h"
 
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/ui_seam.h"
 
 namespace {
 const char kTipClass[] = "ControlToolTip";
+constexpr int kMargin = 4; // around the text, at 96 DPI
 
 // Registers the tip's window class unless this module already has one.
 bool RegisterTipClass()
@@ -97,15 +99,34 @@ void CControlToolTip::SetText(const char* text)
     m_strText = text ? text : "";
     if (!m_hWnd)
         return;
+    Measure();
+    if (IsWindowVisible())
+        Place();
+}
+
+HFONT CControlToolTip::Font()
+{
+    // The tip is a window of its own on top of the owner: it takes the
+    // owner's scale, which changes when the owner's dialog changes monitor.
+    const UINT now = dpi::OfWindow(m_hOwner);
+    if (!m_font.GetSafeHandle() || now != m_nFontDpi) {
+        m_font.DeleteObject();
+        m_font.CreateFontIndirect(dpi::GuiFont(now));
+        m_nFontDpi = now;
+    }
+    return m_font;
+}
+
+void CControlToolTip::Measure()
+{
     HDC dc = ::GetDC(m_hWnd);
     int saved = ::SaveDC(dc);
-    ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SelectObject(dc, Font());
     SIZE size = MeasureText(dc, m_strText);
     ::RestoreDC(dc, saved);
     ::ReleaseDC(m_hWnd, dc);
-    m_rcTip = RECT{0, 0, size.cx + 4, size.cy + 4};
-    if (IsWindowVisible())
-        Place();
+    const int margin = dpi::Scale(kMargin, m_nFontDpi);
+    m_rcTip = RECT{0, 0, size.cx + margin, size.cy + margin};
 }
 
 void CControlToolTip::SetPosition(int position)
@@ -139,6 +160,7 @@ void CControlToolTip::Place()
         Hide();
         return;
     }
+    Measure();
     POINT at{0, 0};
     if (m_nPosition == TIP_BELOW) {
         RECT client{};
@@ -210,7 +232,7 @@ LRESULT CControlToolTip::OnPaint(WPARAM, LPARAM)
 {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(m_hWnd, &ps);
-    HGDIOBJ oldFont = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+    HGDIOBJ oldFont = ::SelectObject(dc, Font());
     ::SetBkMode(dc, TRANSPARENT);
     RECT rc = m_rcTip;
     if (m_bCustomColors) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "framework/controls.h"
 #include "framework/wnd.h"
 
 class CControlToolTip : public CWnd {
@@ -49,6 +50,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The standard GUI font at the owner's DPI, made again when that changes.
+    HFONT Font();
+    // Sizes the tip for its text in that font.
+    void Measure();
     void Place();
     void Hide();
     void Repaint();
@@ -62,4 +67,6 @@ private:
     BOOL m_bCustomColors = FALSE;
     BOOL m_bNeedsButton = TRUE;
     BOOL m_bLeftButton = TRUE;
+    CFont m_font;
+    UINT m_nFontDpi = 0;
 };

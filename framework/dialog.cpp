@@ -1,6 +1,7 @@
 #include "framework/dialog.h"
 
 #include "framework/app.h"
+#include "framework/dpi.h"
 #include "framework/ui_seam.h"
 
 namespace {
@@ -76,6 +77,17 @@ BOOL CDialog::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
         Ui().DialogShown(*this);
         *result = 0;
         return TRUE;
+    }
+    if (msg == WM_DPICHANGED && lParam) {
+        // Moved to a monitor of another scale: take the place and size the
+        // system suggests for it, then let the dialog manager scale the
+        // template's controls and fonts (the custom controls follow on their
+        // own notice).
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                       suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        OnDpiChanged(HIWORD(wParam));
+        return FALSE;
     }
     if (CWnd::OnWndMsg(msg, wParam, lParam, result))
         return TRUE;

@@ -27,6 +27,8 @@ protected:
     virtual void OnCancel();
     // Binds `control` to the template control `id`, once.
     void DDX_Control(int id, CWnd& control);
+    // The dialog has moved to a monitor of another scale and taken its size.
+    virtual void OnDpiChanged(UINT /*dpi*/) {}
 
     BOOL OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 

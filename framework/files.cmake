@@ -3,6 +3,7 @@ add_library(kavora_framework STATIC
     framework/app.cpp
     framework/controls.cpp
     framework/dialog.cpp
+    framework/dpi.cpp
     framework/ui_seam.cpp
     framework/wnd.cpp
 )

@@ -7,6 +7,7 @@
 #define IDR_MAINFRAME 128
 #define IDB_LOGO 130
 #define IDD_WARNING 131
+#define IDB_LOGO_2X 132
 
 #define IDC_DRIVE 1000
 #define IDC_PROGRESS 1011

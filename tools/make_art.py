@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (res/kavora.ico) and logo (res/logo.bmp).
+"""Draws the program's icon (res/kavora.ico) and logo (res/logo.bmp, and
+res/logo-2x.bmp at twice the size for screens at 200 %).
 
 Both are 256-colour images: a silver disc with a blue hub and a yellow
 lightning bolt, the program's "flash" mark. Run it again after changing the
@@ -110,6 +111,7 @@ def main():
     root = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent
     res = root / "res"
     write_bmp(res / "logo.bmp", disc(97, 67, 0))
+    write_bmp(res / "logo-2x.bmp", disc(194, 134, 0))
     write_ico(res / "kavora.ico", [disc(32, 32, 102), disc(16, 16, 102)])
 
 

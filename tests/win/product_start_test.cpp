@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -95,7 +97,81 @@ TEST(Product, IsBuiltForItsArchitectureAndSaysSoInItsManifest)
         ++named;
     }
     EXPECT_EQ(named, 2u) << "the program and its Common Controls dependency";
+    // Drawn for the screen's scale instead of stretched by the system.
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"),
+              std::string::npos);
+    EXPECT_NE(manifest.find(">PerMonitorV2</dpiAwareness>"), std::string::npos);
     ::FreeLibrary(image);
+}
+
+// The names the program imports from each DLL, read from the file.
+std::vector<std::string> ImportedNames(const std::vector<char>& bytes)
+{
+    std::vector<std::string> names;
+    auto at = [&](std::size_t offset, std::size_t size) { return offset + size <= bytes.size(); };
+    std::uint32_t peAt = 0;
+    std::memcpy(&peAt, bytes.data() + 0x3C, sizeof peAt);
+    if (!at(peAt, sizeof(IMAGE_NT_HEADERS)))
+        return names;
+    IMAGE_NT_HEADERS nt{};
+    std::memcpy(&nt, bytes.data() + peAt, sizeof nt);
+    const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+        bytes.data() + peAt + offsetof(IMAGE_NT_HEADERS, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader);
+    auto fileOffset = [&](std::uint32_t rva) -> std::size_t {
+        for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+            const IMAGE_SECTION_HEADER& s = sections[i];
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + std::max(s.Misc.VirtualSize, s.SizeOfRawData))
+                return rva - s.VirtualAddress + s.PointerToRawData;
+        }
+        return bytes.size();
+    };
+    auto text = [&](std::uint32_t rva) {
+        std::size_t offset = fileOffset(rva);
+        std::string out;
+        while (offset < bytes.size() && bytes[offset])
+            out += bytes[offset++];
+        return out;
+    };
+    const IMAGE_DATA_DIRECTORY& imports = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (std::size_t d = fileOffset(imports.VirtualAddress); at(d, sizeof(IMAGE_IMPORT_DESCRIPTOR));
+         d += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        IMAGE_IMPORT_DESCRIPTOR dll{};
+        std::memcpy(&dll, bytes.data() + d, sizeof dll);
+        if (!dll.Name)
+            break;
+        const std::string dllName = text(dll.Name);
+        const std::uint32_t thunks = dll.OriginalFirstThunk ? dll.OriginalFirstThunk : dll.FirstThunk;
+        for (std::size_t t = fileOffset(thunks); at(t, sizeof(IMAGE_THUNK_DATA)); t += sizeof(IMAGE_THUNK_DATA)) {
+            IMAGE_THUNK_DATA thunk{};
+            std::memcpy(&thunk, bytes.data() + t, sizeof thunk);
+            if (!thunk.u1.AddressOfData)
+                break;
+            if (IMAGE_SNAP_BY_ORDINAL(thunk.u1.Ordinal))
+                continue;
+            names.push_back(dllName + "!" + text(static_cast<std::uint32_t>(thunk.u1.AddressOfData) + 2));
+        }
+    }
+    return names;
+}
+
+// The 32-bit release must start on 9x and NT 4: the scale functions of
+// newer systems are looked up at run time, never imported, since one missing
+// import stops the program before its first line.
+TEST(Product, ImportsNoScaleFunctionOfNewerSystems)
+{
+    std::string exe = ProductPath();
+    ASSERT_FALSE(exe.empty());
+    std::ifstream file(exe, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<std::string> names = ImportedNames(bytes);
+    ASSERT_FALSE(names.empty()) << "the import table could not be read";
+    EXPECT_NE(std::find(names.begin(), names.end(), "USER32.dll!GetDC"), names.end())
+        << "the reading of the table is checked by a name that must be there";
+    for (const std::string& name : names) {
+        EXPECT_EQ(name.find("Dpi"), std::string::npos) << name;
+        EXPECT_EQ(name.find("DPI"), std::string::npos) << name;
+        EXPECT_EQ(name.find("SHCORE"), std::string::npos) << name;
+    }
 }
 
 } // namespace

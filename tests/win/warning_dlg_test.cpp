@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/warning_dlg.h"
+#include "framework/dpi.h"
 #include "framework/ui_seam.h"
 #include "res/resource.h"
 
@@ -78,10 +79,10 @@ TEST(WarningDialog, EachLabelHasItsTextFontAndColour)
         EXPECT_STREQ(lf.lfFaceName, "Times New Roman");
         EXPECT_EQ(lf.lfHeight, c.height);
         EXPECT_EQ(lf.lfWeight, c.weight);
-        // The font in use is the one described.
+        // The font in use is the one described, at the dialog's scale.
         LOGFONTA made{};
         ASSERT_TRUE(::GetObjectA(label->GetFont(), sizeof(made), &made));
-        EXPECT_EQ(made.lfHeight, c.height);
+        EXPECT_EQ(made.lfHeight, dpi::Scale(c.height, dpi::OfWindow(label->m_hWnd)));
         EXPECT_EQ(made.lfWeight, c.weight);
         if (c.colour == kNotSet) {
             EXPECT_TRUE(label->IsDefaultTextColor());
