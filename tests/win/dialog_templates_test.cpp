@@ -150,8 +150,8 @@ TEST(DialogTemplates, MainDialog)
     EXPECT_EQ(t.style & style, style);
     EXPECT_TRUE(t.exStyle & WS_EX_APPWINDOW);
     ExpectItems(t, {
-        {IDC_STATIC, kStatic, "Target Drive At", 7, 10, 45, 8, 0, 0},
-        {IDC_DRIVE, kCombo, "", 55, 7, 125, 65, CBS_DROPDOWN | CBS_SORT | WS_VSCROLL, 0},
+        {IDC_STATIC, kStatic, "Target Drive At", 7, 10, 50, 8, 0, 0},
+        {IDC_DRIVE, kCombo, "", 58, 7, 122, 65, CBS_DROPDOWN | CBS_SORT | WS_VSCROLL, 0},
         {IDC_STATIC, kStatic, "Status:", 7, 46, 26, 8, 0, 0},
         {IDC_PROGRESS, "MSCTLS_PROGRESS32", "", 7, 64, 180, 14, WS_BORDER, 0},
         {IDC_LOG, kEdit, "", 7, 91, 180, 64, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER, 0},
@@ -198,16 +198,16 @@ TEST(DialogTemplates, WarningDialog)
     ExpectItems(t, {
         {IDOK, kButton, "OK", 82, 188, 50, 14, BS_DEFPUSHBUTTON, 0},
         {IDCANCEL, kButton, "Cancel", 159, 188, 50, 14, BS_PUSHBUTTON, 0},
-        {IDC_WARN_GREETING, kStatic, "Static", 21, 13, 245, 24, 0, 0},
-        {IDC_WARN_CURRENT, kStatic, "The current version of your", 21, 38, 91, 8, 0, 0},
+        {IDC_WARN_GREETING, kStatic, "Static", 21, 9, 245, 28, 0, 0},
+        {IDC_WARN_CURRENT, kStatic, "The current version of your", 21, 38, 91, 9, 0, 0},
         {IDC_WARN_MODEL, kStatic, "xxxxxxxxxxxxxxxxxxxxxxxx", 112, 40, 98, 8, 0, 0},
-        {IDC_WARN_FIRMWARE, kStatic, "firmware is", 217, 38, 37, 8, 0, 0},
+        {IDC_WARN_FIRMWARE, kStatic, "firmware is", 217, 38, 37, 9, 0, 0},
         {IDC_WARN_REVISION, kStatic, "V.xxx", 259, 40, 22, 8, 0, 0},
         {IDC_STATIC, kButton, "Warning !!", 7, 52, 300, 115, BS_GROUPBOX, 0},
         {IDC_WARN_ADVICE, kStatic, "Static", 13, 62, 288, 46, 0, 0},
         {IDC_WARN_ATTENTION, kStatic, "ATTENTION !!", 138, 111, 45, 8, 0, 0},
-        {IDC_WARN_CAUTION, kStatic, "Static", 21, 121, 262, 33, SS_SUNKEN, WS_EX_CLIENTEDGE},
-        {IDC_WARN_QUESTION, kStatic, "Static", 21, 172, 275, 8, 0, 0},
+        {IDC_WARN_CAUTION, kStatic, "Static", 21, 121, 262, 36, SS_SUNKEN, WS_EX_CLIENTEDGE},
+        {IDC_WARN_QUESTION, kStatic, "Static", 21, 172, 275, 9, 0, 0},
     });
 }
 
