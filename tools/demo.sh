@@ -6,17 +6,19 @@
 # With a display the window opens and you press Upgrade yourself; without one
 # (or with --auto) the program drives itself under Xvfb, prints the log, saves
 # a picture of the finished dialog and fails unless the upgrade succeeded.
-#   tools/demo.sh [--auto] [--family nt5|nt4|9x] [--machine FILE]
+# --dpi shows it at another scale (Wine's LogPixels: 96 is 100 %, 192 200 %).
+#   tools/demo.sh [--auto] [--family nt5|nt4|9x] [--machine FILE] [--dpi N]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-auto=""; family=""; machine=""
+auto=""; family=""; machine=""; dpi=96
 while [ $# -gt 0 ]; do
     case "$1" in
         --auto) auto=1 ;;
         --family) family=$2; shift ;;
         --machine) machine=$2; shift ;;
-        *) echo "usage: tools/demo.sh [--auto] [--family nt5|nt4|9x] [--machine FILE]" >&2; exit 2 ;;
+        --dpi) dpi=$2; shift ;;
+        *) echo "usage: tools/demo.sh [--auto] [--family nt5|nt4|9x] [--machine FILE] [--dpi N]" >&2; exit 2 ;;
     esac
     shift
 done
@@ -54,7 +56,16 @@ case "$family" in
     *) echo "unknown family: $family" >&2; exit 2 ;;
 esac
 
+case "$dpi" in
+    ''|*[!0-9]*) echo "--dpi takes a number of dots per inch, such as 96, 144 or 192" >&2; exit 2 ;;
+esac
+# The prefix is the tests' too, and they expect 100 %: the scale is put back
+# when the demo ends.
+set_dpi() { kavora_wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null; }
+set_dpi "$dpi"
+
 run=build/demo-run${family:+-$family}
+[ "$dpi" = 96 ] || run=$run-${dpi}dpi
 rm -rf "$run"; mkdir -p "$run"
 cp examples/IDString.txt examples/KV110.hex examples/KV110.bin "$run"/
 [ -n "$machine" ] && cp "$machine" "$run/machine.txt"
@@ -64,10 +75,12 @@ cd "$run"
 trap - ERR
 if [ -z "$auto" ]; then
     kavora_wine kavora_demo.exe
+    set_dpi 96
     exit 0
 fi
 status=0
 kavora_wine kavora_demo.exe --auto --log demo-log.txt --screenshot demo.bmp --warning-shot warning.bmp || status=$?
+set_dpi 96
 echo "== log of the run"
 tr -d '\r' < demo-log.txt 2>/dev/null || echo "(no log written)"
 for picture in demo warning; do

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Takes the README's pictures under Wine: the warning dialog and the main
-# dialog after a successful upgrade of the demo's virtual drive.
+# dialog after a successful upgrade of the demo's virtual drive, at 100 %,
+# 150 % and 200 % scale (96, 144 and 192 DPI).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/demo.sh" --auto
 mkdir -p "$root/docs/images"
-cp "$root/build/demo-run/demo.png" "$root/docs/images/main-dialog.png"
-cp "$root/build/demo-run/warning.png" "$root/docs/images/warning-dialog.png"
-echo "pictures in docs/images/"
+# Room for the dialogs at 200 %.
+export KAVORA_SCREEN=2048x1536x24
+for dpi in 96 144 192; do
+    "$root/tools/demo.sh" --auto --dpi "$dpi" >/dev/null
+    run=$root/build/demo-run
+    [ "$dpi" = 96 ] || run=$run-${dpi}dpi
+    cp "$run/demo.png" "$root/docs/images/main-dialog-${dpi}dpi.png"
+    cp "$run/warning.png" "$root/docs/images/warning-dialog-${dpi}dpi.png"
+    echo "pictures at $dpi DPI: docs/images/main-dialog-${dpi}dpi.png, docs/images/warning-dialog-${dpi}dpi.png"
+done

@@ -2,6 +2,7 @@
 #   kavora_check_wine32   whether this machine runs 32-bit programs: sets
 #                         kavora_wine32 (yes or no) and kavora_wine32_why
 #   kavora_start_display  one X display for the run: the user's, or an Xvfb
+#                         (KAVORA_SCREEN sets its size, 1024x768x24 unless set)
 #   kavora_use_wine ARCH  win32 or win64: that architecture's Wine loader and
 #                         its own prefix in the build tree, created on first
 #                         use, with one wineserver kept up for it
@@ -63,7 +64,7 @@ kavora_start_display() {
     local n
     for n in $(seq 90 120); do
         { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${KAVORA_SCREEN:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
         kavora_xvfb_pid=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done

@@ -40,14 +40,17 @@ carried_list | grep '^3b 0[67]' | sed 's/^/KERNEL wine-upgrade: /'
 
 # The drive is deleted from the kernel once the blocks have begun (each
 # command takes 400 ms): the dialog ends "Flashing is incorrect!!", Close
-# comes back, and no save was sent.
+# comes back, no save was sent, and the line after the error line says in
+# words what became of the request.
 load_drive delay=100
 (
     for _ in $(seq 600); do dmesg | grep -q 'Write Buffer' && break; sleep 0.2; done
     sleep 1
     echo 1 > /sys/class/scsi_device/0:0:0:0/device/delete
 ) &
-check_case wine-vanish 0 "Flashing is incorrect!!" '[ $(sent "3b 07") = 0 ]' -- wine_run vanish
+check_case wine-vanish 0 "Flashing is incorrect!!" \
+    '[ $(sent "3b 07") = 0 ] && grep -q -e "The system refused the request" -e "The request did not reach the drive" out.txt' \
+    -- wine_run vanish
 wait
 echo "KERNEL wine-vanish: WRITE BUFFER sent: $(sent '3b 06') of mode 06h, $(sent '3b 07') of mode 07h"
 dmesg | grep -E 'Result: hostbyte=DID_[A-Z_]+' | grep -v 'DID_OK' | tail -n 2 | sed 's/^/KERNEL wine-vanish: /'
