@@ -1,6 +1,6 @@
 // Every control's text fits its control at 100 %, 150 % and 200 % scale: the
-// main dialog with a drive found and each status it shows, and the warning
-// dialog with a drive's model. Wine reads the screen's DPI (LogPixels) when a
+// main dialog with a drive found and each status it shows, the warning
+// dialog with a drive's model, and the about box. Wine reads the screen's DPI (LogPixels) when a
 // process starts, so the test runs itself once per scale as a new process.
 #include <gtest/gtest.h>
 
@@ -192,6 +192,12 @@ TEST(TextFit, EveryControlAtThisScale)
     warning.DestroyWindow();
     g_strModel.clear();
     g_strRevision.clear();
+
+    CAboutDlg about;
+    ASSERT_TRUE(about.Create());
+    const std::vector<Misfit> aboutMisfits = CheckAll(about.m_hWnd);
+    EXPECT_TRUE(aboutMisfits.empty()) << "about box at " << asked << " DPI:\n" << Describe(aboutMisfits);
+    about.DestroyWindow();
 }
 
 // Sets Wine's screen DPI for the processes started while it lives.
