@@ -22,10 +22,6 @@ find_package(nlohmann_json 3 REQUIRED)
 target_link_libraries(kavora_cli PUBLIC nlohmann_json::nlohmann_json)
 
 # --version: the project's version and the source revision of this build.
-add_custom_target(kavora_revision
-    COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -DVERSION=${PROJECT_VERSION}
-            -DOUT=${CMAKE_BINARY_DIR}/generated/kavora_revision.h -P ${CMAKE_SOURCE_DIR}/cmake/revision.cmake
-    BYPRODUCTS ${CMAKE_BINARY_DIR}/generated/kavora_revision.h)
 add_dependencies(kavora_cli kavora_revision)
 target_include_directories(kavora_cli PRIVATE ${CMAKE_BINARY_DIR}/generated)
 

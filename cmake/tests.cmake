@@ -43,6 +43,8 @@ if(KAVORA_WINDOWS)
     endforeach()
     # The product binary is started by its test as a separate program.
     target_link_libraries(product_start_test PRIVATE version)
+    # It compares the version resource with the header --version is made from.
+    target_include_directories(product_start_test PRIVATE ${CMAKE_BINARY_DIR}/generated)
     add_dependencies(product_start_test kavora)
     set_tests_properties(product_start_test PROPERTIES ENVIRONMENT "KAVORA_EXE=$<TARGET_FILE:kavora>")
 else()

@@ -10,3 +10,6 @@ add_library(kavora_framework STATIC
 target_link_libraries(kavora_framework PUBLIC comctl32 gdi32 user32 shell32 msimg32)
 # The product's entry point (the demo has one of its own).
 set(KAVORA_WINMAIN framework/winmain.cpp)
+# Every program links the framework, and every program's resources name the
+# source revision: the header is written before any of them is compiled.
+add_dependencies(kavora_framework kavora_revision)

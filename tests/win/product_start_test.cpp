@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "kavora_revision.h"
 #include "res/resource.h"
 #include "tests/win/support/product_process.h"
 
@@ -60,6 +61,41 @@ TEST(Product, CarriesItsVersion)
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length));
     EXPECT_EQ(info->dwFileVersionMS, static_cast<DWORD>(MAKELONG(70, 2)));
+    EXPECT_EQ(info->dwProductVersionMS, static_cast<DWORD>(MAKELONG(70, 2)));
+
+    auto text = [&](const char* name) {
+        char* value = nullptr;
+        UINT chars = 0;
+        const std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
+        if (!::VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &chars) || !value)
+            return std::string("(none)");
+        return std::string(value);
+    };
+    EXPECT_EQ(text("ProductName"), "KAVORA");
+    const std::string version = text("FileVersion");
+    const std::string revision = text("SourceRevision");
+    EXPECT_EQ(text("ProductVersion"), version);
+    EXPECT_EQ(revision.size(), 12u) << revision;
+
+    // What the Linux program of the same source says of itself: this build's
+    // (the header both are made with), or a release's, given by its check.
+    const char* cli = std::getenv("KAVORA_CLI_VERSION");
+    const std::string expected = cli ? std::string(cli)
+                                     : std::string("kavora-cli ") + KAVORA_VERSION + " (revision " + KAVORA_REVISION + ")";
+    EXPECT_EQ("kavora-cli " + version + " (revision " + revision + ")", expected);
+
+    // The main dialog shows the same version.
+    HMODULE image = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    HRSRC found = ::FindResourceA(image, MAKEINTRESOURCEA(IDD_KAVORA_DIALOG), MAKEINTRESOURCEA(5));
+    ASSERT_NE(found, nullptr);
+    const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
+    std::string wide;
+    for (char c : "Version  " + version)
+        wide += {c, '\0'};
+    EXPECT_NE(std::string(bytes, ::SizeofResource(image, found)).find(wide), std::string::npos)
+        << "no \"Version  " << version << "\" in the main dialog";
+    ::FreeLibrary(image);
 }
 
 // Each build is a program of its own architecture and says so in its
