@@ -10,7 +10,7 @@ for p in cmake make g++ python3 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-po
          wine wine64 wine32:i386 xvfb xauth x11-apps \
          imagemagick libgtest-dev clang libclang-rt-14-dev binutils fonts-liberation2 \
          libsgutils2-dev sg3-utils qemu-system-x86 busybox-static cpio scdoc man-db \
-         nlohmann-json3-dev bash-completion; do
+         nlohmann-json3-dev bash-completion dpkg-dev lintian debootstrap; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 [ ${#need[@]} -eq 0 ] && exit 0
