@@ -32,6 +32,10 @@ step="building the Windows programs"
 echo "== Windows builds"
 tools/build-win.sh
 
+step="checking the release"
+echo "== release: built twice in two folders and compared, the zip, the package installed in a fresh Debian"
+tools/release-check.sh "$root/build/release-check"
+
 step="running the Windows tests under Wine"
 trap - ERR
 kavora_root=$root
@@ -52,9 +56,21 @@ for arch in "${arches[@]}"; do
     kavora_use_wine "$arch"
     (cd "build/$arch" && ctest --output-on-failure) || failed+=("$arch")
 done
+# The released programs as Windows shows them: the version resource of each,
+# read by the 64-bit test program, against the packaged kavora-cli's --version.
+echo "== release: the version resources of kavora.exe and kavora64.exe under Wine"
+release=$root/build/release-check
+mkdir -p "$release/windows"
+unzip -o -q "$release"/dist/kavora-*-windows.zip kavora.exe kavora64.exe -d "$release/windows"
+kavora_use_wine win64
+for exe in kavora.exe kavora64.exe; do
+    (cd "$release/windows" && KAVORA_EXE=$exe KAVORA_CLI_VERSION=$(cat "$release/cli-version.txt") \
+        kavora_wine "$root/build/win64/product_start_test.exe" --gtest_filter=Product.CarriesItsVersion \
+        --gtest_brief=1) || failed+=("the version resource of the released $exe")
+done
 echo "$ran"
 if [ ${#failed[@]} -gt 0 ]; then
-    echo "error: Windows tests failed: ${failed[*]} (see the ctest output above)" >&2
+    echo "error: Windows tests failed: ${failed[*]} (see the output above)" >&2
     exit 1
 fi
 
