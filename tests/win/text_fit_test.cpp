@@ -13,6 +13,7 @@
 
 #include "app/warning_dlg.h"
 #include "controls/rich_label.h"
+#include "controls/text_image.h"
 #include "framework/dpi.h"
 #include "res/resource.h"
 #include "tests/win/support/dialog_harness.h"
@@ -52,30 +53,24 @@ SIZE Extent(HFONT font, const std::string& text, UINT format, int wrapWidth)
     return SIZE{rc.right, rc.bottom};
 }
 
-// How a rich label lays out its text: one line per line feed, each as high
-// as the tallest, nothing wrapped.
+// How a rich label lays out its text: one line per piece its text image
+// cuts, each as high as the tallest, nothing wrapped.
 SIZE LabelExtent(HFONT font, const std::string& text)
 {
     HDC dc = ::GetDC(nullptr);
     HGDIOBJ old = ::SelectObject(dc, font);
+    const std::vector<std::string> lines = CTextImage::SplitLines(text);
     LONG width = 0;
     LONG lineHeight = 0;
-    LONG lines = 0;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = std::min(text.find('\n', start), text.size());
-        if (end > start) {
-            SIZE piece{};
-            ::GetTextExtentPoint32A(dc, text.c_str() + start, static_cast<int>(end - start), &piece);
-            width = std::max(width, piece.cx);
-            lineHeight = std::max(lineHeight, piece.cy);
-            ++lines;
-        }
-        start = end + 1;
+    for (const std::string& line : lines) {
+        SIZE piece{};
+        ::GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &piece);
+        width = std::max(width, piece.cx);
+        lineHeight = std::max(lineHeight, piece.cy);
     }
     ::SelectObject(dc, old);
     ::ReleaseDC(nullptr, dc);
-    return SIZE{width, lineHeight * lines};
+    return SIZE{width, lineHeight * static_cast<LONG>(lines.size())};
 }
 
 struct Misfit {
