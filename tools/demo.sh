@@ -12,13 +12,17 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 auto=""; family=""; machine=""; dpi=96
+usage="usage: tools/demo.sh [--auto] [--family nt5|nt4|9x] [--machine FILE] [--dpi N]"
 while [ $# -gt 0 ]; do
+    case "$1" in
+        --family|--machine|--dpi) [ $# -ge 2 ] || { echo "$1 needs a value; $usage" >&2; exit 2; } ;;
+    esac
     case "$1" in
         --auto) auto=1 ;;
         --family) family=$2; shift ;;
         --machine) machine=$2; shift ;;
         --dpi) dpi=$2; shift ;;
-        *) echo "usage: tools/demo.sh [--auto] [--family nt5|nt4|9x] [--machine FILE] [--dpi N]" >&2; exit 2 ;;
+        *) echo "$usage" >&2; exit 2 ;;
     esac
     shift
 done

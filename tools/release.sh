@@ -14,7 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 work=$root/build/release
 case "${1:-}" in
-    --build) work=$(mkdir -p "$2" && cd "$2" && pwd) ;;
+    --build) [ $# -ge 2 ] || { echo "--build needs a folder; usage: tools/release.sh [--build DIR]" >&2; exit 2; }
+             work=$(mkdir -p "$2" && cd "$2" && pwd) ;;
     "") ;;
     *) echo "usage: tools/release.sh [--build DIR]" >&2; exit 2 ;;
 esac
