@@ -4,6 +4,26 @@
 
 #include "device/scsi_transport.h"
 
+bool scsi::Result::NotCarriedOut() const
+{
+    if (outcome == Outcome::OtherStatus)
+        return status == kStatusBusy || status == kStatusReservationConflict || status == kStatusTaskSetFull ||
+               status == kStatusAcaActive;
+    if (outcome != Outcome::CheckCondition || !decoded.valid)
+        return false;
+    if (decoded.deferred)
+        return true;
+    switch (decoded.key) {
+    case kSenseKeyNotReady:
+    case kSenseKeyIllegalRequest:
+    case kSenseKeyUnitAttention:
+    case kSenseKeyDataProtect:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool fgExecuteCommand(scsi::Transport& transport, scsi::Direction direction,
                       std::uint32_t dataLength, std::uint8_t* data, std::uint8_t cdbLength,
                       const std::uint8_t* cdb, std::uint8_t* sense, std::uint32_t timeoutSeconds,

@@ -19,6 +19,7 @@ add_custom_command(OUTPUT ${KAVORA_SENSE_TABLE}
 
 add_library(kavora_device STATIC
     device/command_exec.cpp
+    device/sense_data.cpp
     device/sense_words.cpp
     ${KAVORA_SENSE_TABLE}
 )

@@ -32,6 +32,11 @@ constexpr std::uint8_t kConnectedCdRom = 0x05; // qualifier 0, device type 5
 
 constexpr std::uint8_t kStatusGood = 0x00;
 constexpr std::uint8_t kStatusCheckCondition = 0x02;
+// Statuses with which a drive declines a command without starting it.
+constexpr std::uint8_t kStatusBusy = 0x08;
+constexpr std::uint8_t kStatusReservationConflict = 0x18;
+constexpr std::uint8_t kStatusTaskSetFull = 0x28;
+constexpr std::uint8_t kStatusAcaActive = 0x30;
 
 // --- sense data -----------------------------------------------------------
 
@@ -57,7 +62,17 @@ struct SenseTriple {
 };
 
 constexpr SenseTriple kOperationInProgress{0x02, 0x04, 0x07};
+
+// Sense keys: the low four bits of byte 2; FILEMARK, EOM and ILI share the
+// byte with them.
+constexpr std::uint8_t kSenseKeyNoSense = 0x00;
+constexpr std::uint8_t kSenseKeyRecoveredError = 0x01;
+constexpr std::uint8_t kSenseKeyNotReady = 0x02;
+constexpr std::uint8_t kSenseKeyIllegalRequest = 0x05;
 constexpr std::uint8_t kSenseKeyUnitAttention = 0x06;
+constexpr std::uint8_t kSenseKeyDataProtect = 0x07;
+constexpr std::uint8_t kSenseKeyMask = 0x0F;
+constexpr std::uint8_t kSenseFlagBits = 0xE0;
 
 // --- the drive's download buffer ------------------------------------------
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "device/scsi_defs.h"
+#include "device/sense_data.h"
 
 namespace scsi {
 
@@ -42,14 +43,33 @@ enum class Outcome : std::uint8_t {
 struct Result {
     Outcome outcome = Outcome::SystemFailure;
     std::uint8_t status = 0;            // the SCSI status, when the drive answered
-    std::uint8_t sense[kSenseAreaSize] = {};
+    std::uint8_t sense[kSenseAreaSize] = {}; // in fixed format (NormaliseSense)
     std::uint8_t senseLength = 0;       // bytes of `sense` the transport hands back
+    DecodedSense decoded;               // what `sense` says: every decision reads this
     std::uint16_t hostStatus = 0;       // TransportFailure: the adapter's or host's code
     std::uint16_t driverStatus = 0;     // TransportFailure: the driver's code
     std::uint32_t systemError = 0;      // SystemFailure: the operating system's error code
+    // Failures the transport recognised: the command's time-out ran out, or
+    // the drive is no longer attached. Sending again helps with neither.
+    bool timedOut = false;
+    bool deviceGone = false;
 
     bool Good() const { return outcome == Outcome::Good; }
     SenseTriple Triple() const { return SenseTriple::Of(sense); }
+    // The command was carried out: GOOD, or CHECK CONDITION with current
+    // sense of NO SENSE or RECOVERED ERROR (the drive reports something it
+    // dealt with, as sg3_utils counts it). A deferred error reports an earlier
+    // command's failure; the one it answers was not carried out.
+    bool Completed() const
+    {
+        return outcome == Outcome::Good ||
+               (outcome == Outcome::CheckCondition && decoded.valid && !decoded.deferred &&
+                decoded.key <= kSenseKeyRecoveredError);
+    }
+    // The drive declined the command without starting it: sense that says
+    // so, an error deferred from an earlier command, or a status that turns
+    // a command away (BUSY, RESERVATION CONFLICT, TASK SET FULL, ACA ACTIVE).
+    bool NotCarriedOut() const;
 };
 
 class Transport {

@@ -6,14 +6,15 @@
 std::string SenseCodes(const scsi::SenseTriple& triple)
 {
     char codes[16];
-    std::snprintf(codes, sizeof codes, "%02X/%02X/%02X", triple.key, triple.asc, triple.ascq);
+    // The key as the tables list it, without the flag bits beside it.
+    std::snprintf(codes, sizeof codes, "%02X/%02X/%02X", triple.key & scsi::kSenseKeyMask, triple.asc, triple.ascq);
     return codes;
 }
 
 std::string SenseWords(const scsi::SenseTriple& triple)
 {
     using sense_table::Entry;
-    std::string text = sense_table::kKeyNames[triple.key & 0x0F];
+    std::string text = sense_table::kKeyNames[triple.key & scsi::kSenseKeyMask];
     const Entry* begin = sense_table::kEntries;
     const Entry* end = begin + sense_table::kEntryCount;
     const Entry* found = std::lower_bound(begin, end, triple, [](const Entry& e, const scsi::SenseTriple& t) {

@@ -90,14 +90,29 @@ TargetAnswer VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLeng
     received.good = answer == TargetAnswer::Good;
     if (answer == TargetAnswer::CheckCondition) {
         received.sense = triple;
-        std::uint8_t fixed[kSenseLength] = {};
-        fixed[0] = 0x70; // current error, fixed format
-        fixed[2] = triple.key;
-        fixed[7] = kSenseLength - 8;
-        fixed[12] = triple.asc;
-        fixed[13] = triple.ascq;
+        std::uint8_t built[kSenseLength] = {};
+        const std::uint8_t flags = faults_.senseFlags & scsi::kSenseFlagBits;
+        if (faults_.senseFormat == SenseFormat::Descriptor) {
+            built[0] = 0x72; // current error, descriptor format
+            built[1] = triple.key & scsi::kSenseKeyMask;
+            built[2] = triple.asc;
+            built[3] = triple.ascq;
+            if (flags) {
+                // The flags travel in a stream commands descriptor.
+                built[7] = 4;
+                built[8] = 0x04;
+                built[9] = 2;
+                built[11] = flags;
+            }
+        } else {
+            built[0] = 0x70; // current error, fixed format
+            built[2] = static_cast<std::uint8_t>(triple.key | flags);
+            built[7] = kSenseLength - 8;
+            built[12] = triple.asc;
+            built[13] = triple.ascq;
+        }
         if (sense)
-            std::memcpy(sense, fixed, std::min<std::size_t>(senseLength, kSenseLength));
+            std::memcpy(sense, built, std::min<std::size_t>(senseLength, kSenseLength));
     }
     commands_.push_back(received);
     return answer;
@@ -232,6 +247,10 @@ TargetAnswer VirtualDrive::Save(SenseTriple& sense)
     busyLeft_ = faults_.busyPolls;
     if (busyLeft_ == 0)
         FinishProgramming();
+    if (Fire(faults_.noisySaves)) {
+        sense = faults_.noisySaveSense;
+        return TargetAnswer::CheckCondition;
+    }
     return TargetAnswer::Good;
 }
 
@@ -239,6 +258,8 @@ void VirtualDrive::FinishProgramming()
 {
     programming_ = false;
     identity_.revision = pendingRevision_;
+    if (!faults_.productAfterSave.empty())
+        identity_.product = faults_.productAfterSave;
 }
 
 const DriveIdentity& VirtualDrive::Identity() const { return identity_; }
@@ -290,6 +311,12 @@ void VirtualDrive::FailBlock(std::uint32_t index, int times, SenseTriple sense)
 void VirtualDrive::RefuseHeader(int times, SenseTriple sense) { FailWriteAt(0, times, sense); }
 
 void VirtualDrive::RaiseUnitAttentions(bool on) { faults_.unitAttentions = on; }
+
+void VirtualDrive::AnswerSavesWith(SenseTriple sense, int times)
+{
+    faults_.noisySaves = times;
+    faults_.noisySaveSense = sense;
+}
 
 void VirtualDrive::RefuseSave(int times, SenseTriple sense)
 {

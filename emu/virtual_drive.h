@@ -28,6 +28,9 @@
 // model text, the revision stays as it was. The buffer is emptied (0xFF) by an
 // accepted save.
 //
+// Sense goes out in fixed format (70h) unless the faults ask for descriptor
+// format (72h); the faults may also set FILEMARK, EOM or ILI beside every key.
+//
 // Unit attentions (a fault setting, as scsi_debug and other conforming
 // targets behave): after each WRITE BUFFER it carried out, the drive answers
 // the next command other than INQUIRY with CHECK CONDITION, UNIT ATTENTION
@@ -83,9 +86,16 @@ struct WriteFault {
     SenseTriple sense{0x03, 0x0C, 0x00};
 };
 
+enum class SenseFormat : std::uint8_t { Fixed, Descriptor };
+
 // How the drive misbehaves, and how long it programs. Counts are consumed as
 // the faults fire, so this is live state as well as configuration.
 struct DriveFaults {
+    SenseFormat senseFormat = SenseFormat::Fixed;
+    std::uint8_t senseFlags = 0;           // FILEMARK 80h, EOM 40h, ILI 20h on every sense
+    int noisySaves = 0;                    // saves carried out, answered CHECK CONDITION with:
+    SenseTriple noisySaveSense{0x01, 0x00, 0x00}; // ... NO SENSE or RECOVERED ERROR sense
+    std::string productAfterSave;          // when set: the product the drive names once programmed
     // Not a fault: TEST UNIT READY polls answered 02/04/07 after a save.
     int busyPolls = 2;
     std::vector<WriteFault> writes;        // header writes are at offset 0
@@ -158,6 +168,9 @@ public:
     // the `count - 1` after it fail in the transport.
     void FailTransportAt(std::size_t index, int count = 1);
     void RaiseUnitAttentions(bool on = true);
+    // The next `times` saves are carried out and answered CHECK CONDITION
+    // with `sense`: a drive reporting something it dealt with.
+    void AnswerSavesWith(SenseTriple sense, int times = 1);
 
 private:
     TargetAnswer Inquiry(const std::uint8_t* cdb, bool dataOut, std::uint8_t* data,

@@ -37,6 +37,7 @@ scsi::Result VirtualDriveTransport::Execute(const scsi::Command& command)
         result.outcome = scsi::Outcome::CheckCondition;
         result.status = scsi::kStatusCheckCondition;
         result.senseLength = passThrough ? scsi::kSenseAreaSize : scsi::kAspiSenseArea;
+        result.decoded = scsi::NormaliseSense(result.sense, asked);
         break;
     case TargetAnswer::TransportFailure:
         result.outcome = scsi::Outcome::TransportFailure;

@@ -6,7 +6,7 @@ std::string SenseText(const scsi::SenseTriple& triple)
 {
     char key[80] = {};
     char additional[160] = {};
-    sg_get_sense_key_str(triple.key & 0x0F, sizeof key, key);
+    sg_get_sense_key_str(triple.key & scsi::kSenseKeyMask, sizeof key, key);
     sg_get_asc_ascq_str(triple.asc, triple.ascq, sizeof additional, additional);
     std::string text = key;
     // The table's text starts with a heading the log has no use for.

@@ -1,5 +1,6 @@
 #include "device/linux/sg_io_transport.h"
 
+#include <scsi/sg_lib.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -10,22 +11,9 @@ namespace {
 constexpr unsigned kDriverSense = 0x08; // sense data was written: not a failure
 constexpr unsigned kDriverMask = 0x0F;
 
-// Descriptor-format sense (response code 72h/73h) keeps key, ASC and ASCQ in
-// bytes 1 to 3; the program reads fixed format (bytes 2, 12 and 13), so such
-// sense is handed back rewritten in that form.
-void ToFixedFormat(std::uint8_t* sense, std::size_t length)
-{
-    const std::uint8_t code = sense[0] & 0x7F;
-    if ((code != 0x72 && code != 0x73) || length < 4)
-        return;
-    const std::uint8_t key = sense[1] & 0x0F, asc = sense[2], ascq = sense[3];
-    std::memset(sense, 0, scsi::kSenseAreaSize);
-    sense[0] = code == 0x72 ? 0x70 : 0x71;
-    sense[2] = key;
-    sense[7] = scsi::kFixedSenseLength - 8;
-    sense[12] = asc;
-    sense[13] = ascq;
-}
+constexpr unsigned kHostNoConnect = 0x01; // DID_NO_CONNECT: no device there any more
+constexpr unsigned kHostTimeOut = 0x03;   // DID_TIME_OUT
+constexpr unsigned kDriverTimeOut = 0x06; // DRIVER_TIMEOUT
 
 } // namespace
 
@@ -43,9 +31,18 @@ scsi::Result SgIoTransport::Execute(const scsi::Command& command)
 {
     scsi::Result result;
     std::uint8_t cdb[scsi::kMaxCdbLength] = {};
-    const std::uint8_t cdbLength =
+    std::uint8_t cdbLength =
         command.cdbLength < sizeof cdb ? command.cdbLength : static_cast<std::uint8_t>(sizeof cdb);
     std::memcpy(cdb, command.cdb, cdbLength);
+    // The program builds every command block 12 bytes long, as the Windows
+    // paths send it; here each goes with its own length (6 for INQUIRY and
+    // TEST UNIT READY, 10 for WRITE BUFFER), as sg3_utils sends them: USB
+    // bridges and SAS drives refuse a block longer than its command.
+    if (cdbLength) {
+        const int own = sg_get_command_size(cdb[0]);
+        if (own > 0 && own < cdbLength)
+            cdbLength = static_cast<std::uint8_t>(own);
+    }
 
     sg_io_hdr_t request;
     std::memset(&request, 0, sizeof request);
@@ -66,6 +63,7 @@ scsi::Result SgIoTransport::Execute(const scsi::Command& command)
 
     if (io_.Submit(fd_, request) != 0) {
         result.systemError = static_cast<std::uint32_t>(errno);
+        result.deviceGone = errno == ENODEV || errno == ENXIO;
         return result;
     }
     result.hostStatus = request.host_status;
@@ -74,6 +72,8 @@ scsi::Result SgIoTransport::Execute(const scsi::Command& command)
     // beside that is not the drive's answer.
     if (request.host_status != 0 || ((request.driver_status & kDriverMask) & ~kDriverSense) != 0) {
         result.outcome = scsi::Outcome::TransportFailure;
+        result.timedOut = request.host_status == kHostTimeOut || (request.driver_status & kDriverMask) == kDriverTimeOut;
+        result.deviceGone = request.host_status == kHostNoConnect;
         return result;
     }
     result.status = request.status & 0xFE;
@@ -83,9 +83,7 @@ scsi::Result SgIoTransport::Execute(const scsi::Command& command)
         result.outcome = scsi::Outcome::Good;
         return result;
     }
-    const std::size_t written = request.sb_len_wr < sizeof result.sense ? request.sb_len_wr : sizeof result.sense;
-    std::memset(result.sense + written, 0, sizeof result.sense - written);
-    ToFixedFormat(result.sense, written);
+    result.decoded = scsi::NormaliseSense(result.sense, request.sb_len_wr);
     result.senseLength = sizeof result.sense;
     result.outcome = result.status == scsi::kStatusCheckCondition ? scsi::Outcome::CheckCondition
                                                                    : scsi::Outcome::OtherStatus;

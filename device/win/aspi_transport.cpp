@@ -56,10 +56,14 @@ scsi::Result AspiTransport::Execute(const scsi::Command& command)
     // The record's sense area comes back whatever went wrong.
     std::memcpy(result.sense, srb.SenseArea, sizeof srb.SenseArea);
     result.senseLength = sizeof srb.SenseArea;
+    result.decoded = scsi::NormaliseSense(result.sense, sizeof srb.SenseArea);
     result.status = srb.SRB_TargStat;
     if (srb.SRB_HaStat != 0) {
         result.outcome = scsi::Outcome::TransportFailure;
         result.hostStatus = srb.SRB_HaStat;
+        result.timedOut = srb.SRB_HaStat == scsi::HASTAT_TIMEOUT || srb.SRB_HaStat == scsi::HASTAT_COMMAND_TIMEOUT;
+        // Nothing answers the selection at that target any more.
+        result.deviceGone = srb.SRB_HaStat == scsi::HASTAT_SEL_TO;
     } else if (srb.SRB_TargStat == scsi::kStatusCheckCondition) {
         result.outcome = scsi::Outcome::CheckCondition;
     } else if (srb.SRB_TargStat != scsi::kStatusGood) {
@@ -67,6 +71,7 @@ scsi::Result AspiTransport::Execute(const scsi::Command& command)
     } else {
         // The manager refused the request itself (no such adapter or device).
         result.systemError = srb.SRB_Status;
+        result.deviceGone = srb.SRB_Status == scsi::SS_NO_DEVICE;
     }
     return result;
 }

@@ -44,6 +44,14 @@ bool IsTransportError(DWORD error)
            error == ERROR_DEVICE_NOT_CONNECTED;
 }
 
+// The errors with which the system says the drive is no longer there: it was
+// pulled out, or its driver let it go.
+bool IsDriveGone(DWORD error)
+{
+    return error == ERROR_DEV_NOT_EXIST || error == ERROR_DEVICE_NOT_CONNECTED ||
+           error == ERROR_FILE_NOT_FOUND || error == ERROR_INVALID_HANDLE || error == ERROR_NOT_READY;
+}
+
 // Adapters ask for alignment to 2, 4 or 8 bytes. A mask that is not one
 // less than a power of two, or asks for more than a page, is no adapter's
 // but a driver's garbage; taken as it is, it would wrap the staging size and
@@ -118,17 +126,29 @@ scsi::Result PassThroughTransport::Execute(const scsi::Command& command)
         result.systemError = ::GetLastError();
         result.outcome = IsTransportError(result.systemError) ? scsi::Outcome::TransportFailure
                                                               : scsi::Outcome::SystemFailure;
+        result.timedOut = result.systemError == ERROR_SEM_TIMEOUT;
+        result.deviceGone = IsDriveGone(result.systemError);
         return result;
     }
 
     result.status = sptd.ScsiStatus;
     if (sptd.ScsiStatus != scsi::kStatusGood) {
         // The whole sense buffer: what the port wrote, then the cleared rest.
+        // The port says how much it wrote where it says anything; a port that
+        // leaves the field alone leaves what was asked for.
         std::memcpy(result.sense, request.ucSenseBuf, sizeof request.ucSenseBuf);
         result.senseLength = sizeof request.ucSenseBuf;
+        const std::size_t written = sptd.SenseInfoLength < scsi::kPassThroughSenseLength
+                                        ? sptd.SenseInfoLength
+                                        : scsi::kPassThroughSenseLength;
+        result.decoded = scsi::NormaliseSense(result.sense, written);
         result.outcome = sptd.ScsiStatus == scsi::kStatusCheckCondition
                              ? scsi::Outcome::CheckCondition
                              : scsi::Outcome::OtherStatus;
+        // A command the drive carried out while it reported a recovered error
+        // has moved its data all the same.
+        if (result.Completed() && command.direction == scsi::Direction::In && command.dataLength)
+            std::memcpy(command.data, staging.Get(), command.dataLength);
         return result;
     }
     if (command.direction == scsi::Direction::In && command.dataLength)

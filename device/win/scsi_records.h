@@ -167,6 +167,11 @@ constexpr std::uint8_t SS_NO_DEVICE = 0x82;
 constexpr std::uint8_t SS_INVALID_SRB = 0xE0;
 constexpr std::uint8_t SS_NO_ADAPTERS = 0xE8;
 
+// Host adapter statuses (SRB_HaStat) that say more than "failed".
+constexpr std::uint8_t HASTAT_TIMEOUT = 0x09;         // the command's time-out ran out
+constexpr std::uint8_t HASTAT_COMMAND_TIMEOUT = 0x0B; // the adapter's own time-out ran out
+constexpr std::uint8_t HASTAT_SEL_TO = 0x11;          // no device answered the selection
+
 constexpr std::uint8_t SRB_DIR_IN = 0x08;
 constexpr std::uint8_t SRB_DIR_OUT = 0x10;
 constexpr std::uint8_t SRB_EVENT_NOTIFY = 0x40;

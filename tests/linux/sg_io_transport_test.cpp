@@ -43,18 +43,19 @@ TEST(SgIoTransport, RequestCarriesTheCommandDirectionAndTimeOut)
         Direction direction;
         std::uint32_t length;
         int sgDirection;
+        std::size_t sent; // the command's own length, as sg3_utils sends it
     } cases[] = {
-        {"data in", kInquiry, Direction::In, 36, SG_DXFER_FROM_DEV},
-        {"data out", {0x3B, 0x06, 0, 0, 0, 0x20, 0, 0x10, 0}, Direction::Out, 4096, SG_DXFER_TO_DEV},
-        {"no data, asked as data in", {}, Direction::In, 0, SG_DXFER_NONE},
-        {"no data", {}, Direction::None, 0, SG_DXFER_NONE},
+        {"data in", kInquiry, Direction::In, 36, SG_DXFER_FROM_DEV, 6},
+        {"data out", {0x3B, 0x06, 0, 0, 0, 0x20, 0, 0x10, 0}, Direction::Out, 4096, SG_DXFER_TO_DEV, 10},
+        {"no data, asked as data in", {}, Direction::In, 0, SG_DXFER_NONE, 6},
+        {"no data", {}, Direction::None, 0, SG_DXFER_NONE, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Send(transport, c.cdb, c.direction, data, c.length);
         const VirtualSgIo::Request& r = io.Requests().back();
         EXPECT_EQ(r.fd, kFd);
-        EXPECT_EQ(r.cdb, std::vector<std::uint8_t>(c.cdb.begin(), c.cdb.end()));
+        EXPECT_EQ(r.cdb, std::vector<std::uint8_t>(c.cdb.begin(), c.cdb.begin() + c.sent));
         EXPECT_EQ(r.direction, c.sgDirection);
         EXPECT_EQ(r.dataLength, c.length);
         EXPECT_EQ(r.timeout, 0xFFFFu * 1000u) << "the engine's 65535 seconds";
@@ -73,14 +74,22 @@ TEST(SgIoTransport, OutcomesKeepTheDrivesAnswersApartFromFailures)
         scsi::SenseTriple triple;
         unsigned hostStatus;
         std::uint32_t systemError;
+        bool timedOut, gone;
     } cases[] = {
-        {"good", [](VirtualDrive&, VirtualSgIo&) {}, Outcome::Good, {}, 0, 0},
+        {"good", [](VirtualDrive&, VirtualSgIo&) {}, Outcome::Good, {}, 0, 0, false, false},
         {"check condition", [](VirtualDrive& d, VirtualSgIo&) { d.WithholdInquiry(1, false, {0x02, 0x3A, 0x00}); },
-         Outcome::CheckCondition, {0x02, 0x3A, 0x00}, 0, 0},
-        {"adapter", [](VirtualDrive& d, VirtualSgIo& io) { d.FailTransportAt(0); io.transportHostStatus = 0x01; },
-         Outcome::TransportFailure, {}, 0x01, 0},
+         Outcome::CheckCondition, {0x02, 0x3A, 0x00}, 0, 0, false, false},
+        {"adapter error", [](VirtualDrive& d, VirtualSgIo& io) { d.FailTransportAt(0); io.transportHostStatus = 0x07; },
+         Outcome::TransportFailure, {}, 0x07, 0, false, false},
+        {"nothing at that address",
+         [](VirtualDrive& d, VirtualSgIo& io) { d.FailTransportAt(0); io.transportHostStatus = 0x01; },
+         Outcome::TransportFailure, {}, 0x01, 0, false, true},
+        {"time-out", [](VirtualDrive& d, VirtualSgIo& io) { d.FailTransportAt(0); io.transportHostStatus = 0x03; },
+         Outcome::TransportFailure, {}, 0x03, 0, true, false},
         {"vanished", [](VirtualDrive&, VirtualSgIo& io) { io.FailFrom(0, ENODEV); }, Outcome::SystemFailure, {},
-         0, ENODEV},
+         0, ENODEV, false, true},
+        {"refused", [](VirtualDrive&, VirtualSgIo& io) { io.FailFrom(0, EPERM); }, Outcome::SystemFailure, {},
+         0, EPERM, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -96,6 +105,8 @@ TEST(SgIoTransport, OutcomesKeepTheDrivesAnswersApartFromFailures)
         EXPECT_EQ(r.Triple(), c.triple);
         EXPECT_EQ(r.hostStatus, c.hostStatus);
         EXPECT_EQ(r.systemError, c.systemError);
+        EXPECT_EQ(r.timedOut, c.timedOut);
+        EXPECT_EQ(r.deviceGone, c.gone);
         EXPECT_EQ(r.senseLength, c.outcome == Outcome::CheckCondition ? scsi::kSenseAreaSize : 0u);
         if (c.outcome == Outcome::Good) {
             EXPECT_EQ(std::string(reinterpret_cast<char*>(data.data()) + 8, 28), "KAVORA  CD-ROM VIRTUAL  1.00");
@@ -143,6 +154,7 @@ TEST(SgIoTransport, DriverTimeOutIsATransportFailureWhateverTheStatus)
     SgIoTransport transport(kFd, io);
     const scsi::Result r = Send(transport, {}, Direction::None, nullptr, 0);
     EXPECT_EQ(r.outcome, Outcome::TransportFailure);
+    EXPECT_TRUE(r.timedOut);
     EXPECT_STREQ(DriverStatusName(r.driverStatus), "DRIVER_TIMEOUT");
     EXPECT_STREQ(HostStatusName(0x01), "DID_NO_CONNECT");
 }
