@@ -29,14 +29,16 @@ Cdb WriteBuffer(std::uint8_t mode, std::uint32_t offset, std::uint32_t length)
 }
 
 // Commands without data go out as data-in of length 0, as they always have.
-// The engine keeps each command's whole result for the run's outcome.
+// The engine keeps each command's whole result for the run's outcome. A
+// command the drive carried out while reporting NO SENSE or RECOVERED ERROR
+// succeeded: its sense stays in the area for whoever looks.
 bool Execute(CFlashEngine& engine, Direction direction, std::uint32_t length, std::uint8_t* data,
              const Cdb& cdb, std::uint8_t* sense, std::uint32_t timeoutSeconds)
 {
     engine.m_dwLastTimeout = timeoutSeconds;
-    bool done = fgExecuteCommand(engine.m_transport, direction, length, data, scsi::kCdbLength,
-                                 cdb.bytes, sense, timeoutSeconds, &engine.m_lastResult);
-    return done && sense[2] == 0;
+    fgExecuteCommand(engine.m_transport, direction, length, data, scsi::kCdbLength, cdb.bytes, sense,
+                     timeoutSeconds, &engine.m_lastResult);
+    return engine.m_lastResult.Completed();
 }
 
 } // namespace

@@ -17,5 +17,6 @@ add_library(kavora_core STATIC
     flash/stop_request.cpp
     flash/run_outcome.cpp
     flash/run_progress.cpp
+    flash/run_words.cpp
 )
 target_link_libraries(kavora_core PUBLIC kavora_device)

@@ -115,6 +115,11 @@ private:
     void Show(const char* text);
     void WriteSum(const char* format, ...);
     bool SendBlocks(std::uint32_t sentLength, std::uint8_t* sense);
+    // Sends the header or the save again while the drive answers with a unit
+    // attention, telling each resend.
+    template <typename Send>
+    bool SendPastUnitAttentions(DriveCommand command, Send send);
+    void EmitResend(DriveCommand command, std::uint32_t offset, std::uint32_t send, int sends);
     bool WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense);
     void ReadNewIdentity(const std::uint8_t* sense);
 
@@ -125,5 +130,6 @@ private:
     bool m_bStopTaken = false; // a stop was reported during this run
     bool m_bImageAdopted = false; // the run sends an image loaded before it
     bool m_bImageShared = false;  // ... and another engine owns it
+    bool m_bSumOpened = false;    // this run's transfer opened the diagnostics file
     char m_szSumPath[kPathChars];
 };

@@ -7,8 +7,11 @@ const char* RunEndName(RunEnd end)
     case RunEnd::Stopped: return "stopped";
     case RunEnd::NotSaved: return "not saved";
     case RunEnd::SaveUnanswered: return "save unanswered";
+    case RunEnd::SaveFailed: return "save failed";
     case RunEnd::NeverReady: return "never ready";
     case RunEnd::NeverIdentified: return "never identified";
+    case RunEnd::OtherModel: return "another model";
+    case RunEnd::SameRevision: return "same revision";
     case RunEnd::Upgraded: return "upgraded";
     }
     return "unknown";

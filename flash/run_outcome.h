@@ -11,11 +11,16 @@
 enum class RunEnd : std::uint8_t {
     Refused,         // a check failed before the first command: nothing was sent
     Stopped,         // a stop request came before the last block: no save was sent
-    NotSaved,        // a block, the header or the save was refused: the old firmware stays
+    NotSaved,        // a block or the header failed, or the drive declined the save
+                     // without starting it: the old firmware stays
     SaveUnanswered,  // the save got no answer from the drive: it may have taken it
+    SaveFailed,      // the drive answered the save with an error that does not
+                     // say it left the flash alone
     NeverReady,      // the save was taken; the drive was still busy at the last poll
     NeverIdentified, // the save was taken; the drive never answered INQUIRY again
-    Upgraded,        // the save was taken and the drive identified itself again
+    OtherModel,      // the save was taken; the drive came back as another model
+    SameRevision,    // the save was taken; the drive came back with the revision it had
+    Upgraded,        // the save was taken; the drive came back with another revision
 };
 
 // Why a run was refused.
@@ -47,8 +52,14 @@ struct RunOutcome {
     RunIdentity before;            // the drive's identity the run started from
     RunIdentity after;             // what it answered at the end (empty when it did not)
 
-    // What the closing line says: "Please Restart Your Computer.".
-    bool Succeeded() const { return end == RunEnd::Upgraded || end == RunEnd::NeverIdentified; }
+    // What the closing line says: "Please Restart Your Computer.": the save
+    // was taken and the drive finished programming. Whether that made it an
+    // upgrade, the drive's state (flash/run_words.h) tells.
+    bool Succeeded() const
+    {
+        return end == RunEnd::Upgraded || end == RunEnd::SameRevision || end == RunEnd::OtherModel ||
+               end == RunEnd::NeverIdentified;
+    }
 };
 
 const char* RunEndName(RunEnd end);

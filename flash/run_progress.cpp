@@ -47,6 +47,9 @@ std::uint64_t Done(const RunEvent& event, const Layout& l)
         return l.pollsEnd + i * kPollPauseMs;
     case RunStep::Identified:
         return l.total;
+    case RunStep::Resend:
+    case RunStep::NoSumFile:
+        return 0; // nothing moves on
     }
     return 0;
 }

@@ -1,4 +1,5 @@
 // One firmware transfer: image, blocks, header, save, wait, new identity.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -6,36 +7,40 @@
 #include "flash/drive_commands.h"
 #include "flash/clock.h"
 #include "flash/flash_engine.h"
+#include "flash/model_list.h"
 #include "flash/run_timing.h"
 
 namespace {
 
 using namespace run_timing;
 
-bool OperationInProgress(const std::uint8_t* sense)
+// The drive's answer to the poll: still programming, whatever flag bits
+// stand beside the key.
+bool OperationInProgress(const scsi::Result& answer)
 {
-    return scsi::SenseTriple::Of(sense) == scsi::kOperationInProgress;
-}
-
-bool UnitAttention(const std::uint8_t* sense)
-{
-    return (sense[2] & 0x0F) == scsi::kSenseKeyUnitAttention;
+    const scsi::SenseTriple& busy = scsi::kOperationInProgress;
+    return answer.outcome == scsi::Outcome::CheckCondition && answer.decoded.Is(busy.key, busy.asc, busy.ascq);
 }
 
 // A command answered with UNIT ATTENTION was not carried out: the drive
-// reports a changed state (a reset, new microcode) instead. Drives that
-// conform raise one after each download, so the header and the save, which
-// are sent once otherwise, go again while that is the answer.
-template <typename Send>
-bool SendPastUnitAttentions(Send send, const std::uint8_t* sense)
+// reports a changed state (a reset, new microcode) instead.
+bool UnitAttention(const scsi::Result& answer)
 {
-    for (int sends = 0; sends < kUnitAttentionSends; ++sends) {
-        if (send())
-            return true;
-        if (!UnitAttention(sense))
-            return false;
-    }
-    return false;
+    return answer.outcome == scsi::Outcome::CheckCondition && answer.decoded.valid && !answer.decoded.deferred &&
+           answer.decoded.key == scsi::kSenseKeyUnitAttention;
+}
+
+// Whether sending a block again can end otherwise. A drive that refuses the
+// command or its data (ILLEGAL REQUEST), or will not be written (DATA
+// PROTECT), answers the same every time; a command that ran out of time
+// would take its whole time-out again; a drive that is gone stays gone.
+bool WorthSendingAgain(const scsi::Result& answer)
+{
+    if (answer.timedOut || answer.deviceGone)
+        return false;
+    if (answer.outcome != scsi::Outcome::CheckCondition || !answer.decoded.valid || answer.decoded.deferred)
+        return true;
+    return answer.decoded.key != scsi::kSenseKeyIllegalRequest && answer.decoded.key != scsi::kSenseKeyDataProtect;
 }
 
 void CopyText(char* to, std::size_t room, const char* from, std::size_t length)
@@ -55,6 +60,30 @@ bool DriveAnswered(const scsi::Result& result)
 }
 
 } // namespace
+
+// Drives that conform raise a unit attention after each download, so the
+// header and the save, which are sent once otherwise, go again while that
+// is the answer.
+template <typename Send>
+bool CFlashEngine::SendPastUnitAttentions(DriveCommand command, Send send)
+{
+    for (int sends = 1;; ++sends) {
+        if (send())
+            return true;
+        if (!UnitAttention(m_lastResult) || sends == kUnitAttentionSends)
+            return false;
+        EmitResend(command, 0, static_cast<std::uint32_t>(sends + 1), kUnitAttentionSends);
+    }
+}
+
+void CFlashEngine::EmitResend(DriveCommand command, std::uint32_t offset, std::uint32_t send, int sends)
+{
+    if (!m_callbacks.OnRunEvent)
+        return;
+    RunEvent event{RunStep::Resend, send, m_plan, {}, {}};
+    event.resend = {command, offset, send, static_cast<std::uint32_t>(sends), &m_lastResult, m_dwLastTimeout};
+    m_callbacks.OnRunEvent(m_callbacks.pContext, event);
+}
 
 bool CFlashEngine::Refuse(RefusalReason check)
 {
@@ -90,6 +119,7 @@ bool CFlashEngine::Upgrade()
 {
     m_outcome = RunOutcome{};
     m_bStopTaken = false;
+    m_bSumOpened = false;
     // What the front end showed of the drive: its model (less the list's
     // index suffix) and its current revision.
     CopyText(m_outcome.before.model, sizeof m_outcome.before.model, m_szModel, kModelChars);
@@ -129,6 +159,13 @@ bool CFlashEngine::Upgrade()
     Emit(RunStep::Planned);
 
     m_pSumFile = std::fopen(m_szSumPath, "a");
+    m_bSumOpened = m_pSumFile != nullptr;
+    if (!m_pSumFile && m_callbacks.OnRunEvent) {
+        // The diagnostics are lost, the transfer is not; the user hears why.
+        RunEvent event{RunStep::NoSumFile, 0, m_plan, {}, {}};
+        event.sumFile = {m_szSumPath, errno};
+        m_callbacks.OnRunEvent(m_callbacks.pContext, event);
+    }
     WriteSum("Model Name : %.*s HID : %d TID : %d Ver.: %.*s\n",
              static_cast<int>(sizeof m_drive.sModel), m_drive.sModel, m_drive.byHaId,
              m_drive.byTargetId, static_cast<int>(sizeof m_drive.sRevision), m_drive.sRevision);
@@ -182,7 +219,12 @@ bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
             return false;
         }
         bool accepted = false;
-        for (int send = 0; send < kBlockSends && !accepted; ++send) {
+        for (int send = 1; send <= kBlockSends && !accepted; ++send) {
+            if (send > 1) {
+                if (!WorthSendingAgain(m_lastResult))
+                    break;
+                EmitResend(DriveCommand::Block, blockOffset, static_cast<std::uint32_t>(send), kBlockSends);
+            }
             m_outcome.sentAnything = true;
             accepted = fgWriteOneFlashCmdData(*this, scsi::kImageBufferOffset + blockOffset, sense);
         }
@@ -204,7 +246,8 @@ bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
     }
     WriteSum("Finished : fgWriteOneFlashCmdData()\n");
 
-    if (!SendPastUnitAttentions([&] { return fgWriteHeader(*this, scsi::kHeaderOffset, sense); }, sense)) {
+    if (!SendPastUnitAttentions(DriveCommand::Header,
+                                [&] { return fgWriteHeader(*this, scsi::kHeaderOffset, sense); })) {
         const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X\n", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorB!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
@@ -214,12 +257,16 @@ bool CFlashEngine::SendBlocks(std::uint32_t sentLength, std::uint8_t* sense)
     WriteSum("Finished : fgWriteHeader()\n");
     m_callbacks.CBSetProgress(m_callbacks.pContext, 15);
 
-    if (!SendPastUnitAttentions([&] { return fgSaveFlash(*this, sense); }, sense)) {
+    if (!SendPastUnitAttentions(DriveCommand::Save, [&] { return fgSaveFlash(*this, sense); })) {
         const scsi::SenseTriple t = scsi::SenseTriple::Of(sense);
         WriteSum("Execute command error!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
         ShowMessage("Execute command errorC!! %2X/%2X/%2X", t.key, t.asc, t.ascq);
-        return Fail(DriveAnswered(m_lastResult) ? RunEnd::NotSaved : RunEnd::SaveUnanswered,
-                    DriveCommand::Save);
+        // Only an answer that says the drive declined the save leaves the old
+        // firmware certain; any other error may have come from programming.
+        const RunEnd end = m_lastResult.NotCarriedOut() ? RunEnd::NotSaved
+                           : DriveAnswered(m_lastResult) ? RunEnd::SaveFailed
+                                                         : RunEnd::SaveUnanswered;
+        return Fail(end, DriveCommand::Save);
     }
     // The drive is programming: from here a failure leaves it in a state
     // nobody can know.
@@ -250,7 +297,7 @@ bool CFlashEngine::WaitUntilReady(std::uint32_t sentLength, std::uint8_t* sense)
         // INQUIRY will tell whether the drive came back. A unit attention is
         // no answer to the question: the poll was not carried out, and the
         // drive may still be programming, so it asks again.
-        if (!OperationInProgress(sense) && !UnitAttention(sense)) {
+        if (!OperationInProgress(m_lastResult) && !UnitAttention(m_lastResult)) {
             WriteSum("fgTestUnitReadyComplete OK!!\n");
             break;
         }
@@ -302,17 +349,23 @@ void CFlashEngine::ReadNewIdentity(const std::uint8_t* sense)
         SleepMs(kPollPauseMs);
     }
     Emit(RunStep::Identified);
-    if (answered)
-        m_outcome.end = RunEnd::Upgraded;
-    else
-        Fail(RunEnd::NeverIdentified, DriveCommand::Inquiry);
-
     char driveName[kModelChars + 1] = {};
     std::memcpy(driveName, data + scsi::kVendorProductAt, kModelChars);
     char revision[5] = {};
     std::memcpy(revision, data + scsi::kRevisionAt, 4);
     std::memcpy(m_outcome.after.model, driveName, sizeof driveName);
     std::memcpy(m_outcome.after.revision, revision, sizeof revision);
+    // The drive's answer is what tells whether the flash took: its model
+    // must be the one the run began with, and its revision another.
+    if (!answered)
+        Fail(RunEnd::NeverIdentified, DriveCommand::Inquiry);
+    else if (!ModelTextsAgree(m_outcome.after.model, m_outcome.before.model))
+        m_outcome.end = RunEnd::OtherModel;
+    else if (std::strncmp(m_outcome.after.revision, m_outcome.before.revision, 4) == 0)
+        m_outcome.end = RunEnd::SameRevision;
+    else
+        m_outcome.end = RunEnd::Upgraded;
+
     m_callbacks.CBSetDriveName(m_callbacks.pContext, driveName);
     m_callbacks.CBSetRevision(m_callbacks.pContext, revision);
 
