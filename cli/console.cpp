@@ -9,12 +9,11 @@
 #include "device/linux/sg_io_transport.h"
 #include "device/sense_words.h"
 #include "flash/run_timing.h"
+#include "flash/run_words.h"
 
 namespace {
 
 constexpr int kBarWidth = 30;
-constexpr unsigned kHostTimeOut = 0x03;   // DID_TIME_OUT
-constexpr unsigned kDriverTimeOut = 0x06; // DRIVER_TIMEOUT
 
 std::string Hex2(unsigned value)
 {
@@ -51,6 +50,9 @@ std::string StepText(const RunEvent& e)
         return e.index == 0 ? "re-identify" : "re-identify, INQUIRY " + Of(e.index + 1, kInquiries);
     case RunStep::Identified:
         return "done";
+    case RunStep::Resend:
+    case RunStep::NoSumFile:
+        break;
     }
     return "";
 }
@@ -74,12 +76,35 @@ std::string StageText(const RunEvent& e)
     case RunStep::Inquiry:
         return "reading the drive's identity";
     case RunStep::Identified:
+    case RunStep::Resend:
+    case RunStep::NoSumFile:
         return "";
     }
     return "";
 }
 
 } // namespace
+
+std::string CommandWords(DriveCommand command, std::uint32_t blockOffset)
+{
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "0x%X", static_cast<unsigned>(blockOffset));
+    switch (command) {
+    case DriveCommand::Block:
+        return std::string("the block at image offset ") + offset;
+    case DriveCommand::Header:
+        return "the header";
+    case DriveCommand::Save:
+        return "the save command";
+    case DriveCommand::ReadyPoll:
+        return "the last ready poll (TEST UNIT READY)";
+    case DriveCommand::Inquiry:
+        return "the last INQUIRY";
+    case DriveCommand::None:
+        break;
+    }
+    return "the run";
+}
 
 std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeconds)
 {
@@ -97,7 +122,7 @@ std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeco
                            Hex2(result.hostStatus) + " (" + HostStatusName(result.hostStatus) +
                            "), driver status " + Hex2(result.driverStatus) + " (" +
                            DriverStatusName(result.driverStatus) + ")";
-        if (result.hostStatus == kHostTimeOut || (result.driverStatus & 0x0F) == kDriverTimeOut)
+        if (result.timedOut)
             text += timeoutSeconds ? "; the drive did not answer within the command's time-out of " +
                                          std::to_string(timeoutSeconds) + " s"
                                    : "; the drive did not answer within the command's time-out";
@@ -106,7 +131,7 @@ std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeco
     case scsi::Outcome::SystemFailure: {
         std::string text = std::string("the system failed the request: ") +
                            std::strerror(static_cast<int>(result.systemError));
-        if (result.systemError == ENODEV || result.systemError == ENXIO || result.systemError == ENOENT)
+        if (result.deviceGone || result.systemError == ENOENT)
             text += " (the drive is gone from the system)";
         else if (result.systemError == EPERM || result.systemError == EACCES)
             text += " (WRITE BUFFER through SG_IO needs root or CAP_SYS_RAWIO)";
@@ -180,6 +205,17 @@ void Console::Note(const std::string& text)
 
 void Console::Take(const RunEvent& event)
 {
+    if (event.step == RunStep::Resend) {
+        const Resend& again = event.resend;
+        Note("kavora-cli: resending " + CommandWords(again.command, again.offset) + ", " +
+             std::to_string(again.send) + " of " + std::to_string(again.sends) + ": " +
+             (again.failed ? ExplainFailure(*again.failed, again.timeoutSeconds) : "it failed"));
+        return;
+    }
+    if (event.step == RunStep::NoSumFile) {
+        Note("kavora-cli: warning: " + NoSumFileWords(event.sumFile.path, event.sumFile.error));
+        return;
+    }
     progress_.Take(event);
     barText_ = StepText(event);
     NoteLateStop();

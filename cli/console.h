@@ -64,6 +64,10 @@ private:
     bool lateStopNoted_ = false;
 };
 
+// The command a run sent in words: "the block at image offset 0x3000",
+// "the header", "the save command"...
+std::string CommandWords(DriveCommand command, std::uint32_t blockOffset = 0);
+
 // One failed command in words: the drive's sense, or the transport's or the
 // system's failure, never one for the other. `timeoutSeconds` is the
 // command's time-out, named when the system gave up waiting.

@@ -1,5 +1,6 @@
 // kavora-cli: the KAVORA firmware upgrade for Linux, over SG_IO.
 #include <malloc.h>
+#include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -17,6 +18,10 @@ int main(int argc, char** argv)
     // number of drives.
     ::prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
     ::mallopt(M_ARENA_MAX, 1);
+    // A reader that goes away (| head, a dropped ssh session's tee) must not
+    // end a run that has saved and is waiting for the drive: a failed write
+    // stops that stream, the run goes on, and the exit status still tells.
+    ::signal(SIGPIPE, SIG_IGN);
     CliOptions options;
     std::string error;
     if (!ParseOptions(argc, argv, options, error)) {
