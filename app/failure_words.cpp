@@ -31,26 +31,19 @@ std::string SystemText(DWORD error)
     return words.empty() ? code : words + " (" + code + ")";
 }
 
-bool DriveGone(DWORD error)
-{
-    return error == ERROR_DEV_NOT_EXIST || error == ERROR_DEVICE_NOT_CONNECTED ||
-           error == ERROR_FILE_NOT_FOUND || error == ERROR_INVALID_HANDLE || error == ERROR_NOT_READY;
-}
-
-// What the drive's sense means for the one who runs the upgrade.
+// What the drive's sense means for the one who runs the upgrade. What became
+// of the drive is the state line's to say.
 std::string Hint(const scsi::SenseTriple& t, const RunOutcome& outcome)
 {
     if (outcome.end == RunEnd::NeverReady)
-        return " The drive was still programming when the program stopped waiting: do not power it off; "
-               "wait a few minutes, restart the computer and check the drive's revision.";
-    switch (t.key) {
+        return "";
+    switch (t.key & scsi::kSenseKeyMask) {
     case 0x05:
         if (t.asc == 0x20 || t.asc == 0x24)
             return " The drive refuses firmware downloads: this image is not for this drive, or it needs "
                    "another program.";
         if (t.asc == 0x26 || t.asc == 0x2C)
-            return " The drive refused the image: it is not for this drive, or the file is damaged; the drive "
-                   "keeps its old firmware.";
+            return " The drive refused the image: it is not for this drive, or the file is damaged.";
         return "";
     case 0x06:
         return " The drive kept reporting a changed state and did not carry the command out: restart the "
@@ -87,9 +80,8 @@ std::string FailureWords(const RunOutcome& outcome, bool passThrough)
         if (!passThrough)
             return "The ASPI manager refused the request (status " + Hex2(r.systemError) + ").";
         return "The system refused the request: " + SystemText(r.systemError) + "." +
-               (DriveGone(r.systemError)
-                    ? " The drive is gone: do not power off, reconnect it and run the program again."
-                    : "");
+               (r.deviceGone ? " The drive is gone: do not power off, reconnect it and run the program again."
+                             : "");
     }
     return "";
 }

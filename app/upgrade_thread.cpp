@@ -6,6 +6,7 @@
 #include "device/win/device_io.h"
 #include "device/win/drive_transport.h"
 #include "flash/flash_engine.h"
+#include "flash/run_words.h"
 #include "res/resource.h"
 
 namespace {
@@ -28,8 +29,12 @@ struct RunTaskbar {
 };
 thread_local RunTaskbar t_taskbar;
 
-void OnRunEvent(void*, const RunEvent& event)
+void OnRunEvent(void* dialog, const RunEvent& event)
 {
+    if (event.step == RunStep::NoSumFile) {
+        CBShowMessage(dialog, ("Warning: " + NoSumFileWords(event.sumFile.path, event.sumFile.error) + ".").c_str());
+        return;
+    }
     RunTaskbar& taskbar = t_taskbar;
     taskbar.progress.Take(event);
     if (taskbar.bar)
@@ -52,7 +57,13 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
         std::unique_ptr<scsi::Transport> transport = DriveTransport(param.drive, param.bIsNT != 0);
         CFlashEngine engine(param, *transport);
         const RunOutcome outcome = engine.Run();
-        if (outcome.Succeeded())
+        // After the closing line, what became of the drive: a user who reads
+        // only "Flashing is incorrect!!" may power off a drive that is still
+        // programming, and "Please Restart Your Computer." does not say
+        // whether the drive took the new firmware.
+        CBShowMessage(dialog, StateWords(outcome).c_str());
+        // Anything but an upgrade wants the user's eye.
+        if (StateOf(outcome) == DriveState::Upgraded)
             bar->Clear(dialog->m_hWnd);
         else
             bar->Fail(dialog->m_hWnd);
