@@ -16,7 +16,9 @@ struct Triple {
     std::uint8_t key, asc, ascq;
 };
 
-// The answers a drive that misbehaves is likeliest to give.
+// The answers a drive that misbehaves is likeliest to give: each in fixed
+// or descriptor format, current or deferred, with or without the flag bits
+// (FILEMARK, EOM, ILI) beside its key.
 constexpr Triple kLikelySense[] = {
     {0x02, 0x04, 0x07}, // not ready, operation in progress
     {0x06, 0x29, 0x00}, // unit attention, reset
@@ -29,7 +31,12 @@ constexpr Triple kLikelySense[] = {
     {0x04, 0x44, 0x00}, // hardware error, internal target failure
     {0x0B, 0x47, 0x00}, // aborted command, parity error
     {0x00, 0x00, 0x00}, // CHECK CONDITION with nothing to say
+    {0x01, 0x17, 0x01}, // recovered error, with retries
+    {0x00, 0x00, 0x02}, // no sense, end of medium
+    {0x05, 0x20, 0x00}, // illegal request, invalid command operation code
+    {0x07, 0x27, 0x00}, // data protect, write protected
 };
+constexpr std::uint8_t kFlags[] = {0x00, 0x20, 0x40, 0x80, 0xE0};
 
 // Statuses other than GOOD and CHECK CONDITION.
 constexpr std::uint8_t kOtherStatus[] = {0x08, 0x18, 0x28, 0x22, 0x40, 0x04, 0x10, 0x14};
@@ -39,8 +46,27 @@ void Sense(Answers& in, DriveAnswer& answer)
     const std::uint8_t form = in.Byte();
     if (form < 0xC0) {
         const Triple& t = kLikelySense[form % (sizeof kLikelySense / sizeof kLikelySense[0])];
-        answer.sense[0] = 0x70;
-        answer.sense[2] = t.key;
+        const std::uint8_t shape = in.Byte();
+        const std::uint8_t flags = kFlags[shape % sizeof kFlags];
+        const bool deferred = (shape & 0x80) && (shape & 0x40);
+        if (shape & 0x08) {
+            answer.sense[0] = deferred ? 0x73 : 0x72;
+            answer.sense[1] = t.key;
+            answer.sense[2] = t.asc;
+            answer.sense[3] = t.ascq;
+            answer.senseLength = 8;
+            if (flags) {
+                // A stream commands descriptor carries the flags.
+                answer.sense[7] = 4;
+                answer.sense[8] = 0x04;
+                answer.sense[9] = 2;
+                answer.sense[11] = flags;
+                answer.senseLength = 12;
+            }
+            return;
+        }
+        answer.sense[0] = deferred ? 0x71 : 0x70;
+        answer.sense[2] = static_cast<std::uint8_t>(t.key | flags);
         answer.sense[7] = 10;
         answer.sense[12] = t.asc;
         answer.sense[13] = t.ascq;
@@ -93,6 +119,6 @@ DriveAnswer FuzzedDrive::Answer(const std::uint8_t* cdb, bool dataIn, std::uint8
         }
     }
     if (observer_)
-        observer_->Saw(cdb, data, length, answer.kind == DriveAnswer::Kind::Good);
+        observer_->Saw(cdb, data, length, answer);
     return answer;
 }

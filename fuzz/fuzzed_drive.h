@@ -17,12 +17,12 @@ struct DriveAnswer {
     std::uint8_t code = 0;        // failures: picks the transport's error code
 };
 
-// Sees every command the drive answered, in order.
+// Sees every command the drive answered, in order, with the answer.
 class CommandObserver {
 public:
     virtual ~CommandObserver() = default;
     virtual void Saw(const std::uint8_t* cdb, const std::uint8_t* data, std::uint32_t length,
-                     bool accepted) = 0;
+                     const DriveAnswer& answer) = 0;
 };
 
 class FuzzedDrive {

@@ -42,8 +42,10 @@ int FuzzedSgIo::Submit(int, sg_io_hdr_t& request)
         request.driver_status = kDriverSense;
         const unsigned length = answer.senseLength < request.mx_sb_len ? answer.senseLength : request.mx_sb_len;
         std::memcpy(request.sbp, answer.sense, length);
-        // Sometimes a count beyond what was written, and beyond the buffer.
-        request.sb_len_wr = static_cast<unsigned char>(answers_.Byte() == 0 ? length : answers_.Byte());
+        // Sometimes a count beyond what was written, and beyond the buffer
+        // (never less: the kernel does not hide sense it has).
+        const unsigned more = answers_.Byte() == 0 ? 0 : answers_.Byte();
+        request.sb_len_wr = static_cast<unsigned char>(length + more > 255 ? 255 : length + more);
         break;
     }
     case DriveAnswer::Kind::OtherStatus:
