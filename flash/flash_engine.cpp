@@ -85,7 +85,7 @@ void CFlashEngine::Show(const char* text) { m_callbacks.CBShowMessage(m_callback
 void CFlashEngine::Emit(RunStep step, std::uint32_t index)
 {
     if (m_callbacks.OnRunEvent)
-        m_callbacks.OnRunEvent(m_callbacks.pContext, RunEvent{step, index, m_plan});
+        m_callbacks.OnRunEvent(m_callbacks.pContext, RunEvent{step, index, m_plan, {}, {}});
 }
 
 void CFlashEngine::WriteSum(const char* format, ...)
