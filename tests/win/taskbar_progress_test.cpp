@@ -2,53 +2,20 @@
 // nothing after a good run and the error state after a failed one.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "app/taskbar_progress.h"
 #include "tests/portable/engine_fixture.h"
 #include "tests/win/support/dialog_harness.h"
+#include "tests/win/support/recording_taskbar.h"
 
 namespace {
 
 using namespace engine_test;
 
-struct Call {
-    char what; // 's' show, 'f' fail, 'c' clear
-    std::uint32_t permille;
-    HWND window;
-};
-std::mutex g_mutex;
-std::vector<Call> g_calls;
-
-class RecordingTaskbar final : public TaskbarProgress {
-public:
-    void Show(HWND window, std::uint32_t permille) override { Add({'s', permille, window}); }
-    void Fail(HWND window) override { Add({'f', 0, window}); }
-    void Clear(HWND window) override { Add({'c', 0, window}); }
-
-private:
-    static void Add(const Call& call)
-    {
-        std::lock_guard<std::mutex> hold(g_mutex);
-        g_calls.push_back(call);
-    }
-};
-
-std::unique_ptr<TaskbarProgress> MakeRecording() { return std::make_unique<RecordingTaskbar>(); }
-
 class Taskbar : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override
-    {
-        previous_ = SetTaskbarMaker(MakeRecording);
-        g_calls.clear();
-    }
-    void TearDown() override { SetTaskbarMaker(previous_); }
-
-private:
-    TaskbarMaker previous_ = nullptr;
+    TaskbarRecording taskbar;
 };
 
 TEST_P(Taskbar, FollowsTheRunAndEndsAsItEnds)
@@ -63,17 +30,17 @@ TEST_P(Taskbar, FollowsTheRunAndEndsAsItEnds)
         drive.RefuseSave();
     ASSERT_TRUE(h.UpgradeAndWait());
 
-    std::lock_guard<std::mutex> hold(g_mutex);
-    ASSERT_GE(g_calls.size(), 33u); // the plan, 32 blocks, ... and the end
+    const std::vector<TaskbarCall> calls = taskbar.Calls();
+    ASSERT_GE(calls.size(), 33u); // the plan, 32 blocks, ... and the end
     std::uint32_t last = 0;
-    for (std::size_t k = 0; k + 1 < g_calls.size(); ++k) {
-        EXPECT_EQ(g_calls[k].what, 's') << k;
-        EXPECT_GE(g_calls[k].permille, last) << k;
-        EXPECT_EQ(g_calls[k].window, h.Hwnd());
-        last = g_calls[k].permille;
+    for (std::size_t k = 0; k + 1 < calls.size(); ++k) {
+        EXPECT_EQ(calls[k].what, 's') << k;
+        EXPECT_GE(calls[k].permille, last) << k;
+        EXPECT_EQ(calls[k].window, h.Hwnd());
+        last = calls[k].permille;
     }
-    EXPECT_EQ(g_calls.back().what, fails ? 'f' : 'c');
-    EXPECT_EQ(g_calls.back().window, h.Hwnd());
+    EXPECT_EQ(calls.back().what, fails ? 'f' : 'c');
+    EXPECT_EQ(calls.back().window, h.Hwnd());
     if (fails) {
         EXPECT_LT(last, 1000u);
     } else {
