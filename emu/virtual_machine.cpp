@@ -204,6 +204,8 @@ BOOL VirtualMachine::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD 
         return DeviceList(*letter, out, outLength, returned);
     case scsi::IOCTL_SCSI_GET_CAPABILITIES:
         return Capabilities(*letter, out, outLength, returned);
+    case scsi::IOCTL_SCSI_GET_ADDRESS:
+        return Address(*letter, out, outLength, returned);
     default:
         return Fail(ERROR_INVALID_FUNCTION);
     }
@@ -344,5 +346,22 @@ BOOL VirtualMachine::Capabilities(const Letter& letter, void* out, DWORD outLeng
     std::memcpy(out, &caps, sizeof caps);
     if (returned)
         *returned = sizeof caps;
+    return TRUE;
+}
+
+BOOL VirtualMachine::Address(const Letter& letter, void* out, DWORD outLength, DWORD* returned)
+{
+    if (!out || outLength < sizeof(scsi::SCSI_ADDRESS))
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    const Unit& unit = adapters_[letter.adapter].units[letter.unit];
+    scsi::SCSI_ADDRESS address{};
+    address.Length = sizeof address;
+    address.PortNumber = static_cast<std::uint8_t>(letter.adapter);
+    address.PathId = unit.bus;
+    address.TargetId = unit.target;
+    address.Lun = 0;
+    std::memcpy(out, &address, sizeof address);
+    if (returned)
+        *returned = sizeof address;
     return TRUE;
 }

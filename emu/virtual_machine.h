@@ -5,7 +5,9 @@
 // Model: adapters hold units (bus, target, drive); a letter opens one unit.
 // The device list of a letter describes the whole adapter behind it, so two
 // letters on one adapter list the same devices. ASPI sees the adapters in the
-// order they were added, and each unit by its target id.
+// order they were added, and each unit by its target id. A letter's handle
+// tells its unit's address: the adapter's index as port, the unit's bus and
+// target, unit 0.
 #pragma once
 
 #include <windows.h>
@@ -150,6 +152,7 @@ private:
                      DWORD* returned);
     BOOL DeviceList(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
     BOOL Capabilities(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
+    BOOL Address(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
     Unit* AspiUnit(std::uint8_t ha, std::uint8_t target);
     void CompleteExec(void* request, Unit* unit, bool post);
 

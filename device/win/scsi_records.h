@@ -30,6 +30,7 @@ struct alignas(8) Pointer64 {
 constexpr std::uint32_t IOCTL_SCSI_PASS_THROUGH_DIRECT = 0x4D014;
 constexpr std::uint32_t IOCTL_SCSI_GET_INQUIRY_DATA = 0x4100C;
 constexpr std::uint32_t IOCTL_SCSI_GET_CAPABILITIES = 0x41010;
+constexpr std::uint32_t IOCTL_SCSI_GET_ADDRESS = 0x41018;
 
 constexpr std::uint8_t SCSI_IOCTL_DATA_OUT = 0;
 constexpr std::uint8_t SCSI_IOCTL_DATA_IN = 1;
@@ -152,6 +153,19 @@ static_assert(offsetof(SCSI_INQUIRY_DATA, InquiryData) == 12);
 static_assert(sizeof(IO_SCSI_CAPABILITIES) == 24);
 static_assert(offsetof(IO_SCSI_CAPABILITIES, MaximumTransferLength) == 4);
 static_assert(offsetof(IO_SCSI_CAPABILITIES, AlignmentMask) == 16);
+
+// Output of IOCTL_SCSI_GET_ADDRESS: where the device behind a handle sits.
+struct SCSI_ADDRESS {
+    std::uint32_t Length;
+    std::uint8_t PortNumber;
+    std::uint8_t PathId;
+    std::uint8_t TargetId;
+    std::uint8_t Lun;
+};
+
+static_assert(sizeof(SCSI_ADDRESS) == 8);
+static_assert(offsetof(SCSI_ADDRESS, PortNumber) == 4);
+static_assert(offsetof(SCSI_ADDRESS, Lun) == 7);
 
 // --- ASPI for Win32 ------------------------------------------------------
 
