@@ -292,6 +292,8 @@ LRESULT CFlashDlg::OnPowerBroadcast(WPARAM wParam, LPARAM)
 
 void CFlashDlg::RunFinished()
 {
+    // The run has sent its last command: the drive is free for another.
+    m_driveLock.Release();
     ::EnableWindow(GetDlgItem(IDCANCEL), TRUE);
     // The worker's last touch of the dialog: from here on it may end.
     m_bRunning.store(false);

@@ -9,6 +9,7 @@
 
 #include "flash/model_list.h"
 #include "controls/rich_label.h"
+#include "device/win/drive_lock.h"
 #include "device/win/drive_table.h"
 #include "flash/flash_param.h"
 #include "framework/controls.h"
@@ -62,10 +63,15 @@ private:
     void RequestStop();
     // Ends an Upgrade command that stops before a run: Close comes back.
     void Refuse();
+    // Holds the target drive for the run; false, with the user told who has
+    // it, when another run or program does.
+    bool TakeDrive();
     // Puts the logo in its frame at the dialog's scale.
     void ShowLogo(UINT dpi);
 
     std::atomic<bool> m_bRunning{false};
+    // Held from just before the worker starts until its last act.
+    DriveLock m_driveLock;
     HBITMAP m_hLogo = nullptr;
 };
 

@@ -25,9 +25,59 @@ void ShowError(HWND owner, const char* text, UINT extraStyle = 0)
     Ui().MessageBox(owner, text, "Error!!", MB_OK | MB_ICONSTOP | extraStyle);
 }
 
+// Why the drive cannot be had now, and what to do about it.
+std::string DriveBusyText(const LockOutcome& outcome)
+{
+    constexpr char kWait[] = "\n\nWait until it has finished, then press Upgrade again.";
+    char text[512];
+    switch (outcome.kind) {
+    case LockOutcome::Kind::Upgrading: {
+        const LockHolder& holder = outcome.holder;
+        const unsigned long process = holder.dwProcessId;
+        if (!holder.program.empty())
+            std::snprintf(text, sizeof text,
+                          "This drive is being upgraded by another program: %s (process %lu).%s",
+                          holder.program.c_str(), process, kWait);
+        else if (process)
+            std::snprintf(text, sizeof text,
+                          "This drive is being upgraded by another program (process %lu).%s",
+                          process, kWait);
+        else
+            std::snprintf(text, sizeof text, "This drive is being upgraded by another program.%s",
+                          kWait);
+        break;
+    }
+    case LockOutcome::Kind::ExclusiveUse:
+        if (!outcome.caller.empty())
+            std::snprintf(text, sizeof text,
+                          "This drive is in exclusive use by another program: %s.%s",
+                          outcome.caller.c_str(), kWait);
+        else
+            std::snprintf(text, sizeof text, "This drive is in exclusive use by another program.%s",
+                          kWait);
+        break;
+    default:
+        std::snprintf(text, sizeof text,
+                      "The drive could not be reserved for the upgrade (system error %lu).\n\n"
+                      "Nothing was sent to the drive.",
+                      static_cast<unsigned long>(outcome.error));
+        break;
+    }
+    return text;
+}
+
 } // namespace
 
 void CFlashDlg::Refuse() { ::EnableWindow(GetDlgItem(IDCANCEL), TRUE); }
+
+bool CFlashDlg::TakeDrive()
+{
+    const LockOutcome outcome = m_driveLock.Take(m_FlashParam.drive, ThisProgram());
+    if (outcome.kind == LockOutcome::Kind::Taken)
+        return true;
+    Ui().MessageBox(m_hWnd, DriveBusyText(outcome).c_str(), "KAVORA", MB_OK | MB_ICONSTOP);
+    return false;
+}
 
 void CFlashDlg::PrepareParam()
 {
@@ -133,12 +183,20 @@ void CFlashDlg::OnUpgrade()
         return;
     }
 
+    // The last check, since it holds the drive from here on: another run
+    // writing the same drive would leave it half flashed.
+    if (!TakeDrive()) {
+        Refuse();
+        return;
+    }
+
     // A run starts with no stop request, whatever came before; from here a
     // request may come before the worker has taken the run up.
     g_bTerminate.Clear();
     m_bRunning.store(true);
     if (!StartUpgradeThread(this)) {
         m_bRunning.store(false);
+        m_driveLock.Release();
         ShowError(m_hWnd, "The upgrade could not be started.");
         Refuse();
     }

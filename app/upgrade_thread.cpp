@@ -70,7 +70,8 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
         t_taskbar = RunTaskbar{};
     }
     g_bTerminate.Clear();
-    g_pFlashDlg->RunFinished();
+    // The dialog that started this run: another may have pressed Upgrade since.
+    dialog->RunFinished();
     return 0;
 }
 

@@ -9,6 +9,7 @@ if(KAVORA_WINDOWS)
     target_sources(kavora_emu PRIVATE
         emu/virtual_machine.cpp
         emu/virtual_aspi.cpp
+        emu/virtual_exclusive.cpp
         emu/virtual_power.cpp
         emu/drive_rig_win.cpp
         emu/machine_build.cpp

@@ -162,6 +162,10 @@ BOOL VirtualMachine::CloseHandle(HANDLE handle)
     if (!h.open)
         return Fail(ERROR_INVALID_HANDLE);
     h.open = false;
+    // The class driver ends an exclusive lock with the handle that took it.
+    for (auto& [drive, exclusive] : exclusive_)
+        if (exclusive.owner == handle)
+            exclusive.owner = nullptr;
     return TRUE;
 }
 
@@ -204,6 +208,10 @@ BOOL VirtualMachine::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD 
         return DeviceList(*letter, out, outLength, returned);
     case scsi::IOCTL_SCSI_GET_CAPABILITIES:
         return Capabilities(*letter, out, outLength, returned);
+    case scsi::IOCTL_SCSI_GET_ADDRESS:
+        return Address(*letter, out, outLength, returned);
+    case scsi::IOCTL_CDROM_EXCLUSIVE_ACCESS:
+        return ExclusiveAccess(device, *letter, in, inLength, out, outLength, returned);
     default:
         return Fail(ERROR_INVALID_FUNCTION);
     }
@@ -244,7 +252,11 @@ BOOL VirtualMachine::PassThrough(HANDLE device, const Letter& letter, void* in, 
     if (dataOut)
         recorded.dataOut.assign(data, data + sptd.DataTransferLength);
 
-    VirtualDrive& drive = *adapters_[letter.adapter].units[letter.unit].drive;
+    VirtualDrive& drive = *DriveOf(letter);
+    // A drive locked for exclusive access hears its owner alone.
+    if (const auto locked = exclusive_.find(&drive);
+        locked != exclusive_.end() && locked->second.owner && locked->second.owner != device)
+        return Fail(ERROR_ACCESS_DENIED);
     std::uint8_t sense[255] = {};
     const TargetAnswer answer = drive.Execute(sptd.Cdb, sptd.CdbLength, dataOut, data,
                                               sptd.DataTransferLength, sense, sptd.SenseInfoLength);
@@ -344,5 +356,27 @@ BOOL VirtualMachine::Capabilities(const Letter& letter, void* out, DWORD outLeng
     std::memcpy(out, &caps, sizeof caps);
     if (returned)
         *returned = sizeof caps;
+    return TRUE;
+}
+
+VirtualDrive* VirtualMachine::DriveOf(const Letter& letter) const
+{
+    return adapters_[letter.adapter].units[letter.unit].drive;
+}
+
+BOOL VirtualMachine::Address(const Letter& letter, void* out, DWORD outLength, DWORD* returned)
+{
+    if (!out || outLength < sizeof(scsi::SCSI_ADDRESS))
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    const Unit& unit = adapters_[letter.adapter].units[letter.unit];
+    scsi::SCSI_ADDRESS address{};
+    address.Length = sizeof address;
+    address.PortNumber = static_cast<std::uint8_t>(letter.adapter);
+    address.PathId = unit.bus;
+    address.TargetId = unit.target;
+    address.Lun = 0;
+    std::memcpy(out, &address, sizeof address);
+    if (returned)
+        *returned = sizeof address;
     return TRUE;
 }

@@ -5,7 +5,9 @@
 // Model: adapters hold units (bus, target, drive); a letter opens one unit.
 // The device list of a letter describes the whole adapter behind it, so two
 // letters on one adapter list the same devices. ASPI sees the adapters in the
-// order they were added, and each unit by its target id.
+// order they were added, and each unit by its target id. A letter's handle
+// tells its unit's address: the adapter's index as port, the unit's bus and
+// target, unit 0.
 #pragma once
 
 #include <windows.h>
@@ -63,6 +65,21 @@ public:
     // Status byte of GetASPI32SupportInfo; by default SS_COMP when there is
     // an adapter and SS_NO_ADAPTERS otherwise.
     void SetAspiSupportStatus(std::uint8_t status);
+
+    // --- exclusive access (IOCTL_CDROM_EXCLUSIVE_ACCESS) ---
+    // The CD-ROM class driver of Windows Vista and later has it; older
+    // systems and Wine fail the request, and so does the machine unless it
+    // offers it. While a drive is locked, pass-through requests on any other
+    // handle are refused; closing the owner's handle ends the lock.
+    void OfferExclusiveAccess(bool offered);
+    // A file system mounted on the disc in the drive behind `letter`: a lock
+    // that does not ignore it is refused.
+    void MountFileSystem(char letter, bool mounted);
+    // Another program locks the drive behind `letter` under `caller`.
+    void LockExclusively(char letter, const std::string& caller);
+    void UnlockExclusively(char letter);
+    // The caller name the drive behind `letter` is locked under; empty when free.
+    std::string ExclusiveCaller(char letter) const;
 
     // --- power ---
     // Whether some thread's standing request keeps the system from sleeping.
@@ -150,6 +167,10 @@ private:
                      DWORD* returned);
     BOOL DeviceList(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
     BOOL Capabilities(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
+    BOOL Address(const Letter& letter, void* out, DWORD outLength, DWORD* returned);
+    BOOL ExclusiveAccess(HANDLE device, const Letter& letter, void* in, DWORD inLength, void* out,
+                         DWORD outLength, DWORD* returned);
+    VirtualDrive* DriveOf(const Letter& letter) const;
     Unit* AspiUnit(std::uint8_t ha, std::uint8_t target);
     void CompleteExec(void* request, Unit* unit, bool post);
 
@@ -163,6 +184,14 @@ private:
     bool failAll_ = false;
     std::vector<DWORD> failing_;
     DWORD failError_ = ERROR_GEN_FAILURE;
+
+    struct Exclusive {
+        HANDLE owner = nullptr; // null: not locked
+        std::string caller;
+        bool mounted = false;
+    };
+    bool exclusiveOffered_ = false;
+    std::map<const VirtualDrive*, Exclusive> exclusive_;
 
     AspiLibrary aspiLibrary_ = AspiLibrary::Present;
     AspiCompletion aspiCompletion_ = AspiCompletion::Pending;

@@ -37,6 +37,17 @@ void TakeIdentity(DriveEntry& entry, const std::uint8_t* inquiry)
     CopyText(entry.sRevision, inquiry + scsi::kRevisionAt, 4);
 }
 
+// Where the device behind `handle` sits, from its port driver; false where
+// the system does not tell. The byte count the driver claims is not believed:
+// the record is cleared first, and a short answer leaves zeros.
+bool ReadAddress(HANDLE handle, scsi::SCSI_ADDRESS& address)
+{
+    address = scsi::SCSI_ADDRESS{};
+    DWORD returned = 0;
+    return Dev().DeviceIoControl(handle, scsi::IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address,
+                                 sizeof address, &returned) != FALSE;
+}
+
 HANDLE OpenLetter(DriveTable& table, char letter)
 {
     char path[] = "\\\\.\\?:";
@@ -64,7 +75,9 @@ Record ReadRecord(const std::uint8_t* list, std::size_t offset)
 }
 
 // Enters the CD-ROM devices of one letter's device list; returns how many.
-int EnterListedDevices(DriveTable& table, HANDLE handle, const std::uint8_t* list)
+// The list gives each device's bus, target and unit; the port is the one
+// behind the letter, the same for the whole list.
+int EnterListedDevices(DriveTable& table, HANDLE handle, char letter, const std::uint8_t* list)
 {
     constexpr std::size_t kBusStart = offsetof(scsi::SCSI_ADAPTER_BUS_INFO, BusData);
     constexpr std::size_t kDataStart = offsetof(scsi::SCSI_INQUIRY_DATA, InquiryData);
@@ -89,6 +102,8 @@ int EnterListedDevices(DriveTable& table, HANDLE handle, const std::uint8_t* lis
                     entry->byHaId = record.PathId;
                     entry->byTargetId = record.TargetId;
                     entry->hDevice = handle;
+                    entry->cLetter = letter;
+                    entry->address = {0, record.PathId, record.TargetId, record.Lun, false};
                     TakeIdentity(*entry, inquiry);
                     scsi::IO_SCSI_CAPABILITIES caps{};
                     DWORD returned = 0;
@@ -117,8 +132,20 @@ void ScanDeviceLists(DriveTable& table)
         DWORD returned = 0;
         const bool listed = Dev().DeviceIoControl(handle, scsi::IOCTL_SCSI_GET_INQUIRY_DATA,
                                                   nullptr, 0, list, kListSize, &returned);
-        if (!listed || EnterListedDevices(table, handle, list) == 0)
+        const int entered = listed ? EnterListedDevices(table, handle, letter, list) : 0;
+        if (entered == 0) {
             CloseUnused(table, handle);
+            continue;
+        }
+        // Without the port the address is incomplete: those entries are
+        // told apart by their letter instead.
+        scsi::SCSI_ADDRESS port;
+        if (!ReadAddress(handle, port))
+            continue;
+        for (int i = table.m_nDriveCount - entered; i < table.m_nDriveCount; ++i) {
+            table.m_pDrives[i]->address.byPort = port.PortNumber;
+            table.m_pDrives[i]->address.bKnown = true;
+        }
     }
 }
 
@@ -153,6 +180,11 @@ void ScanDirect(DriveTable& table)
         entry->hDevice = handle;
         entry->dwAlignMask = kDirectAlignMask;
         TakeIdentity(*entry, data);
+        entry->cLetter = letter;
+        scsi::SCSI_ADDRESS address;
+        if (ReadAddress(handle, address))
+            entry->address = {address.PortNumber, address.PathId, address.TargetId, address.Lun,
+                              true};
         table.m_pDrives[table.m_nDriveCount++] = entry;
     }
 }
@@ -192,6 +224,8 @@ void ScanAspi(DriveTable& table)
                 continue;
             entry->byHaId = static_cast<std::uint8_t>(ha);
             entry->byTargetId = static_cast<std::uint8_t>(target);
+            // ASPI names no bus, and the scan asks unit 0 alone.
+            entry->address = {entry->byHaId, 0, entry->byTargetId, 0, true};
             std::memcpy(&entry->dwMaxTransfer, unique + 4, sizeof entry->dwMaxTransfer);
             entry->dwAlignMask = unique[0];
 

@@ -30,6 +30,7 @@ struct alignas(8) Pointer64 {
 constexpr std::uint32_t IOCTL_SCSI_PASS_THROUGH_DIRECT = 0x4D014;
 constexpr std::uint32_t IOCTL_SCSI_GET_INQUIRY_DATA = 0x4100C;
 constexpr std::uint32_t IOCTL_SCSI_GET_CAPABILITIES = 0x41010;
+constexpr std::uint32_t IOCTL_SCSI_GET_ADDRESS = 0x41018;
 
 constexpr std::uint8_t SCSI_IOCTL_DATA_OUT = 0;
 constexpr std::uint8_t SCSI_IOCTL_DATA_IN = 1;
@@ -152,6 +153,62 @@ static_assert(offsetof(SCSI_INQUIRY_DATA, InquiryData) == 12);
 static_assert(sizeof(IO_SCSI_CAPABILITIES) == 24);
 static_assert(offsetof(IO_SCSI_CAPABILITIES, MaximumTransferLength) == 4);
 static_assert(offsetof(IO_SCSI_CAPABILITIES, AlignmentMask) == 16);
+
+// Output of IOCTL_SCSI_GET_ADDRESS: where the device behind a handle sits.
+struct SCSI_ADDRESS {
+    std::uint32_t Length;
+    std::uint8_t PortNumber;
+    std::uint8_t PathId;
+    std::uint8_t TargetId;
+    std::uint8_t Lun;
+};
+
+static_assert(sizeof(SCSI_ADDRESS) == 8);
+static_assert(offsetof(SCSI_ADDRESS, PortNumber) == 4);
+static_assert(offsetof(SCSI_ADDRESS, Lun) == 7);
+
+// --- CD-ROM class driver: exclusive access (Windows Vista and later) ---
+//
+// One request code for three requests: the input is a CDROM_EXCLUSIVE_ACCESS
+// (query, unlock) or a CDROM_EXCLUSIVE_LOCK (lock); a query answers with a
+// CDROM_EXCLUSIVE_LOCK_STATE. The lock belongs to the handle that took it and
+// ends when that handle is closed.
+
+constexpr std::uint32_t IOCTL_CDROM_EXCLUSIVE_ACCESS = 0x2C05C;
+
+constexpr std::uint32_t ExclusiveAccessQueryState = 0;
+constexpr std::uint32_t ExclusiveAccessLockDevice = 1;
+constexpr std::uint32_t ExclusiveAccessUnlockDevice = 2;
+
+// Lock: take the drive although a file system is mounted on its disc.
+constexpr std::uint32_t CDROM_LOCK_IGNORE_VOLUME = 0x1;
+// Unlock: no media removal and arrival notifications.
+constexpr std::uint32_t CDROM_NO_MEDIA_NOTIFICATIONS = 0x2;
+
+// The caller name with its terminating zero; only letters, digits, blanks
+// and . , : ; - _ are accepted in it.
+constexpr std::size_t CDROM_EXCLUSIVE_CALLER_LENGTH = 64;
+
+struct CDROM_EXCLUSIVE_ACCESS {
+    std::uint32_t RequestType;
+    std::uint32_t Flags;
+};
+
+struct CDROM_EXCLUSIVE_LOCK {
+    CDROM_EXCLUSIVE_ACCESS Access;
+    std::uint8_t CallerName[CDROM_EXCLUSIVE_CALLER_LENGTH];
+};
+
+struct CDROM_EXCLUSIVE_LOCK_STATE {
+    std::uint8_t LockState;
+    std::uint8_t CallerName[CDROM_EXCLUSIVE_CALLER_LENGTH];
+};
+
+static_assert(sizeof(CDROM_EXCLUSIVE_ACCESS) == 8);
+static_assert(sizeof(CDROM_EXCLUSIVE_LOCK) == 72);
+static_assert(offsetof(CDROM_EXCLUSIVE_LOCK, CallerName) == 8);
+static_assert(sizeof(CDROM_EXCLUSIVE_LOCK_STATE) == 65);
+static_assert(offsetof(CDROM_EXCLUSIVE_LOCK_STATE, CallerName) == 1);
 
 // --- ASPI for Win32 ------------------------------------------------------
 

@@ -82,6 +82,20 @@ TEST_P(DiscoveryTest, FindsCdRomsInItsOrderAndRejectsTheHardDisk)
     EXPECT_STREQ(first.sModel, byLetter ? "KAVORA  ALPHA           " : "KAVORA  CHARLIE         ");
     EXPECT_STREQ(first.sRevision, byLetter ? "1.00" : "3.00");
 
+    // Each drive's place: its adapter (added c, h, d, f) as the port.
+    const std::vector<int> ports = byLetter ? std::vector<int>{2, 3, 1} : std::vector<int>{1, 2, 3};
+    const char letters[] = {'d', 'f', 'h'};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const DriveEntry& entry = *Table().m_pDrives[i];
+        EXPECT_TRUE(entry.address.bKnown);
+        EXPECT_EQ(entry.address.byPort, ports[i]);
+        EXPECT_EQ(entry.address.byPath, 0);
+        EXPECT_EQ(entry.address.byTarget, 0);
+        EXPECT_EQ(entry.address.byLun, 0);
+        EXPECT_EQ(entry.cLetter, byLetter ? letters[i] : '\0');
+    }
+
     if (byLetter) {
         EXPECT_EQ(first.hDevice, HandleOf('d'));
         EXPECT_EQ(Table().m_pDrives[2]->hDevice, HandleOf('h'));
@@ -90,6 +104,48 @@ TEST_P(DiscoveryTest, FindsCdRomsInItsOrderAndRejectsTheHardDisk)
         EXPECT_EQ(first.hDevice, nullptr);
         EXPECT_EQ(Table().m_pDrives[1]->byHaId, 2);
         EXPECT_TRUE(machine.Opens().empty());
+    }
+}
+
+// Where the drive sits: bus and target from the port (direct method) or the
+// device list, the port behind the letter; ASPI knows adapter and target
+// alone. Where the port does not tell, the letter stands in.
+TEST_P(DiscoveryTest, RecordsWhereTheDriveSits)
+{
+    struct Expect {
+        bool known;
+        std::uint8_t path, target;
+        char letter;
+        std::uint8_t haId, targetId; // what commands are addressed with, unchanged
+    };
+    const Method m = GetParam();
+    for (bool told : {true, false}) {
+        SCOPED_TRACE(told ? "address told" : "address not told");
+        MachineScope local;
+        local.SetFamily(m != Method::Aspi, m == Method::DeviceList);
+        local.machine.AddHardDisk('c');
+        const int adapter = local.machine.AddAdapter();
+        local.machine.AddDevice(adapter, 1, 4, Cd("BEHIND A BUS    "));
+        local.machine.MapLetter('e', adapter, 0);
+        if (!told)
+            local.machine.FailIoctl(scsi::IOCTL_SCSI_GET_ADDRESS);
+        ASSERT_EQ(local.Scan(), 1);
+
+        const Expect expect = m == Method::Direct
+                                  ? (told ? Expect{true, 1, 4, 'e', 0, 0} : Expect{false, 0, 0, 'e', 0, 0})
+                              : m == Method::DeviceList ? Expect{told, 1, 4, 'e', 1, 4}
+                                                        : Expect{true, 0, 4, '\0', 1, 4};
+        const DriveEntry& entry = *local.table.m_pDrives[0];
+        EXPECT_EQ(entry.address.bKnown, expect.known);
+        if (expect.known) {
+            EXPECT_EQ(entry.address.byPort, adapter);
+        }
+        EXPECT_EQ(entry.address.byPath, expect.path);
+        EXPECT_EQ(entry.address.byTarget, expect.target);
+        EXPECT_EQ(entry.address.byLun, 0);
+        EXPECT_EQ(entry.cLetter, expect.letter);
+        EXPECT_EQ(entry.byHaId, expect.haId);
+        EXPECT_EQ(entry.byTargetId, expect.targetId);
     }
 }
 
@@ -167,16 +223,24 @@ TEST_F(DeviceListTest, SameTwoDrivesAreEnteredOncePerLetter)
     EXPECT_NE(d, e);
     struct Expect {
         HANDLE handle;
+        char letter;
         std::uint8_t path, target;
         const char* product;
-    } expected[] = {{d, 0, 1, "FIRST           "}, {d, 1, 4, "SECOND          "},
-                    {e, 0, 1, "FIRST           "}, {e, 1, 4, "SECOND          "}};
+    } expected[] = {{d, 'd', 0, 1, "FIRST           "}, {d, 'd', 1, 4, "SECOND          "},
+                    {e, 'e', 0, 1, "FIRST           "}, {e, 'e', 1, 4, "SECOND          "}};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
         const DriveEntry& entry = *t.m_pDrives[i];
         EXPECT_EQ(entry.hDevice, expected[i].handle);
         EXPECT_EQ(entry.byHaId, expected[i].path);
         EXPECT_EQ(entry.byTargetId, expected[i].target);
+        // One drive has one address through either letter.
+        EXPECT_TRUE(entry.address.bKnown);
+        EXPECT_EQ(entry.address.byPort, adapter);
+        EXPECT_EQ(entry.address.byPath, expected[i].path);
+        EXPECT_EQ(entry.address.byTarget, expected[i].target);
+        EXPECT_EQ(entry.address.byLun, 0);
+        EXPECT_EQ(entry.cLetter, expected[i].letter);
         EXPECT_EQ(std::string(entry.sModel + 8), expected[i].product);
         EXPECT_EQ(entry.dwAlignMask, 0xFu);
         EXPECT_EQ(entry.dwMaxTransfer, 0x20000u);
@@ -259,7 +323,8 @@ TEST_F(DeviceListTest, AsksForTheListAndTheCapabilitiesWithTheirSizes)
         DWORD code, outLength;
     } expected[] = {{c, scsi::IOCTL_SCSI_GET_INQUIRY_DATA, 2048},
                     {d, scsi::IOCTL_SCSI_GET_INQUIRY_DATA, 2048},
-                    {d, scsi::IOCTL_SCSI_GET_CAPABILITIES, 24}};
+                    {d, scsi::IOCTL_SCSI_GET_CAPABILITIES, 24},
+                    {d, scsi::IOCTL_SCSI_GET_ADDRESS, 8}};
     const auto& calls = machine.IoctlCalls();
     ASSERT_EQ(calls.size(), std::size(expected));
     for (std::size_t i = 0; i < calls.size(); ++i) {

@@ -443,4 +443,121 @@ const StopCase kStops[] = {
 INSTANTIATE_TEST_SUITE_P(Requests, UpgradeStop, ::testing::ValuesIn(kStops),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// One writer per drive. A second main dialog on the same machine stands for
+// a second copy of the program: it finds the drive taken while the first
+// one's run lasts, and sends the drive nothing.
+class OneWriter : public Upgrade {
+protected:
+    void SetUp() override
+    {
+        Upgrade::SetUp();
+        std::string text = ToHex(MakeImage(0x8000));
+        DialogHarness::WriteFile("fw.hex", Bytes(text.begin(), text.end()));
+    }
+    // Starts `dialog`'s run and holds it at its first block.
+    void StartHeld(CFlashDlg& dialog)
+    {
+        h.machine.GateAt({0x3B, 0x06}, 1);
+        h.Select(dialog);
+        h.Click(IDC_UPGRADE);
+        ASSERT_TRUE(h.PumpUntil([&] { return h.machine.Reached(); }));
+    }
+    void ExpectRefused(const std::string& text)
+    {
+        ASSERT_EQ(h.ui.boxes.size(), 1u);
+        EXPECT_EQ(h.ui.boxes[0].text, text);
+        EXPECT_EQ(h.ui.boxes[0].caption, "KAVORA");
+        EXPECT_EQ(h.ui.boxes[0].style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+        EXPECT_FALSE(h.Dialog().IsRunning());
+        EXPECT_TRUE(h.Enabled(IDCANCEL));
+        EXPECT_TRUE(h.Enabled(IDC_UPGRADE));
+    }
+    bool EndsWell(CFlashDlg& dialog)
+    {
+        h.Select(dialog);
+        return h.PumpUntil([&] { return !dialog.IsRunning(); }) &&
+               h.LogLines().back() == "Please Restart Your Computer.";
+    }
+};
+
+TEST_F(OneWriter, SecondDialogOnTheDriveIsRefusedUntilTheFirstRunEnds)
+{
+    CFlashDlg& first = Open(ListLine("fw.hex"));
+    CFlashDlg& second = h.Open();
+    ASSERT_NO_FATAL_FAILURE(StartHeld(first));
+
+    h.Select(second);
+    const std::size_t requests = h.machine.IoctlCalls().size();
+    const std::size_t commands = drive->Commands().size();
+    h.Click(IDC_UPGRADE);
+    ExpectRefused("This drive is being upgraded by another program: upgrade_command_test.exe "
+                  "(process " + std::to_string(::GetCurrentProcessId()) + ").\n\n"
+                  "Wait until it has finished, then press Upgrade again.");
+    EXPECT_EQ(h.machine.IoctlCalls().size(), requests) << "nothing asked of the system";
+    EXPECT_EQ(drive->Commands().size(), commands);
+
+    h.machine.Release();
+    ASSERT_TRUE(EndsWell(first));
+
+    // The drive is free again.
+    h.Select(second);
+    h.Click(IDC_UPGRADE);
+    EXPECT_TRUE(EndsWell(second));
+    EXPECT_EQ(h.ui.boxes.size(), 1u);
+    EXPECT_EQ(drive->SavesAccepted(), 2);
+}
+
+TEST_F(OneWriter, DialogsOnTwoDrivesRunAtOnce)
+{
+    VirtualDrive& other = h.machine.AddCdRom('e');
+    CFlashDlg& first = Open(ListLine("fw.hex"));
+    h.Choose(0); // d
+    CFlashDlg& second = h.Open();
+    h.Choose(1); // e
+    ASSERT_NO_FATAL_FAILURE(StartHeld(first));
+
+    h.Select(second);
+    h.Click(IDC_UPGRADE);
+    EXPECT_TRUE(EndsWell(second)) << "while the first run stands at its first block";
+    EXPECT_EQ(other.SavesAccepted(), 1);
+    EXPECT_EQ(drive->SavesAccepted(), 0);
+
+    h.machine.Release();
+    EXPECT_TRUE(EndsWell(first));
+    EXPECT_EQ(drive->SavesAccepted(), 1);
+    EXPECT_TRUE(h.ui.boxes.empty());
+}
+
+// Where the system has exclusive access (Vista and later), the run holds it
+// too, and a drive another program holds that way is refused naming it.
+TEST_F(OneWriter, RunHoldsTheSystemsExclusiveAccessUntilItEnds)
+{
+    h.machine.OfferExclusiveAccess(true);
+    h.machine.MountFileSystem('d', true);
+    CFlashDlg& dialog = Open(ListLine("fw.hex"));
+    ASSERT_NO_FATAL_FAILURE(StartHeld(dialog));
+    EXPECT_EQ(h.machine.ExclusiveCaller('d'),
+              "KAVORA firmware upgrade, process " + std::to_string(::GetCurrentProcessId()));
+    h.machine.Release();
+    EXPECT_TRUE(EndsWell(dialog));
+    EXPECT_EQ(h.machine.ExclusiveCaller('d'), "");
+}
+
+TEST_F(OneWriter, DriveInAnotherProgramsExclusiveUseIsRefusedNamingIt)
+{
+    h.machine.OfferExclusiveAccess(true);
+    Open(ListLine("fw.hex"));
+    h.machine.LockExclusively('d', "Disc Burner 7");
+    h.Click(IDC_UPGRADE);
+    ExpectRefused("This drive is in exclusive use by another program: Disc Burner 7.\n\n"
+                  "Wait until it has finished, then press Upgrade again.");
+    EXPECT_TRUE(DriveUntouched());
+
+    // Once the other program lets go, the run goes through.
+    h.machine.UnlockExclusively('d');
+    ASSERT_TRUE(h.UpgradeAndWait());
+    EXPECT_EQ(h.LogLines().back(), "Please Restart Your Computer.");
+    EXPECT_EQ(h.ui.boxes.size(), 1u);
+}
+
 } // namespace

@@ -73,12 +73,12 @@ DialogHarness::DialogHarness()
 
 DialogHarness::~DialogHarness()
 {
-    if (dialog_) {
+    for (std::unique_ptr<CFlashDlg>& dialog : dialogs_) {
         // A run still going would use the dialog: let it end first.
-        PumpUntil([&] { return !dialog_->IsRunning(); });
-        if (dialog_->m_hWnd)
-            ::DestroyWindow(dialog_->m_hWnd);
-        dialog_.reset();
+        PumpUntil([&] { return !dialog->IsRunning(); });
+        if (dialog->m_hWnd)
+            ::DestroyWindow(dialog->m_hWnd);
+        dialog.reset();
     }
     g_pFlashDlg = nullptr;
     g_bTerminate.Clear();
@@ -124,7 +124,8 @@ CFlashDlg& DialogHarness::Open()
         ui.SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
         break;
     }
-    dialog_ = std::make_unique<CFlashDlg>();
+    dialogs_.push_back(std::make_unique<CFlashDlg>());
+    dialog_ = dialogs_.back().get();
     dialog_->Create(nullptr);
     PumpUntil([] { return false; }, 0);
     return *dialog_;

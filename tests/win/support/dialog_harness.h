@@ -77,8 +77,11 @@ public:
     static void RemoveFile(const char* name);
     static std::string ReadFile(const char* name);
 
-    // Creates the dialog: discovery and the model list run now.
+    // Creates a main dialog: discovery and the model list run now. Opened
+    // again, it makes another on the same machine, as a second copy of the
+    // program would; the helpers below act on the one opened or selected last.
     CFlashDlg& Open();
+    void Select(CFlashDlg& dialog) { dialog_ = &dialog; }
     CFlashDlg& Dialog() { return *dialog_; }
     HWND Hwnd() const { return dialog_->m_hWnd; }
 
@@ -99,5 +102,6 @@ public:
     bool UpgradeAndWait();
 
 private:
-    std::unique_ptr<CFlashDlg> dialog_;
+    std::vector<std::unique_ptr<CFlashDlg>> dialogs_;
+    CFlashDlg* dialog_ = nullptr;
 };
