@@ -175,7 +175,7 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
     for (const DriveName& name : candidates) {
         bool twice = false;
         for (const Chosen& c : chosen)
-            twice = twice || (c.name.host == name.host && c.name.target == name.target);
+            twice = twice || SameDrive(c.name, name);
         if (twice)
             continue;
         Chosen c;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "device/linux/drive_nodes.h"
 #include "device/linux/sg_io_transport.h"
@@ -34,12 +35,7 @@ DriveName NameOf(const DriveNode& node)
     DriveName name;
     name.path = node.Path();
     name.other = node.block.empty() ? std::string() : node.generic;
-    // "host:channel:target:lun"
-    unsigned host = 0, channel = 0, target = 0, lun = 0;
-    if (std::sscanf(node.hctl.c_str(), "%u:%u:%u:%u", &host, &channel, &target, &lun) == 4) {
-        name.host = static_cast<int>(host);
-        name.target = static_cast<int>(target);
-    }
+    name.ReadHctl(node.hctl);
     return name;
 }
 
@@ -57,17 +53,19 @@ bool HasEffectiveCapability(int capability)
 
 } // namespace
 
+LinuxDrives::LinuxDrives(std::string sysfs, std::string dev) : sysfs_(std::move(sysfs)), dev_(std::move(dev)) {}
+
 std::vector<DriveName> LinuxDrives::Drives()
 {
     std::vector<DriveName> names;
-    for (const DriveNode& node : FindCdDrives())
+    for (const DriveNode& node : FindCdDrives(sysfs_, dev_))
         names.push_back(NameOf(node));
     return names;
 }
 
 bool LinuxDrives::Find(const std::string& node, DriveName& drive)
 {
-    const std::vector<DriveNode> nodes = FindCdDrives();
+    const std::vector<DriveNode> nodes = FindCdDrives(sysfs_, dev_);
     const DriveNode* found = DriveOfNode(nodes, node);
     if (!found)
         return false;

@@ -25,7 +25,8 @@ public:
     bool mayWrite = true;
     std::set<std::string> gone;
 
-    VirtualDrive& Add(const std::string& path, DriveIdentity identity = {})
+    // A drive at `hctl`, or by default at target k of 0:0, the k-th added.
+    VirtualDrive& Add(const std::string& path, DriveIdentity identity = {}, const std::string& hctl = "")
     {
         owned_.push_back(std::make_unique<VirtualDrive>(std::move(identity)));
         const int fd = 100 + static_cast<int>(names_.size());
@@ -33,9 +34,22 @@ public:
         DriveName name;
         name.path = path;
         name.target = static_cast<int>(names_.size());
+        if (!hctl.empty()) {
+            EXPECT_TRUE(name.ReadHctl(hctl)) << hctl;
+        }
         names_.push_back(name);
         fds_[path] = fd;
         return *owned_.back();
+    }
+    // `node` reaches the drive of `path` too, as /dev/sg0 does /dev/sr0's.
+    void Alias(const std::string& node, const std::string& path)
+    {
+        fds_[node] = fds_.at(path);
+        for (const DriveName& name : names_)
+            if (name.path == path) {
+                aliases_[node] = name;
+                aliases_[node].path = node;
+            }
     }
 
     std::vector<DriveName> Drives() override { return names_; }
@@ -46,7 +60,11 @@ public:
                 drive = name;
                 return true;
             }
-        return false;
+        auto alias = aliases_.find(node);
+        if (alias == aliases_.end())
+            return false;
+        drive = alias->second;
+        return true;
     }
     std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool, std::string& error) override
     {
@@ -76,6 +94,7 @@ public:
 private:
     std::vector<std::unique_ptr<VirtualDrive>> owned_;
     std::vector<DriveName> names_;
+    std::map<std::string, DriveName> aliases_;
     std::map<std::string, int> fds_;
 };
 

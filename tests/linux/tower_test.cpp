@@ -105,6 +105,38 @@ TEST_F(Tower, DrivesThatFailACheckAreNamedAndNotTouched)
     EXPECT_NE(err.str().find("/dev/sr9: not upgraded: No such file or directory"), std::string::npos);
 }
 
+// Behind a SATA port multiplier two drives share host and target and differ
+// by channel; a target can hold two LUNs. Each is a drive of its own, and a
+// drive named by both its nodes is one.
+TEST_F(Tower, DrivesTellApartByTheirWholeAddress)
+{
+    struct Case {
+        const char* name;
+        const char* second; // the second drive's host:channel:target:lun
+        std::vector<const char*> words;
+    } cases[] = {
+        {"--all, by channel", "0:1:0:0", {"upgrade", "--all"}},
+        {"--all, by LUN", "0:0:0:1", {"upgrade", "--all"}},
+        {"named, by channel", "0:1:0:0", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}},
+        {"named, by LUN", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}},
+        {"named by both nodes", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sg0", "-d", "/dev/sr1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        VirtualDrive& first = drives.Add("/dev/sr0", {}, "0:0:0:0");
+        VirtualDrive& second = drives.Add("/dev/sr1", {}, c.second);
+        drives.Alias("/dev/sg0", "/dev/sr0");
+        WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+        WriteFile("KV.bin", MakeImage(5000));
+        EXPECT_EQ(Run(c.words), kExitUpgraded) << err.str();
+        EXPECT_EQ(first.SavesAccepted(), 1);
+        EXPECT_EQ(second.SavesAccepted(), 1);
+        EXPECT_NE(err.str().find("upgrading 2 drives at once: /dev/sr0 /dev/sr1"), std::string::npos)
+            << err.str();
+    }
+}
+
 // Ctrl-C while one drive takes its last block and another is still at its
 // first: the first goes on to its end, the second stops before its save.
 TEST_F(Tower, StopReachesEveryDriveThatCanStillStop)
