@@ -57,8 +57,9 @@ public:
     virtual std::vector<DriveName> Drives() = 0;
     // The drive behind a node a user named, if it is one of Drives().
     virtual bool Find(const std::string& node, DriveName& drive) = 0;
-    // Opens a drive for INQUIRY alone, or for the upgrade (`write`); null
-    // with `error` saying why and what to do.
+    // Opens a drive for INQUIRY alone, or for the upgrade (`write`): then
+    // this process is the drive's one writer until the drive is closed, or
+    // it is refused. Null with `error` saying why and what to do.
     virtual std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool write, std::string& error) = 0;
     // Whether the drive is still attached (after a run that failed).
     virtual bool StillThere(const DriveName& drive) = 0;

@@ -67,6 +67,14 @@ bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, Cl
     return true;
 }
 
+bool OpenForUpgrade(Chosen& chosen, const CliOptions& options, CliContext& context, std::string& error)
+{
+    chosen.verbose.reset();
+    chosen.open.reset();
+    const DriveName name = chosen.name;
+    return OpenChosen(name, true, options, context, chosen, error);
+}
+
 int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
                 Chosen& chosen)
 {
@@ -99,7 +107,7 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
     std::vector<std::string> others;
     for (const DriveName& name : candidates) {
         Chosen c;
-        if (!OpenChosen(name, write, options, context, c, error)) {
+        if (!OpenChosen(name, false, options, context, c, error)) {
             console.Note("kavora-cli: " + error);
             if (named)
                 return kExitRefused;
@@ -142,6 +150,10 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         return kExitRefused;
     }
     chosen = std::move(matching.front());
+    if (write && !OpenForUpgrade(chosen, options, context, error)) {
+        console.Note("kavora-cli: " + error);
+        return kExitRefused;
+    }
     return -1;
 }
 
@@ -172,18 +184,20 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
                               : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system"));
         }
     }
+    std::vector<DriveName> seen;
     for (const DriveName& name : candidates) {
         bool twice = false;
-        for (const Chosen& c : chosen)
-            twice = twice || SameDrive(c.name, name);
+        for (const DriveName& before : seen)
+            twice = twice || SameDrive(before, name);
         if (twice)
             continue;
+        seen.push_back(name);
         Chosen c;
         std::string error;
         const auto skip = [&](const std::string& why) {
             console.Note("kavora-cli: " + name.path + ": not upgraded: " + why);
         };
-        if (!OpenChosen(name, true, options, context, c, error)) {
+        if (!OpenChosen(name, false, options, context, c, error)) {
             skip(error);
             continue;
         }
@@ -196,6 +210,8 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
             skip("it is " + Quoted(c.id.model) + ", not the model the list names");
         } else if (!image.BelongsTo(ModelText(c.id), c.id.revision)) {
             skip("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)));
+        } else if (!OpenForUpgrade(c, options, context, error)) {
+            skip(error);
         } else {
             chosen.push_back(std::move(c));
         }

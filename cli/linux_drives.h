@@ -5,10 +5,14 @@
 
 #include "cli/drive_access.h"
 
+class DriveClaim;
+
 class LinuxDrives : public DriveAccess {
 public:
-    // `sysfs` and `dev` stand in for /sys and /dev in tests.
-    explicit LinuxDrives(std::string sysfs = "/sys", std::string dev = "/dev");
+    // `sysfs`, `dev` and `lockFolder` stand in for /sys, /dev and /run/lock
+    // in tests.
+    explicit LinuxDrives(std::string sysfs = "/sys", std::string dev = "/dev",
+                         std::string lockFolder = "/run/lock");
 
     std::vector<DriveName> Drives() override;
     bool Find(const std::string& node, DriveName& drive) override;
@@ -16,6 +20,10 @@ public:
     bool StillThere(const DriveName& drive) override;
     bool MayWrite(std::string& error) override;
 
+    // What an upgrade of `drive` holds for its whole run, whichever of the
+    // drive's nodes it goes through: the drive's lock and its block node.
+    bool Claim(const DriveName& drive, DriveClaim& claim, std::string& error);
+
 private:
-    std::string sysfs_, dev_;
+    std::string sysfs_, dev_, lockFolder_;
 };

@@ -77,6 +77,10 @@ its name ("sr1: Check Sum : F286"), its own "sum-sr1.txt", and a line in the
 table at the end; the exit status is the worst of theirs. A drive that fails
 or hangs never holds up the others.
 
+A drive has one writer: a second upgrade of it, through either of its nodes,
+is refused, naming the process that holds /run/lock/kavora-cli-H:C:T:L.lock;
+so is a drive whose disc is mounted.
+
 Ctrl-C, SIGTERM or SIGHUP before the last block stops the run before anything
 is saved; after it the drive is programming, and the run goes on to its end.
 Each command has a time-out that fits it: seconds for INQUIRY and TEST UNIT

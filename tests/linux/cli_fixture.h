@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "device/linux/drive_lock.h"
 #include "device/linux/sg_io_transport.h"
 #include "tests/linux/virtual_sg_io.h"
 #include "tests/portable/engine_drive.h"
@@ -24,6 +25,7 @@ public:
     VirtualSgIo io;
     bool mayWrite = true;
     std::set<std::string> gone;
+    std::string lockFolder;
 
     // A drive at `hctl`, or by default at target k of 0:0, the k-th added.
     VirtualDrive& Add(const std::string& path, DriveIdentity identity = {}, const std::string& hctl = "")
@@ -66,22 +68,28 @@ public:
         drive = alias->second;
         return true;
     }
-    std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool, std::string& error) override
+    // With a `lockFolder`, an upgrade's open takes the drive's lock there, as
+    // the kernel's drives do in /run/lock.
+    std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool write, std::string& error) override
     {
         class Opened : public OpenDrive {
         public:
-            Opened(int fd, SgIo& io) : transport_(fd, io) {}
+            Opened(int fd, SgIo& io, DriveLock lock) : transport_(fd, io), lock_(std::move(lock)) {}
             scsi::Transport& Transport() override { return transport_; }
 
         private:
             SgIoTransport transport_;
+            DriveLock lock_;
         };
         auto fd = fds_.find(drive.path);
         if (fd == fds_.end()) {
             error = "cannot open " + drive.path;
             return nullptr;
         }
-        return std::make_unique<Opened>(fd->second, io);
+        DriveLock lock;
+        if (write && !lockFolder.empty() && !lock.Take(lockFolder, drive.Hctl(), drive.path, error))
+            return nullptr;
+        return std::make_unique<Opened>(fd->second, io, std::move(lock));
     }
     bool StillThere(const DriveName& drive) override { return gone.count(drive.path) == 0; }
     bool MayWrite(std::string& error) override
