@@ -164,9 +164,13 @@ std::string ShortName(const std::string& node)
 }
 
 int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
-                 std::vector<Chosen>& chosen)
+                 std::vector<Chosen>& chosen, std::vector<Unchosen>& unchosen)
 {
     Console& console = context.console;
+    const bool named = !options.all;
+    const auto note = [&](const std::string& node, const std::string& why) {
+        console.Note("kavora-cli: " + node + ": not upgraded: " + why);
+    };
     std::vector<DriveName> candidates;
     if (options.all) {
         candidates = context.drives.Drives();
@@ -177,11 +181,17 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
                 candidates.push_back(name);
                 continue;
             }
+            bool again = false;
+            for (const Unchosen& u : unchosen)
+                again = again || u.node == node;
+            if (again)
+                continue;
             struct stat info{};
-            console.Note("kavora-cli: " + node + ": not upgraded: " +
-                         (::stat(node.c_str(), &info) != 0
-                              ? std::string(std::strerror(errno))
-                              : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system"));
+            const std::string why = ::stat(node.c_str(), &info) != 0
+                                        ? std::string(std::strerror(errno))
+                                        : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system";
+            note(node, why);
+            unchosen.push_back({node, "missing", why, {}, true});
         }
     }
     std::vector<DriveName> seen;
@@ -194,24 +204,27 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
         seen.push_back(name);
         Chosen c;
         std::string error;
-        const auto skip = [&](const std::string& why) {
-            console.Note("kavora-cli: " + name.path + ": not upgraded: " + why);
+        const auto refuse = [&](const std::string& why, bool forThisUpgrade) {
+            note(name.path, why);
+            unchosen.push_back({name.path, "refused", why, c.id, named || forThisUpgrade});
         };
         if (!OpenChosen(name, false, options, context, c, error)) {
-            skip(error);
+            refuse(error, false);
             continue;
         }
         c.id = Inquire(c.Transport());
         if (!c.id.answered) {
-            skip("no answer to INQUIRY: " + c.id.failure);
+            refuse("no answer to INQUIRY: " + c.id.failure, false);
         } else if (c.id.deviceType != scsi::kConnectedCdRom) {
-            skip("not a CD/DVD-class drive (INQUIRY device type " + std::to_string(c.id.deviceType) + ")");
+            refuse("not a CD/DVD-class drive (INQUIRY device type " + std::to_string(c.id.deviceType) + ")",
+                   false);
         } else if (!Listed(list, ModelText(c.id))) {
-            skip("it is " + Quoted(c.id.model) + ", not the model the list names");
+            refuse("it is " + Quoted(c.id.model) + ", not the model the list names", false);
         } else if (!image.BelongsTo(ModelText(c.id), c.id.revision)) {
-            skip("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)));
+            refuse("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)),
+                   false);
         } else if (!OpenForUpgrade(c, options, context, error)) {
-            skip(error);
+            refuse(error, true);
         } else {
             chosen.push_back(std::move(c));
         }
