@@ -130,11 +130,21 @@ bool DriveClaim::Take(const std::string& lockFolder, const std::string& hctl, co
         return false;
     if (block.empty())
         return true;
-    // O_NONBLOCK: a drive without a disc opens all the same.
-    block_ = ::open(block.c_str(), O_RDONLY | O_NONBLOCK | O_EXCL | O_CLOEXEC);
-    if (block_ >= 0)
-        return true;
-    const int cause = errno;
+    // O_NONBLOCK: a drive without a disc opens all the same. Programs that
+    // probe a drive at a media event (udev's cdrom_id among them) open it
+    // exclusively for a moment, so a busy drive is tried again for a second
+    // before it counts as held.
+    int cause = 0;
+    for (int tries = 0; tries < 10; ++tries) {
+        if (tries > 0)
+            ::usleep(100 * 1000);
+        block_ = ::open(block.c_str(), O_RDONLY | O_NONBLOCK | O_EXCL | O_CLOEXEC);
+        if (block_ >= 0)
+            return true;
+        cause = errno;
+        if (cause != EBUSY)
+            break;
+    }
     lock_ = DriveLock();
     const std::string through = node == block ? "" : " (" + block + ")";
     struct stat info{};

@@ -102,6 +102,21 @@ TEST_F(LockFolder, TheLockGoesWithItsHolder)
     EXPECT_TRUE(after.Take(folder, "0:0:0:0", "/dev/sg0", error)) << error;
 }
 
+// A lock folder that cannot be made is said to be so, and no lock is held.
+TEST_F(LockFolder, ALockThatCannotBeMadeIsSaidToBeSo)
+{
+    std::ofstream(root_ / "run"); // a file where the folder would be
+    DriveLock lock;
+    std::string error;
+    EXPECT_FALSE(lock.Take(folder, "0:0:0:0", "/dev/sr0", error));
+    EXPECT_FALSE(lock.Held());
+    EXPECT_EQ(error.rfind("cannot open the lock file " + folder + "/kavora-cli-0:0:0:0.lock that keeps a second "
+                          "upgrade off /dev/sr0: Not a directory",
+                          0),
+              0u)
+        << error;
+}
+
 // Another process holds the drive: a refused run names it; once it has
 // ended the drive is free, though its id stays in the file until the next
 // holder writes its own.
