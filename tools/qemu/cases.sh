@@ -158,11 +158,11 @@ load_drive
 check_case json-list 0 '"model":"Linux   scsi_debug      "' - -- kavora-cli list --json
 sed -n 's/^{/JSONLIST {/p' /tmp/json-list.out
 
-# The drive vanishes from the kernel while blocks go out, slowly (each
-# command takes 200 ms): whatever the kernel answers from then on, nothing
-# is saved and the run says the drive kept its old firmware.
+# The drive vanishes from the kernel once its first block has gone out,
+# slowly (each command takes 200 ms): whatever the kernel answers from then
+# on, nothing is saved and the run says the drive kept its old firmware.
 load_drive delay=50
-( sleep 1; echo 1 > /sys/class/scsi_device/0:0:0:0/device/delete ) &
+( wait_for_writes 1; echo 1 > /sys/class/scsi_device/0:0:0:0/device/delete ) &
 check_case drive-vanishes 2 "the drive keeps its old firmware" '[ $(sent "3b 07") = 0 ]' -- \
     kavora-cli upgrade --yes small.bin
 wait
