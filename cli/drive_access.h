@@ -3,6 +3,7 @@
 // virtual drives here.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,8 +13,36 @@
 struct DriveName {
     std::string path;  // the node commands go through
     std::string other; // the drive's other node, or empty
-    int host = 0, target = 0;
+    // Where the drive sits: behind a port multiplier two drives share host
+    // and target and differ by channel, and one target can hold several LUNs.
+    int host = 0, channel = 0, target = 0, lun = 0;
+
+    // "0:0:1:0", as sysfs names the device.
+    std::string Hctl() const
+    {
+        return std::to_string(host) + ":" + std::to_string(channel) + ":" + std::to_string(target) + ":" +
+               std::to_string(lun);
+    }
+    // Takes the four numbers from sysfs' name of the device.
+    bool ReadHctl(const std::string& text)
+    {
+        unsigned h = 0, c = 0, t = 0, l = 0;
+        char tail = 0;
+        if (std::sscanf(text.c_str(), "%u:%u:%u:%u%c", &h, &c, &t, &l, &tail) != 4)
+            return false;
+        host = static_cast<int>(h);
+        channel = static_cast<int>(c);
+        target = static_cast<int>(t);
+        lun = static_cast<int>(l);
+        return true;
+    }
 };
+
+// One drive, whichever of its nodes each name goes through.
+inline bool SameDrive(const DriveName& a, const DriveName& b)
+{
+    return a.host == b.host && a.channel == b.channel && a.target == b.target && a.lun == b.lun;
+}
 
 class OpenDrive {
 public:
@@ -28,8 +57,9 @@ public:
     virtual std::vector<DriveName> Drives() = 0;
     // The drive behind a node a user named, if it is one of Drives().
     virtual bool Find(const std::string& node, DriveName& drive) = 0;
-    // Opens a drive for INQUIRY alone, or for the upgrade (`write`); null
-    // with `error` saying why and what to do.
+    // Opens a drive for INQUIRY alone, or for the upgrade (`write`): then
+    // this process is the drive's one writer until the drive is closed, or
+    // it is refused. Null with `error` saying why and what to do.
     virtual std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool write, std::string& error) = 0;
     // Whether the drive is still attached (after a run that failed).
     virtual bool StillThere(const DriveName& drive) = 0;

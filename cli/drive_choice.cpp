@@ -67,6 +67,14 @@ bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, Cl
     return true;
 }
 
+bool OpenForUpgrade(Chosen& chosen, const CliOptions& options, CliContext& context, std::string& error)
+{
+    chosen.verbose.reset();
+    chosen.open.reset();
+    const DriveName name = chosen.name;
+    return OpenChosen(name, true, options, context, chosen, error);
+}
+
 int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
                 Chosen& chosen)
 {
@@ -99,7 +107,7 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
     std::vector<std::string> others;
     for (const DriveName& name : candidates) {
         Chosen c;
-        if (!OpenChosen(name, write, options, context, c, error)) {
+        if (!OpenChosen(name, false, options, context, c, error)) {
             console.Note("kavora-cli: " + error);
             if (named)
                 return kExitRefused;
@@ -142,6 +150,10 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         return kExitRefused;
     }
     chosen = std::move(matching.front());
+    if (write && !OpenForUpgrade(chosen, options, context, error)) {
+        console.Note("kavora-cli: " + error);
+        return kExitRefused;
+    }
     return -1;
 }
 
@@ -152,9 +164,13 @@ std::string ShortName(const std::string& node)
 }
 
 int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
-                 std::vector<Chosen>& chosen)
+                 std::vector<Chosen>& chosen, std::vector<Unchosen>& unchosen)
 {
     Console& console = context.console;
+    const bool named = !options.all;
+    const auto note = [&](const std::string& node, const std::string& why) {
+        console.Note("kavora-cli: " + node + ": not upgraded: " + why);
+    };
     std::vector<DriveName> candidates;
     if (options.all) {
         candidates = context.drives.Drives();
@@ -165,37 +181,50 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
                 candidates.push_back(name);
                 continue;
             }
+            bool again = false;
+            for (const Unchosen& u : unchosen)
+                again = again || u.node == node;
+            if (again)
+                continue;
             struct stat info{};
-            console.Note("kavora-cli: " + node + ": not upgraded: " +
-                         (::stat(node.c_str(), &info) != 0
-                              ? std::string(std::strerror(errno))
-                              : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system"));
+            const std::string why = ::stat(node.c_str(), &info) != 0
+                                        ? std::string(std::strerror(errno))
+                                        : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system";
+            note(node, why);
+            unchosen.push_back({node, "missing", why, {}, true});
         }
     }
+    std::vector<DriveName> seen;
     for (const DriveName& name : candidates) {
         bool twice = false;
-        for (const Chosen& c : chosen)
-            twice = twice || (c.name.host == name.host && c.name.target == name.target);
+        for (const DriveName& before : seen)
+            twice = twice || SameDrive(before, name);
         if (twice)
             continue;
+        seen.push_back(name);
         Chosen c;
         std::string error;
-        const auto skip = [&](const std::string& why) {
-            console.Note("kavora-cli: " + name.path + ": not upgraded: " + why);
+        const auto refuse = [&](const std::string& why, bool forThisUpgrade) {
+            note(name.path, why);
+            unchosen.push_back({name.path, "refused", why, c.id, named || forThisUpgrade});
         };
-        if (!OpenChosen(name, true, options, context, c, error)) {
-            skip(error);
+        if (!OpenChosen(name, false, options, context, c, error)) {
+            refuse(error, false);
             continue;
         }
         c.id = Inquire(c.Transport());
         if (!c.id.answered) {
-            skip("no answer to INQUIRY: " + c.id.failure);
+            refuse("no answer to INQUIRY: " + c.id.failure, false);
         } else if (c.id.deviceType != scsi::kConnectedCdRom) {
-            skip("not a CD/DVD-class drive (INQUIRY device type " + std::to_string(c.id.deviceType) + ")");
+            refuse("not a CD/DVD-class drive (INQUIRY device type " + std::to_string(c.id.deviceType) + ")",
+                   false);
         } else if (!Listed(list, ModelText(c.id))) {
-            skip("it is " + Quoted(c.id.model) + ", not the model the list names");
+            refuse("it is " + Quoted(c.id.model) + ", not the model the list names", false);
         } else if (!image.BelongsTo(ModelText(c.id), c.id.revision)) {
-            skip("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)));
+            refuse("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)),
+                   false);
+        } else if (!OpenForUpgrade(c, options, context, error)) {
+            refuse(error, true);
         } else {
             chosen.push_back(std::move(c));
         }

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 
+#include "device/linux/drive_lock.h"
 #include "device/linux/drive_nodes.h"
 #include "device/linux/sg_io_transport.h"
 
@@ -20,13 +22,17 @@ constexpr int kCapSysRawio = 17;
 
 class LinuxOpenDrive : public OpenDrive {
 public:
-    explicit LinuxOpenDrive(int fd) : fd_(fd), transport_(fd) {}
+    LinuxOpenDrive(int fd, std::unique_ptr<DriveClaim> claim)
+        : fd_(fd), transport_(fd), claim_(std::move(claim))
+    {
+    }
     ~LinuxOpenDrive() override { ::close(fd_); }
     scsi::Transport& Transport() override { return transport_; }
 
 private:
     int fd_;
     SgIoTransport transport_;
+    std::unique_ptr<DriveClaim> claim_; // the upgrade's, or null
 };
 
 DriveName NameOf(const DriveNode& node)
@@ -34,12 +40,7 @@ DriveName NameOf(const DriveNode& node)
     DriveName name;
     name.path = node.Path();
     name.other = node.block.empty() ? std::string() : node.generic;
-    // "host:channel:target:lun"
-    unsigned host = 0, channel = 0, target = 0, lun = 0;
-    if (std::sscanf(node.hctl.c_str(), "%u:%u:%u:%u", &host, &channel, &target, &lun) == 4) {
-        name.host = static_cast<int>(host);
-        name.target = static_cast<int>(target);
-    }
+    name.ReadHctl(node.hctl);
     return name;
 }
 
@@ -57,17 +58,22 @@ bool HasEffectiveCapability(int capability)
 
 } // namespace
 
+LinuxDrives::LinuxDrives(std::string sysfs, std::string dev, std::string lockFolder)
+    : sysfs_(std::move(sysfs)), dev_(std::move(dev)), lockFolder_(std::move(lockFolder))
+{
+}
+
 std::vector<DriveName> LinuxDrives::Drives()
 {
     std::vector<DriveName> names;
-    for (const DriveNode& node : FindCdDrives())
+    for (const DriveNode& node : FindCdDrives(sysfs_, dev_))
         names.push_back(NameOf(node));
     return names;
 }
 
 bool LinuxDrives::Find(const std::string& node, DriveName& drive)
 {
-    const std::vector<DriveNode> nodes = FindCdDrives();
+    const std::vector<DriveNode> nodes = FindCdDrives(sysfs_, dev_);
     const DriveNode* found = DriveOfNode(nodes, node);
     if (!found)
         return false;
@@ -76,8 +82,29 @@ bool LinuxDrives::Find(const std::string& node, DriveName& drive)
     return true;
 }
 
+bool LinuxDrives::Claim(const DriveName& drive, DriveClaim& claim, std::string& error)
+{
+    const std::vector<DriveNode> nodes = FindCdDrives(sysfs_, dev_);
+    const DriveNode* found = DriveOfNode(nodes, drive.path);
+    DriveName now;
+    if (!found || !now.ReadHctl(found->hctl) || !SameDrive(now, drive)) {
+        error = drive.path + " is no longer the drive at " + drive.Hctl() +
+                " (is the drive still attached? 'kavora-cli list' shows the drives there are)";
+        return false;
+    }
+    return claim.Take(lockFolder_, drive.Hctl(), found->block, drive.path, error);
+}
+
 std::unique_ptr<OpenDrive> LinuxDrives::Open(const DriveName& drive, bool write, std::string& error)
 {
+    // The claim before the node: a drive another run holds gets nothing
+    // from this one.
+    std::unique_ptr<DriveClaim> claim;
+    if (write) {
+        claim = std::make_unique<DriveClaim>();
+        if (!Claim(drive, *claim, error))
+            return nullptr;
+    }
     // No waiting for a medium: a drive without a disc is still a drive.
     const int fd = ::open(drive.path.c_str(), (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -95,7 +122,7 @@ std::unique_ptr<OpenDrive> LinuxDrives::Open(const DriveName& drive, bool write,
         error = drive.path + " is not a SCSI device that SG_IO reaches";
         return nullptr;
     }
-    return std::make_unique<LinuxOpenDrive>(fd);
+    return std::make_unique<LinuxOpenDrive>(fd, std::move(claim));
 }
 
 bool LinuxDrives::StillThere(const DriveName& drive)

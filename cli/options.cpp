@@ -75,7 +75,12 @@ log lines of the Windows program go to standard output, its diagnostics to
 Several drives are upgraded at the same time, each with its log lines under
 its name ("sr1: Check Sum : F286"), its own "sum-sr1.txt", and a line in the
 table at the end; the exit status is the worst of theirs. A drive that fails
-or hangs never holds up the others.
+or hangs never holds up the others. A named drive that is missing or refused
+has its line too, and makes the status at least 1.
+
+A drive has one writer: a second upgrade of it, through either of its nodes,
+is refused, naming the process that holds /run/lock/kavora-cli-H:C:T:L.lock;
+so is a drive whose disc is mounted.
 
 Ctrl-C, SIGTERM or SIGHUP before the last block stops the run before anything
 is saved; after it the drive is programming, and the run goes on to its end.

@@ -44,7 +44,8 @@ int RunTower(const CliOptions& options, CliContext& context)
     if (int status = PrepareImage(options, true, context, ready); status >= 0)
         return status;
     std::vector<Chosen> chosen;
-    if (int status = ChooseDrives(options, ready.list, ready.image, context, chosen); status >= 0)
+    std::vector<Unchosen> unchosen;
+    if (int status = ChooseDrives(options, ready.list, ready.image, context, chosen, unchosen); status >= 0)
         return status;
 
     std::vector<const Chosen*> confirming;
@@ -96,12 +97,27 @@ int RunTower(const CliOptions& options, CliContext& context)
         worst = std::max(worst, run.status);
         summaries.push_back(nlohmann::json::parse(SummaryJson(run.outcome, *run.drive, run.status)));
     }
+    // Every drive the user named is accounted for, upgraded or not.
+    for (const Unchosen& u : unchosen) {
+        if (u.counts)
+            worst = std::max(worst, kExitRefused);
+        summaries.push_back({{"node", u.node},
+                             {"model", u.id.model},
+                             {"revisionBefore", u.id.revision},
+                             {"result", u.result},
+                             {"exitStatus", kExitRefused},
+                             {"reason", u.reason}});
+    }
     console.Note(Padded("node", 10) + Padded("model", 28) + Padded("before", 8) + Padded("after", 7) +
                  "result");
     for (const DriveRun& run : runs)
         console.Note(Padded(run.drive->name.path, 10) + Padded(Quoted(run.drive->id.model), 28) +
                      Padded(run.drive->id.revision, 8) + Padded(run.outcome.after.revision, 7) +
                      RunEndName(run.outcome.end) + " (exit " + std::to_string(run.status) + ")");
+    for (const Unchosen& u : unchosen)
+        console.Note(Padded(u.node, 10) + Padded(u.id.model.empty() ? "" : Quoted(u.id.model), 28) +
+                     Padded(u.id.revision, 8) + Padded("", 7) + u.result + " (exit " +
+                     std::to_string(kExitRefused) + "): " + u.reason);
     if (options.json)
         console.Data(JsonText({{"drives", summaries}, {"exitStatus", worst}}));
     return worst;

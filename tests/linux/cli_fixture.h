@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "device/linux/drive_lock.h"
 #include "device/linux/sg_io_transport.h"
 #include "tests/linux/virtual_sg_io.h"
 #include "tests/portable/engine_drive.h"
@@ -24,8 +25,10 @@ public:
     VirtualSgIo io;
     bool mayWrite = true;
     std::set<std::string> gone;
+    std::string lockFolder;
 
-    VirtualDrive& Add(const std::string& path, DriveIdentity identity = {})
+    // A drive at `hctl`, or by default at target k of 0:0, the k-th added.
+    VirtualDrive& Add(const std::string& path, DriveIdentity identity = {}, const std::string& hctl = "")
     {
         owned_.push_back(std::make_unique<VirtualDrive>(std::move(identity)));
         const int fd = 100 + static_cast<int>(names_.size());
@@ -33,9 +36,22 @@ public:
         DriveName name;
         name.path = path;
         name.target = static_cast<int>(names_.size());
+        if (!hctl.empty()) {
+            EXPECT_TRUE(name.ReadHctl(hctl)) << hctl;
+        }
         names_.push_back(name);
         fds_[path] = fd;
         return *owned_.back();
+    }
+    // `node` reaches the drive of `path` too, as /dev/sg0 does /dev/sr0's.
+    void Alias(const std::string& node, const std::string& path)
+    {
+        fds_[node] = fds_.at(path);
+        for (const DriveName& name : names_)
+            if (name.path == path) {
+                aliases_[node] = name;
+                aliases_[node].path = node;
+            }
     }
 
     std::vector<DriveName> Drives() override { return names_; }
@@ -46,24 +62,34 @@ public:
                 drive = name;
                 return true;
             }
-        return false;
+        auto alias = aliases_.find(node);
+        if (alias == aliases_.end())
+            return false;
+        drive = alias->second;
+        return true;
     }
-    std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool, std::string& error) override
+    // With a `lockFolder`, an upgrade's open takes the drive's lock there, as
+    // the kernel's drives do in /run/lock.
+    std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool write, std::string& error) override
     {
         class Opened : public OpenDrive {
         public:
-            Opened(int fd, SgIo& io) : transport_(fd, io) {}
+            Opened(int fd, SgIo& io, DriveLock lock) : transport_(fd, io), lock_(std::move(lock)) {}
             scsi::Transport& Transport() override { return transport_; }
 
         private:
             SgIoTransport transport_;
+            DriveLock lock_;
         };
         auto fd = fds_.find(drive.path);
         if (fd == fds_.end()) {
             error = "cannot open " + drive.path;
             return nullptr;
         }
-        return std::make_unique<Opened>(fd->second, io);
+        DriveLock lock;
+        if (write && !lockFolder.empty() && !lock.Take(lockFolder, drive.Hctl(), drive.path, error))
+            return nullptr;
+        return std::make_unique<Opened>(fd->second, io, std::move(lock));
     }
     bool StillThere(const DriveName& drive) override { return gone.count(drive.path) == 0; }
     bool MayWrite(std::string& error) override
@@ -76,6 +102,7 @@ public:
 private:
     std::vector<std::unique_ptr<VirtualDrive>> owned_;
     std::vector<DriveName> names_;
+    std::map<std::string, DriveName> aliases_;
     std::map<std::string, int> fds_;
 };
 

@@ -1,5 +1,8 @@
 // kavora-cli's commands over virtual drives reached through the SG_IO
 // transport: what they print, what they send, and their exit statuses.
+#include <errno.h>
+#include <unistd.h>
+
 #include "tests/linux/cli_fixture.h"
 
 namespace engine_test {
@@ -69,6 +72,54 @@ TEST_F(Cli, RefusalsWriteNothingAndExitWithOne)
         EXPECT_EQ(Writes(used), 0);
         EXPECT_NE((out.str() + err.str()).find(c.says), std::string::npos) << out.str() << err.str();
     }
+}
+
+// A drive another run holds, through whichever of its nodes: refused after
+// INQUIRY, naming the holder. A run holds its drive while it sends, and lets
+// it go at its end.
+TEST_F(Cli, ADriveAnotherRunHoldsIsRefused)
+{
+    drives.lockFolder = Path("lock");
+    VirtualDrive& drive = drives.Add("/dev/sr0");
+    drives.Alias("/dev/sg0", "/dev/sr0");
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    DriveLock other;
+    std::string error;
+    ASSERT_TRUE(other.Take(drives.lockFolder, "0:0:0:0", "/dev/sr0", error)) << error;
+    const std::string holder = std::string(::program_invocation_short_name).substr(0, 15) + " (process " +
+                               std::to_string(::getpid()) + ") holds " + drives.lockFolder +
+                               "/kavora-cli-0:0:0:0.lock; wait for it to finish";
+    for (const char* node : {"/dev/sg0", "/dev/sr0", ""}) {
+        SCOPED_TRACE(node);
+        std::vector<const char*> words = {"upgrade"};
+        if (*node) {
+            words.push_back("--drive");
+            words.push_back(node);
+        }
+        EXPECT_EQ(Run(words), kExitRefused);
+        EXPECT_NE(err.str().find(std::string("kavora-cli: ") + (*node ? node : "/dev/sr0") +
+                                 " is being upgraded by another program: " + holder),
+                  std::string::npos)
+            << err.str();
+    }
+    EXPECT_EQ(Writes(drive), 0);
+    for (const auto& request : drives.io.Requests())
+        EXPECT_EQ(request.cdb[0], 0x12);
+
+    other = DriveLock();
+    bool heldDuringSave = false;
+    drives.io.onSubmit = [&](int, const sg_io_hdr_t& r) {
+        if (r.cmdp[0] == 0x3B && r.cmdp[1] == 0x07) {
+            DriveLock second;
+            std::string ignored;
+            heldDuringSave = !second.Take(drives.lockFolder, "0:0:0:0", "/dev/sr0", ignored);
+        }
+    };
+    EXPECT_EQ(Run({"upgrade", "--drive", "/dev/sg0"}), kExitUpgraded) << err.str();
+    EXPECT_EQ(drive.SavesAccepted(), 1);
+    EXPECT_TRUE(heldDuringSave);
+    EXPECT_TRUE(other.Take(drives.lockFolder, "0:0:0:0", "/dev/sr0", error)) << error;
 }
 
 TEST_F(Cli, TwoDrivesOfTheListedModelNeedDrive)

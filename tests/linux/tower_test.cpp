@@ -1,5 +1,8 @@
 // Several drives at once: each run is its own, in faults, in the stop rule
 // and in its status; the program's status is the worst of theirs.
+#include <errno.h>
+#include <unistd.h>
+
 #include <condition_variable>
 #include <mutex>
 
@@ -96,13 +99,145 @@ TEST_F(Tower, DrivesThatFailACheckAreNamedAndNotTouched)
               std::string::npos);
     for (const auto& request : drives.io.Requests())
         EXPECT_TRUE(request.fd == 100 || request.cdb[0] == 0x12) << "fd " << request.fd;
+    // They are in the table and the JSON as refused; drives --all comes
+    // across that are not for this upgrade leave the status alone.
+    EXPECT_NE(err.str().find("/dev/sr1  \"OTHER   CD-ROM VIRTUAL  \"  1.00           refused (exit 1): it is "),
+              std::string::npos)
+        << err.str();
     const nlohmann::json table = nlohmann::json::parse(LinesOf(out.str()).back());
-    ASSERT_EQ(table["drives"].size(), 1u);
+    ASSERT_EQ(table["drives"].size(), 3u);
     EXPECT_EQ(table["drives"][0]["node"], "/dev/sr0");
+    EXPECT_EQ(table["drives"][0]["result"], "upgraded");
+    for (int k : {1, 2}) {
+        EXPECT_EQ(table["drives"][k]["node"], "/dev/sr" + std::to_string(k));
+        EXPECT_EQ(table["drives"][k]["result"], "refused");
+        EXPECT_EQ(table["drives"][k]["exitStatus"], 1);
+    }
+    EXPECT_EQ(table["drives"][2]["revisionBefore"], "2.00");
+    EXPECT_EQ(table["drives"][2]["reason"], "the image does not carry its model with revision \"2.\"");
     EXPECT_EQ(table["exitStatus"], 0);
 
     EXPECT_EQ(Run({"upgrade", "-d", "/dev/sr1", "-d", "/dev/sr9"}), kExitRefused);
     EXPECT_NE(err.str().find("/dev/sr9: not upgraded: No such file or directory"), std::string::npos);
+}
+
+// Every drive the user named is accounted for: one that is not there, or is
+// not for this upgrade, has its line in the table and its entry in the JSON,
+// and the status is at least 1 for it, whatever the others did.
+TEST_F(Tower, EveryNamedDriveIsAccountedFor)
+{
+    VirtualDrive& first = drives.Add("/dev/sr0");
+    DriveIdentity other;
+    other.vendor = "OTHER   ";
+    drives.Add("/dev/sr1", other);
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+
+    EXPECT_EQ(Run({"upgrade", "--json", "-d", "/dev/sr0", "-d", "/dev/missing", "-d", "/dev/sr1", "-d",
+                   "/dev/missing"}),
+              kExitRefused);
+    EXPECT_EQ(first.SavesAccepted(), 1);
+    EXPECT_NE(err.str().find("upgraded (exit 0)"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("/dev/missing" + std::string(43, ' ') +
+                             "missing (exit 1): No such file or directory"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("refused (exit 1): it is \"OTHER   CD-ROM VIRTUAL  \", not the model the list names"),
+              std::string::npos)
+        << err.str();
+    const nlohmann::json table = nlohmann::json::parse(LinesOf(out.str()).back());
+    EXPECT_EQ(table["exitStatus"], kExitRefused);
+    ASSERT_EQ(table["drives"].size(), 3u) << table.dump(); // the missing one once
+    EXPECT_EQ(table["drives"][0]["node"], "/dev/sr0");
+    EXPECT_EQ(table["drives"][0]["result"], "upgraded");
+    EXPECT_EQ(table["drives"][0]["exitStatus"], 0);
+    const nlohmann::json missing = {{"node", "/dev/missing"},   {"model", ""},
+                                    {"revisionBefore", ""},     {"result", "missing"},
+                                    {"exitStatus", kExitRefused}, {"reason", "No such file or directory"}};
+    EXPECT_EQ(table["drives"][1], missing);
+    EXPECT_EQ(table["drives"][2]["node"], "/dev/sr1");
+    EXPECT_EQ(table["drives"][2]["result"], "refused");
+    EXPECT_EQ(table["drives"][2]["model"], "OTHER   CD-ROM VIRTUAL  ");
+
+    // None of them there: nothing to upgrade, as before.
+    EXPECT_EQ(Run({"upgrade", "--json", "-d", "/dev/missing", "-d", "/dev/sr9"}), kExitRefused);
+    EXPECT_NE(err.str().find("kavora-cli: no drive to upgrade"), std::string::npos) << err.str();
+    EXPECT_EQ(out.str().find("\"drives\""), std::string::npos) << out.str();
+}
+
+// Behind a SATA port multiplier two drives share host and target and differ
+// by channel; a target can hold two LUNs. Each is a drive of its own, and a
+// drive named by both its nodes is one.
+TEST_F(Tower, DrivesTellApartByTheirWholeAddress)
+{
+    struct Case {
+        const char* name;
+        const char* second; // the second drive's host:channel:target:lun
+        std::vector<const char*> words;
+    } cases[] = {
+        {"--all, by channel", "0:1:0:0", {"upgrade", "--all"}},
+        {"--all, by LUN", "0:0:0:1", {"upgrade", "--all"}},
+        {"named, by channel", "0:1:0:0", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}},
+        {"named, by LUN", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}},
+        {"named by both nodes", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sg0", "-d", "/dev/sr1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        VirtualDrive& first = drives.Add("/dev/sr0", {}, "0:0:0:0");
+        VirtualDrive& second = drives.Add("/dev/sr1", {}, c.second);
+        drives.Alias("/dev/sg0", "/dev/sr0");
+        WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+        WriteFile("KV.bin", MakeImage(5000));
+        EXPECT_EQ(Run(c.words), kExitUpgraded) << err.str();
+        EXPECT_EQ(first.SavesAccepted(), 1);
+        EXPECT_EQ(second.SavesAccepted(), 1);
+        EXPECT_NE(err.str().find("upgrading 2 drives at once: /dev/sr0 /dev/sr1"), std::string::npos)
+            << err.str();
+    }
+}
+
+// In a tower too, a drive another run holds gets nothing but INQUIRY; it is
+// in the table and the JSON as refused, and the status is at least 1 for
+// it. The drives this run took are held until they are done.
+TEST_F(Tower, ADriveAnotherRunHoldsIsRefused)
+{
+    drives.lockFolder = Path("lock");
+    VirtualDrive& held = drives.Add("/dev/sr0");
+    VirtualDrive& free = drives.Add("/dev/sr1");
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    DriveLock other;
+    std::string error;
+    ASSERT_TRUE(other.Take(drives.lockFolder, "0:0:0:0", "/dev/sr0", error)) << error;
+
+    bool heldDuringSave = false;
+    drives.io.onSubmit = [&](int fd, const sg_io_hdr_t& r) {
+        if (fd == 101 && r.cmdp[0] == 0x3B && r.cmdp[1] == 0x07) {
+            DriveLock second;
+            std::string ignored;
+            heldDuringSave = !second.Take(drives.lockFolder, "0:0:1:0", "/dev/sr1", ignored);
+        }
+    };
+    EXPECT_EQ(Run({"upgrade", "--all", "--json"}), kExitRefused);
+    EXPECT_EQ(Writes(held), 0);
+    EXPECT_EQ(free.SavesAccepted(), 1);
+    EXPECT_TRUE(heldDuringSave);
+    const std::string holds = "kavora-cli: /dev/sr0: not upgraded: /dev/sr0 is being upgraded by another "
+                              "program: " +
+                              std::string(::program_invocation_short_name).substr(0, 15) + " (process " +
+                              std::to_string(::getpid()) + ") holds " + drives.lockFolder +
+                              "/kavora-cli-0:0:0:0.lock; wait for it to finish";
+    EXPECT_NE(err.str().find(holds), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("refused (exit 1): /dev/sr0 is being upgraded by another program"), std::string::npos)
+        << err.str();
+    const nlohmann::json table = nlohmann::json::parse(LinesOf(out.str()).back());
+    ASSERT_EQ(table["drives"].size(), 2u);
+    EXPECT_EQ(table["drives"][1]["node"], "/dev/sr0");
+    EXPECT_EQ(table["drives"][1]["result"], "refused");
+    EXPECT_EQ(table["drives"][1]["model"], kModel);
+    EXPECT_EQ(table["exitStatus"], kExitRefused);
+    EXPECT_TRUE(other.Take(drives.lockFolder, "0:0:1:0", "/dev/sr1", error)) << error;
 }
 
 // Ctrl-C while one drive takes its last block and another is still at its

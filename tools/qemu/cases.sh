@@ -158,15 +158,59 @@ load_drive
 check_case json-list 0 '"model":"Linux   scsi_debug      "' - -- kavora-cli list --json
 sed -n 's/^{/JSONLIST {/p' /tmp/json-list.out
 
-# The drive vanishes from the kernel while blocks go out, slowly (each
-# command takes 200 ms): whatever the kernel answers from then on, nothing
-# is saved and the run says the drive kept its old firmware.
+# The drive vanishes from the kernel once its first block has gone out,
+# slowly (each command takes 200 ms): whatever the kernel answers from then
+# on, nothing is saved and the run says the drive kept its old firmware.
 load_drive delay=50
-( sleep 1; echo 1 > /sys/class/scsi_device/0:0:0:0/device/delete ) &
+( wait_for_writes 1; echo 1 > /sys/class/scsi_device/0:0:0:0/device/delete ) &
 check_case drive-vanishes 2 "the drive keeps its old firmware" '[ $(sent "3b 07") = 0 ]' -- \
     kavora-cli upgrade --yes small.bin
 wait
 grep -h -e "Execute command error" -e " failed: " /tmp/drive-vanishes.out
+
+# One writer per drive: a second upgrade of the drive through its other node,
+# started while the first is in its transfer (each command takes 400 ms), is
+# refused, naming the first as the holder of the drive's lock; the first
+# finishes, and the drive carries out one transfer (eight blocks and the
+# header) and exactly one save.
+two_writers() {
+    kavora-cli upgrade --yes --drive /dev/sr0 small.bin > /tmp/one-writer-first.out 2>&1 &
+    first=$!
+    wait_for_writes 1
+    kavora-cli upgrade --yes --drive /dev/sg0 small.bin
+    second=$?
+    wait $first
+    echo "first run: exit $?"
+    return $second
+}
+load_drive delay=100
+check_case one-writer 1 "/dev/sg0 is being upgraded by another program: kavora-cli (process " \
+    'grep -qF "kavora-cli (process $first) holds /run/lock/kavora-cli-0:0:0:0.lock; wait for it to finish" out.txt &&
+     grep -q "first run: exit 0" out.txt && [ $(carried_out "3b 06") = 9 ] && [ $(carried_out "3b 07") = 1 ]' -- \
+    two_writers
+sed 's/^/    first run | /' /tmp/one-writer-first.out | tail -n 3
+
+# Two LUNs of one target (scsi_debug max_luns=2 makes both CD-ROM drives)
+# are two drives: both listed, and --all takes both, each by a run of its
+# own, and saves neither twice. scsi_debug models LUNs as parts of one
+# device: a download to one raises unit attentions on every LUN of the
+# target, so two runs at once may fail each other's header, and the exit
+# status of that run is not fixed. One after the other, each LUN is saved
+# exactly once.
+load_drive max_luns=2
+for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e /dev/sr1 ] && [ -e /dev/sg1 ] && break; sleep 0.2; done
+dmesg -c > /dev/null
+check_case two-luns-listed 0 "/dev/sr1 (/dev/sg1)" - -- kavora-cli list
+check_case two-luns-all 0 "upgrading 2 drives at once: /dev/sr0 /dev/sr1" \
+    'grep -q "^/dev/sr0  " out.txt && grep -q "^/dev/sr1  " out.txt &&
+     [ "$(carried_by "3b 06" | grep -c ":0:0:[01] ")" = 2 ] && ! carried_by "3b 07" | grep -qv " 1$"' -- \
+    sh -c 'kavora-cli upgrade --all --yes small.bin; [ $? -le 2 ]'
+load_drive max_luns=2
+for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e /dev/sr1 ] && [ -e /dev/sg1 ] && break; sleep 0.2; done
+dmesg -c > /dev/null
+check_case two-luns-each 0 "Please Restart Your Computer." \
+    '[ "$(carried_by "3b 07" | grep -c ":0:0:[01] 1$")" = 2 ]' -- \
+    sh -c 'kavora-cli upgrade --yes -d /dev/sr0 small.bin && kavora-cli upgrade --yes -d /dev/sg1 small.bin'
 
 # The tower: all four drives upgraded at once with the 1 MiB image, each
 # drive's save carried out exactly once, a diagnostics file per drive.
@@ -204,7 +248,7 @@ else
 fi
 
 # What a user sees of the main runs.
-for run in list json-list upgrade-1MiB block-fails tower-all; do
+for run in list json-list upgrade-1MiB block-fails one-writer two-luns-all tower-all; do
     sed "s/^/OUTPUT $run: /" "/tmp/$run.out"
 done
 head -n 14 /tmp/verbose-trace.out | sed "s/^/OUTPUT verbose-trace: /"
