@@ -22,6 +22,7 @@ DemoDriver* g_driver = nullptr;
 
 const char kSuccessLine[] = "Please Restart Your Computer.";
 const char kFailureLine[] = "Flashing is incorrect!!";
+const char kUpgradedLine[] = "Upgraded: ";
 
 std::string DialogText(HWND dialog, int id)
 {
@@ -33,10 +34,12 @@ std::string DialogText(HWND dialog, int id)
     return text;
 }
 
-bool EndsWith(const std::string& text, const char* tail)
+// The run's last two lines: its closing line, then what became of the drive.
+bool EndsWith(const std::string& text, const char* closing, const char* stateStart)
 {
-    size_t n = std::strlen(tail);
-    return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+    const std::string tail = std::string("\r\n") + closing + "\r\n" + stateStart;
+    const std::size_t at = text.rfind(tail);
+    return at != std::string::npos && text.find("\r\n", at + tail.size()) == std::string::npos;
 }
 
 void Click(HWND dialog, int id)
@@ -124,7 +127,7 @@ void DemoDriver::Step()
     if (m_phase == 2) {
         std::string log = DialogText(m_main, IDC_LOG);
         bool running = g_pFlashDlg && g_pFlashDlg->IsRunning();
-        if (!running && EndsWith(log, kSuccessLine))
+        if (!running && EndsWith(log, kSuccessLine, kUpgradedLine))
             Finish(0);
         else if (!running && ::IsWindowEnabled(::GetDlgItem(m_main, IDCANCEL)))
             Finish(1); // refused, or ended with "Flashing is incorrect!!"

@@ -72,6 +72,9 @@ BOOL FuzzedSystem::DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD in
     case scsi::IOCTL_SCSI_GET_CAPABILITIES:
         done = Capabilities(static_cast<std::uint8_t*>(out), outLength);
         break;
+    case scsi::IOCTL_SCSI_GET_ADDRESS:
+        done = Address(static_cast<std::uint8_t*>(out), outLength);
+        break;
     case scsi::IOCTL_SCSI_PASS_THROUGH_DIRECT:
         done = PassThrough(in, inLength, out, outLength);
         break;
@@ -128,6 +131,19 @@ BOOL FuzzedSystem::InquiryData(std::uint8_t* out, DWORD outLength)
             at += (record + 3) & ~std::size_t{3};
         }
     }
+    return TRUE;
+}
+
+BOOL FuzzedSystem::Address(std::uint8_t* out, DWORD outLength)
+{
+    Require(out != nullptr && outLength >= sizeof(scsi::SCSI_ADDRESS), "an address asked for without room for it");
+    Answers& in = *answers_;
+    if (in.Byte() == 1) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    // Any bytes at all: the program must take nothing from it but a key.
+    in.Fill(out, sizeof(scsi::SCSI_ADDRESS));
     return TRUE;
 }
 

@@ -42,6 +42,7 @@ private:
 
     BOOL InquiryData(std::uint8_t* out, DWORD outLength);
     BOOL Capabilities(std::uint8_t* out, DWORD outLength);
+    BOOL Address(std::uint8_t* out, DWORD outLength);
     BOOL PassThrough(void* in, DWORD inLength, void* out, DWORD outLength);
     DWORD HaInquiry(std::uint8_t* request);
     DWORD DeviceType(std::uint8_t* request);

@@ -50,7 +50,7 @@ TEST_P(Power, RunHoldsTheSystemAwakeAndReleasesItAtItsEnd)
     h.machine.Release();
     ASSERT_TRUE(h.PumpUntil([&] { return !dialog.IsRunning(); }));
 
-    EXPECT_EQ(h.LogLines().back(), c.lastLine);
+    EXPECT_EQ(h.ClosingLine(), c.lastLine);
     EXPECT_FALSE(h.machine.KeptAwake());
     EXPECT_EQ(h.machine.ExecutionStateCalls(),
               (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS}));

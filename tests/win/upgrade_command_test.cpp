@@ -60,10 +60,12 @@ protected:
                 return true;
         return false;
     }
+    // After the model list's two, up to the closing line (the drive's state
+    // follows it).
     Lines RunLines() const
     {
         Lines lines = h.LogLines();
-        return Lines(lines.begin() + 2, lines.end()); // after the model list's two
+        return Lines(lines.begin() + 2, lines.end() - 1);
     }
 
     DialogHarness h;
@@ -143,7 +145,7 @@ TEST_F(Upgrade, RunsThroughAspiOnA9xFamilySystem)
     DialogHarness::WriteFile("fw.bin", MakeImage(5000));
     Open(ListLine("fw.bin"));
     ASSERT_TRUE(h.UpgradeAndWait());
-    EXPECT_EQ(h.LogLines().back(), "Please Restart Your Computer.");
+    EXPECT_EQ(h.ClosingLine(), "Please Restart Your Computer.");
     EXPECT_TRUE(SaveSent());
     EXPECT_TRUE(h.machine.PassThroughCalls().empty());
     EXPECT_FALSE(h.machine.AspiCalls().empty());
@@ -164,7 +166,7 @@ TEST_F(Upgrade, DriveRaisingUnitAttentionsIsUpgradedOnBothTransports)
         DialogHarness::WriteModelList(ListLine("fw.bin").c_str());
         local.Open();
         ASSERT_TRUE(local.UpgradeAndWait());
-        EXPECT_EQ(local.LogLines().back(), "Please Restart Your Computer.");
+        EXPECT_EQ(local.ClosingLine(), "Please Restart Your Computer.");
         EXPECT_EQ(raising.SavesAccepted(), 1);
         EXPECT_EQ(local.Text(IDC_REVISION), "1.10");
     }
@@ -289,7 +291,7 @@ TEST_F(Upgrade, UnreadableDirectoryThenStaleChoices)
     }());
     h.Choose(0);
     ASSERT_TRUE(h.UpgradeAndWait());
-    EXPECT_EQ(h.LogLines().back(), "Please Restart Your Computer.");
+    EXPECT_EQ(h.ClosingLine(), "Please Restart Your Computer.");
 }
 
 // The warning dialog joins the command when the list's flag is Y.
@@ -328,7 +330,7 @@ TEST_P(UpgradeWarning, ComesAfterTheModelCheckAndBeforeTheFiles)
         EXPECT_FALSE(closeEnabledMeanwhile);
     }
     if (c.runs) {
-        EXPECT_EQ(h.LogLines().back(), "Please Restart Your Computer.");
+        EXPECT_EQ(h.ClosingLine(), "Please Restart Your Computer.");
         EXPECT_FALSE(h.Enabled(IDC_UPGRADE));
     } else {
         EXPECT_TRUE(DriveUntouched());
@@ -408,12 +410,13 @@ TEST_P(UpgradeStop, NeverEndsTheDialogAndStopsOnlyBeforeTheSave)
 
     Lines lines = h.LogLines();
     if (c.stops) {
-        EXPECT_EQ(Lines(lines.end() - 2, lines.end()),
-                  (Lines{"ERR: terminate upgrade/backup flash!", "Flashing is incorrect!!"}));
+        EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
+                  (Lines{"ERR: terminate upgrade/backup flash!", "Flashing is incorrect!!",
+                         "Nothing was saved to the drive: it still has its old firmware."}));
         EXPECT_FALSE(SaveSent());
         EXPECT_EQ(drive->Identity().revision, "1.00");
     } else {
-        EXPECT_EQ(lines.back(), "Please Restart Your Computer.");
+        EXPECT_EQ(h.ClosingLine(), "Please Restart Your Computer.");
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERR: terminate upgrade/backup flash!"), 0);
         EXPECT_EQ(drive->Identity().revision, "1.10");
     }
@@ -476,7 +479,7 @@ protected:
     {
         h.Select(dialog);
         return h.PumpUntil([&] { return !dialog.IsRunning(); }) &&
-               h.LogLines().back() == "Please Restart Your Computer.";
+               h.ClosingLine() == "Please Restart Your Computer.";
     }
 };
 
@@ -556,7 +559,7 @@ TEST_F(OneWriter, DriveInAnotherProgramsExclusiveUseIsRefusedNamingIt)
     // Once the other program lets go, the run goes through.
     h.machine.UnlockExclusively('d');
     ASSERT_TRUE(h.UpgradeAndWait());
-    EXPECT_EQ(h.LogLines().back(), "Please Restart Your Computer.");
+    EXPECT_EQ(h.ClosingLine(), "Please Restart Your Computer.");
     EXPECT_EQ(h.ui.boxes.size(), 1u);
 }
 

@@ -164,6 +164,12 @@ std::vector<std::string> DialogHarness::LogLines() const
     return lines;
 }
 
+std::string DialogHarness::ClosingLine() const
+{
+    const std::vector<std::string> lines = LogLines();
+    return lines.size() < 2 ? std::string() : lines[lines.size() - 2];
+}
+
 std::vector<std::string> DialogHarness::ComboItems() const
 {
     std::vector<std::string> items;

@@ -88,6 +88,9 @@ public:
     std::string Text(int id) const;
     bool Enabled(int id) const;
     std::vector<std::string> LogLines() const;
+    // A run's log ends with its closing line and then a line on what became
+    // of the drive: the closing line.
+    std::string ClosingLine() const;
     std::vector<std::string> ComboItems() const;
     int Progress() const;
 
