@@ -15,6 +15,9 @@ enum class LoadProblemKind : std::uint8_t {
     DataInControl,    // an end or bank-advance record with data
     TooManyBanks,     // a bank advance past the last 64 KiB of the image
     EmptyFile,        // a raw image of no bytes
+    TooLarge,         // a raw image past 1 MiB with more than fill behind it;
+                      // `at` and `value`: its first byte past 1 MiB that breaks
+                      // the fill (all FFh or all 00h); `size`: the file's size
     ReadFailed,       // the system failed a read
 };
 
@@ -23,4 +26,5 @@ struct LoadProblem {
     std::uint64_t recordAt = 0; // HEX: file offset of the record's ':'
     std::uint64_t at = 0;       // file offset of the offending character
     std::uint32_t value = 0;
+    std::uint64_t size = 0;     // TooLarge: the file's size
 };

@@ -83,6 +83,13 @@ void LoadAndCheck(const std::uint8_t* data, std::size_t size, bool hex)
                 result == kLoadReadError,
             "a load result outside the kLoad* set");
     Require(!engine.m_pInFile, "the file stays open");
+    if (!hex && result != kLoadReadError) {
+        // Past 1 MiB only one fill value, all FFh or all 00h, may follow.
+        bool fillOnly = true;
+        for (std::size_t i = kImageSize; i < size && fillOnly; ++i)
+            fillOnly = (data[i] == 0xFF || data[i] == 0x00) && data[i] == data[kImageSize];
+        Require((result == kLoadFormatError) == !fillOnly, "a raw image past 1 MiB taken or refused wrongly");
+    }
     if (result >= 0) {
         Require(engine.m_pBank[0] && ImageRegionsHeld() == held + 1, "a good load without its buffer");
         Require(engine.m_dwImageLen <= kImageSize, "an image length beyond the buffer");

@@ -51,6 +51,9 @@ protected:
         WriteFile("digit.hex", Broken("digit"));
         WriteFile("noend.hex", Broken("no end"));
         WriteFile("past.hex", Broken("past"));
+        Bytes big = MakeImage(0x100000);
+        big.resize(0x101000, 0x5A);
+        WriteFile("big.bin", big);
         WriteFile("quote.txt", "KAVORA \"KV.bin\"\n");
         WriteFile("modelonly.txt", std::string("\"") + kModel + "\"\n");
         WriteFile("long.txt", std::string("\"") + kModel + "XYZ\" \"KV.bin\" \"N\"\n");
@@ -74,6 +77,8 @@ TEST_F(CommandLines, SayWhatIsWrongOnTheRightStream)
         {"no end record", {"check", "noend.hex"}, 0, 1, false, "noend.hex ends without an end record"},
         {"record past 1 MiB", {"check", "past.hex"}, 0, 1, false,
          "line 16: the record's data reaches 0x100010, past the end of the 1 MiB image"},
+        {"raw image past 1 MiB", {"upgrade", "big.bin"}, 1, 1, false,
+         "big.bin holds 1052672 bytes, more than the 1 MiB an image can hold: byte 0x100000 is 0x5A"},
         {"good image, no drive", {"check"}, 0, 1, false, "no CD/DVD-class drive"},
         {"verdict of check", {"check"}, 1, 0, false, "KV.bin carries"},
         {"list without drives", {"list"}, 0, 0, false, "no CD/DVD-class drive"},
@@ -171,7 +176,11 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
     WriteFile("IDString.txt", ListFor(kModel, "KV.hex"));
     WriteFile("KV.hex", ToHex(MakeImage(0x10000)));   // 0x10000 bytes: two pieces are sent
     WriteFile("KV.bin", MakeImage(5000));
-    WriteFile("big.bin", MakeImage(0x100000 + 10));
+    Bytes big = MakeImage(0x100000);
+    big.resize(0x100000 + 10, 0xFF); // padding behind the image
+    WriteFile("big.bin", big);
+    big.back() = 0x01;
+    WriteFile("bigger.bin", big);
     WriteFile("other.bin", MakeImage(5000, 0x100000));
     WriteFile("bad.hex", Broken("sum"));
 
@@ -201,6 +210,14 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
     EXPECT_EQ(Run({"info", "big.bin"}), 0);
     EXPECT_NE(err.str().find("larger than 1 MiB"), std::string::npos) << err.str();
     EXPECT_NE(out.str().find("1048576 bytes in 256 blocks"), std::string::npos) << out.str();
+
+    // Past 1 MiB more than fill is an image the buffer can't hold.
+    EXPECT_EQ(Run({"info", "bigger.bin"}), kExitRefused);
+    EXPECT_NE(err.str().find("bigger.bin holds 1048586 bytes, more than the 1 MiB an image can hold: byte "
+                             "0x100009 is 0x01, and past 1 MiB only fill may follow (all FFh or all 00h)"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(out.str().find("ERR: input file format mismatched!"), std::string::npos) << out.str();
 
     WriteFile("whole.bin", MakeImage(0x100000));
     EXPECT_EQ(Run({"info", "whole.bin"}), 0);
