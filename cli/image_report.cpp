@@ -59,6 +59,8 @@ std::string Described(const LoadProblem& problem, const std::string& path)
                          ? problem.at
                          : problem.recordAt,
                line, record);
+    if (problem.line != 0)
+        line = static_cast<int>(problem.line);
     const std::string where = path + ", line " + std::to_string(line) + ": ";
     const std::string shown = " (\"" + record + "\")";
     switch (problem.kind) {
@@ -84,6 +86,16 @@ std::string Described(const LoadProblem& problem, const std::string& path)
         return where + "an end or bank-advance record must carry no data" + shown;
     case LoadProblemKind::TooManyBanks:
         return where + "a bank advance past the last 64 KiB of the 1 MiB image" + shown;
+    case LoadProblemKind::MissingStartMark: {
+        std::string said =
+            path + ": line " + std::to_string(line) + " is a whole record without its ':' start mark";
+        if (problem.value != kNoMark) {
+            const char c = static_cast<char>(problem.value);
+            said += ", " + (c >= 0x20 && c < 0x7F ? std::string("'") + c + "'" : Hex(problem.value)) +
+                    " stands in its place";
+        }
+        return said + shown;
+    }
     case LoadProblemKind::EmptyFile:
         return path + " is empty";
     case LoadProblemKind::TooLarge:

@@ -18,6 +18,11 @@ std::string Broken(const std::string& what)
         return ":10000000ZZ\n";
     if (what == "no end")
         return HexRecord(0x00, 0x0000, Bytes(16, 0x11));
+    if (what == "mark") {
+        std::string damaged = HexRecord(0x00, 0x0010, Bytes(16, 0x22));
+        damaged[0] = ';'; // 3Ah with one bit flipped
+        return HexRecord(0x00, 0x0000, Bytes(16, 0x11)) + "# comment\n" + damaged + HexEnd();
+    }
     // Fifteen bank advances put the next record in the last 64 KiB; 32 bytes
     // at its end reach past the image.
     std::string text;
@@ -51,6 +56,7 @@ protected:
         WriteFile("digit.hex", Broken("digit"));
         WriteFile("noend.hex", Broken("no end"));
         WriteFile("past.hex", Broken("past"));
+        WriteFile("mark.hex", Broken("mark"));
         Bytes big = MakeImage(0x100000);
         big.resize(0x101000, 0x5A);
         WriteFile("big.bin", big);
@@ -77,6 +83,8 @@ TEST_F(CommandLines, SayWhatIsWrongOnTheRightStream)
         {"no end record", {"check", "noend.hex"}, 0, 1, false, "noend.hex ends without an end record"},
         {"record past 1 MiB", {"check", "past.hex"}, 0, 1, false,
          "line 16: the record's data reaches 0x100010, past the end of the 1 MiB image"},
+        {"record without its mark", {"upgrade", "mark.hex"}, 1, 1, false,
+         "mark.hex: line 3 is a whole record without its ':' start mark, ';' stands in its place (\";1000100022"},
         {"raw image past 1 MiB", {"upgrade", "big.bin"}, 1, 1, false,
          "big.bin holds 1052672 bytes, more than the 1 MiB an image can hold: byte 0x100000 is 0x5A"},
         {"good image, no drive", {"check"}, 0, 1, false, "no CD/DVD-class drive"},
