@@ -1,10 +1,33 @@
 #include "cli/command_steps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "flash/warning_texts.h"
+
+namespace {
+
+// The dialog asks only when the confirmation field ends in Y or y. Here a
+// field that says neither Y nor N plainly asks too: a list that meant to ask
+// must never be taken for one that doesn't.
+void WarnOfUnclearFlag(const std::string& path, const ModelListShape& shape, ModelList& list, Console& console)
+{
+    const char first = shape.flag[0];
+    if (shape.flagClosed && shape.flagChars == 1 && (first == 'Y' || first == 'y' || first == 'N' || first == 'n'))
+        return;
+    list.m_bWarning = 1;
+    const std::size_t shown = static_cast<std::size_t>(std::min(shape.flagChars, kFlagShownChars));
+    const std::string field =
+        Quoted(std::string(shape.flag, shown)) + (shape.flagChars > kFlagShownChars ? "..." : "");
+    const std::string what = !shape.flagOpened  ? "the line has no confirmation field"
+                             : shape.flagClosed ? "the confirmation field is " + field + ", not Y or N"
+                                                : "the confirmation field " + field + " has no closing quote";
+    console.Note("kavora-cli: warning: " + path + ":1: " + what + "; asking for confirmation");
+}
+
+} // namespace
 
 bool ReadList(const std::string& path, ModelList& list, Console& console, const std::string& without)
 {
@@ -43,6 +66,7 @@ bool ReadList(const std::string& path, ModelList& list, Console& console, const 
     else if (shape.quotes < 4)
         console.Note("kavora-cli: warning: " + path +
                      ": the line names no image file; it must read \"MODEL\" \"IMAGE\" \"Y\" (or \"N\")");
+    WarnOfUnclearFlag(path, shape, list, console);
     if (shape.modelChars > kModelChars)
         console.Note("kavora-cli: warning: " + path + ": the model text has " +
                      std::to_string(shape.modelChars) + " characters; only its first " +

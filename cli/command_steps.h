@@ -20,7 +20,8 @@ struct Prepared {
 };
 
 // Reads the model list; false after saying why it cannot be used. A command
-// that works without one says what it does `without` it.
+// that works without one says what it does `without` it. A confirmation
+// field that is not plainly Y or N is warned about and asks (m_bWarning 1).
 bool ReadList(const std::string& path, ModelList& list, Console& console, const std::string& without = "");
 // The list's lines of the Windows program's log.
 void ShowList(const ModelList& list, Console& console);

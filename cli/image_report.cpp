@@ -16,10 +16,10 @@ void Quiet(void*, const char*) {}
 void QuietProgress(void*, std::int32_t) {}
 std::uint8_t NeverStop(void*) { return 0; }
 
-std::string Hex(std::uint32_t value, int digits = 2)
+std::string Hex(std::uint64_t value, int digits = 2)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
     return text;
 }
 
@@ -50,11 +50,17 @@ std::string Described(const LoadProblem& problem, const std::string& path)
 {
     int line = 0;
     std::string record;
-    LineAt(path, problem.kind == LoadProblemKind::BadDigit || problem.kind == LoadProblemKind::RecordCut ||
-                         problem.kind == LoadProblemKind::NoEndRecord
-                     ? problem.at
-                     : problem.recordAt,
-           line, record);
+    // These have no line to show; a raw file, which may be large, is not read again.
+    const bool lineless = problem.kind == LoadProblemKind::EmptyFile || problem.kind == LoadProblemKind::TooLarge ||
+                     problem.kind == LoadProblemKind::ReadFailed || problem.kind == LoadProblemKind::None;
+    if (!lineless)
+        LineAt(path, problem.kind == LoadProblemKind::BadDigit || problem.kind == LoadProblemKind::RecordCut ||
+                             problem.kind == LoadProblemKind::NoEndRecord
+                         ? problem.at
+                         : problem.recordAt,
+               line, record);
+    if (problem.line != 0)
+        line = static_cast<int>(problem.line);
     const std::string where = path + ", line " + std::to_string(line) + ": ";
     const std::string shown = " (\"" + record + "\")";
     switch (problem.kind) {
@@ -80,8 +86,22 @@ std::string Described(const LoadProblem& problem, const std::string& path)
         return where + "an end or bank-advance record must carry no data" + shown;
     case LoadProblemKind::TooManyBanks:
         return where + "a bank advance past the last 64 KiB of the 1 MiB image" + shown;
+    case LoadProblemKind::MissingStartMark: {
+        std::string said =
+            path + ": line " + std::to_string(line) + " is a whole record without its ':' start mark";
+        if (problem.value != kNoMark) {
+            const char c = static_cast<char>(problem.value);
+            said += ", " + (c >= 0x20 && c < 0x7F ? std::string("'") + c + "'" : Hex(problem.value)) +
+                    " stands in its place";
+        }
+        return said + shown;
+    }
     case LoadProblemKind::EmptyFile:
         return path + " is empty";
+    case LoadProblemKind::TooLarge:
+        return path + " holds " + std::to_string(problem.size) + " bytes, more than the 1 MiB an image can hold: " +
+               "byte " + Hex(problem.at, 6) + " is " + Hex(problem.value) +
+               ", and past 1 MiB only fill may follow (all FFh or all 00h)";
     case LoadProblemKind::ReadFailed:
         return "reading " + path + " failed";
     case LoadProblemKind::None:
@@ -171,7 +191,8 @@ bool LoadedImage::Read(const std::string& path, Console& console, bool logOnOutp
         facts_.truncated = facts_.fileSize > kImageSize;
         if (facts_.truncated)
             console.Note("kavora-cli: warning: " + path + " is larger than 1 MiB (" +
-                         std::to_string(facts_.fileSize) + " bytes): only its first 1 MiB is sent");
+                         std::to_string(facts_.fileSize) +
+                         " bytes), with only fill behind its first 1 MiB: only that 1 MiB is sent");
         break;
     default:
         break;

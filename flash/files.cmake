@@ -8,6 +8,7 @@ add_library(kavora_core STATIC
     flash/flash_engine.cpp
     flash/image_loader.cpp
     flash/hex_loader.cpp
+    flash/hex_lines.cpp
     flash/identity_scan.cpp
     flash/drive_commands.cpp
     flash/upgrade.cpp

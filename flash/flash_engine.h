@@ -21,7 +21,10 @@ constexpr std::uint32_t kImageSize = kBankCount * kBankSize; // 1 MiB
 
 // LoadImage results.
 constexpr int kLoadComplete = 1;
-constexpr int kLoadTruncated = 0; // raw file of 1 MiB or more: its first 1 MiB
+// A raw file of 1 MiB, or longer with only fill behind its first 1 MiB: that 1 MiB.
+constexpr int kLoadTruncated = 0;
+// A HEX file that breaks the format, or a raw file longer than 1 MiB with
+// more than fill behind it.
 constexpr int kLoadFormatError = -1;
 constexpr int kLoadReadError = -2;
 constexpr int kLoadNoMemory = -3;

@@ -1,8 +1,8 @@
 // Reading an Intel HEX image (with 55h bank-advance records) into the buffer.
-#include <array>
 #include <cstdio>
 
 #include "flash/flash_engine.h"
+#include "flash/hex_lines.h"
 
 namespace {
 
@@ -14,16 +14,20 @@ constexpr std::uint32_t kHexBankSize = 0x10000;
 constexpr std::int32_t kMaxBankAdvances = kImageSize / kHexBankSize - 1;
 constexpr std::size_t kChunkSize = 16384;
 
-// The readers must melt into the record loop, or the cursor escapes to memory.
+// The readers must melt into the record loop, or the cursor escapes to
+// memory; what runs once a chunk or once a file must stay out of it.
 #if defined(__GNUC__)
 #define HEX_INLINE inline __attribute__((always_inline))
+#define HEX_OUT_OF_LINE __attribute__((noinline))
 #else
 #define HEX_INLINE inline
+#define HEX_OUT_OF_LINE
 #endif
 
 // The image text, read in chunks. A 1 MiB image is megabytes of text taken a
 // character at a time with a stop question each: the cursor must stay in
-// registers, so this object never leaves the record loop's frame.
+// registers, so this object never leaves the record loop's frame, and nothing
+// that is not inlined gets its address.
 struct HexText {
     std::FILE* file;
     std::uint8_t* chunk;
@@ -33,57 +37,108 @@ struct HexText {
     void* context;                         // and its context
     std::uint8_t recordSum;
     std::uint64_t chunkAt; // file offset of chunk[0]
+    // Line ends read. A line end inside a record breaks it, so they all lie
+    // in skipped text, and the skipping counts them: between records on
+    // lines of their own that is one each.
+    std::uint32_t lines;
 
+    // The next chunk; false at the end of the text, where the cursor stays
+    // behind the last character.
+    HEX_INLINE bool Refill()
+    {
+        chunkAt += static_cast<std::uint64_t>(end - chunk);
+        std::size_t got = std::fread(chunk, 1, kChunkSize, file);
+        pos = chunk;
+        end = chunk + got;
+        return got != 0;
+    }
     HEX_INLINE int Next()
     {
-        if (pos == end) {
-            chunkAt += static_cast<std::uint64_t>(end - chunk);
-            std::size_t got = std::fread(chunk, 1, kChunkSize, file);
-            if (got == 0)
-                return EOF;
-            pos = chunk;
-            end = chunk + got;
-        }
+        if (pos == end && !Refill())
+            return EOF;
         return *pos++;
     }
+    HEX_INLINE std::uint64_t OffsetOf(const std::uint8_t* p) const
+    {
+        return chunkAt + static_cast<std::uint64_t>(p - chunk);
+    }
     // The file offset of the character read last.
-    std::uint64_t Last() const { return chunkAt + static_cast<std::uint64_t>(pos - chunk) - 1; }
+    HEX_INLINE std::uint64_t Last() const { return OffsetOf(pos) - 1; }
 };
 
 // Notes where the text breaks the format, for the one who must fix the file.
-void Note(CFlashEngine& engine, const HexText& text, LoadProblemKind kind, std::uint32_t value = 0)
+// Values only: the reader's cursor must not leave its registers for this.
+HEX_OUT_OF_LINE void Note(CFlashEngine& engine, std::uint64_t at, std::uint32_t line, LoadProblemKind kind,
+                          std::uint32_t value = 0)
 {
-    engine.m_loadProblem.kind = kind;
-    engine.m_loadProblem.at = text.Last();
-    engine.m_loadProblem.value = value;
+    LoadProblem& problem = engine.m_loadProblem;
+    problem.kind = kind;
+    problem.at = at;
+    problem.value = value;
+    problem.line = line;
 }
 
-// Character to digit value with the top bit already cleared; 0xFF: no digit.
-constexpr std::array<std::uint8_t, 128> kDigitValue = [] {
-    std::array<std::uint8_t, 128> table{};
-    table.fill(0xFF);
-    for (int c = '0'; c <= '9'; ++c)
-        table[c] = static_cast<std::uint8_t>(c - '0');
-    for (int c = 'A'; c <= 'F'; ++c)
-        table[c] = table[c + ('a' - 'A')] = static_cast<std::uint8_t>(c - 'A' + 10);
-    return table;
-}();
+// A record that breaks the format, noted at the character read last.
+HEX_INLINE int Broken(CFlashEngine& engine, const HexText& text, LoadProblemKind kind, std::uint32_t value = 0)
+{
+    Note(engine, text.Last(), text.lines + 1, kind, value);
+    return kLoadFormatError;
+}
+
+// A line the reader skipped is a record that lost its ':'; `lines` ended
+// before the skipped text began.
+HEX_OUT_OF_LINE void NoteMissingMark(CFlashEngine& engine, std::uint32_t lines, const SkippedLines& skipped)
+{
+    Note(engine, skipped.LineAt(), lines + skipped.LineEnds() + 1, LoadProblemKind::MissingStartMark,
+         skipped.Mark());
+    engine.m_loadProblem.recordAt = skipped.LineAt();
+}
 
 // The readers report their own failure, then answer false (or -1).
 
 // Reads characters until one equals `wanted` once its top bit is cleared.
-HEX_INLINE bool SkipToChar(CFlashEngine& engine, HexText& text, char wanted)
+// The text passed over goes to `skipped` only when it is long enough to hold
+// a record; between records on lines of their own it never is. A record found
+// there ends loading as a record that breaks the format does: without a
+// report of the reader's own.
+HEX_INLINE bool SkipToChar(CFlashEngine& engine, HexText& text, SkippedLines& skipped, char wanted)
 {
+    const std::uint8_t* from = text.pos;
+    const std::uint32_t linesBefore = text.lines;
+    bool taken = false; // a piece of this stretch went to `skipped`
     for (;;) {
-        int c = text.Next();
-        if (c == EOF) {
-            Note(engine, text, std::ferror(text.file) ? LoadProblemKind::ReadFailed : LoadProblemKind::NoEndRecord);
-            return engine.ReportError(FE_FORMAT), false;
+        if (text.pos == text.end) {
+            if (from != text.end) {
+                if (skipped.Take(from, text.end, text.OffsetOf(from), !taken))
+                    return NoteMissingMark(engine, linesBefore, skipped), false;
+                taken = true;
+            }
+            if (!text.Refill()) {
+                const bool failed = std::ferror(text.file) != 0;
+                if (!failed && taken && skipped.TakeEnd())
+                    return NoteMissingMark(engine, linesBefore, skipped), false;
+                // The last character, or 0 in an empty text.
+                Note(engine, text.chunkAt != 0 ? text.Last() : 0, text.lines + 1,
+                     failed ? LoadProblemKind::ReadFailed : LoadProblemKind::NoEndRecord);
+                return engine.ReportError(FE_FORMAT), false;
+            }
+            from = text.pos;
+        }
+        // The character is judged before the stop question, so that it
+        // needs no register across the call.
+        const int c = *text.pos++;
+        text.lines += c == '\n';
+        if ((c & 0x7F) == wanted) {
+            if (text.stopRequested(text.context))
+                return engine.ReportError(FE_TERMINATED), false;
+            const std::uint8_t* mark = text.pos - 1;
+            if ((taken || static_cast<std::size_t>(mark - from) >= kShortestSkipWithRecord) &&
+                skipped.Take(from, mark, text.OffsetOf(from), !taken))
+                return NoteMissingMark(engine, linesBefore, skipped), false;
+            return true;
         }
         if (text.stopRequested(text.context))
             return engine.ReportError(FE_TERMINATED), false;
-        if ((c & 0x7F) == wanted)
-            return true;
     }
 }
 
@@ -94,12 +149,13 @@ HEX_INLINE int ReadHexDigit(CFlashEngine& engine, HexText& text)
         return engine.ReportError(FE_TERMINATED), -1;
     int c = text.Next();
     if (c == EOF) {
-        Note(engine, text, std::ferror(text.file) ? LoadProblemKind::ReadFailed : LoadProblemKind::RecordCut);
+        Note(engine, text.Last(), text.lines + 1,
+             std::ferror(text.file) ? LoadProblemKind::ReadFailed : LoadProblemKind::RecordCut);
         return engine.ReportError(FE_FORMAT), -1;
     }
-    int digit = kDigitValue[c & 0x7F];
+    int digit = kHexDigitValue[c & 0x7F];
     if (digit == 0xFF) {
-        Note(engine, text, LoadProblemKind::BadDigit, static_cast<std::uint32_t>(c));
+        Note(engine, text.Last(), text.lines + 1, LoadProblemKind::BadDigit, static_cast<std::uint32_t>(c));
         return engine.ReportError(FE_FORMAT), -1;
     }
     return digit;
@@ -125,18 +181,14 @@ int CFlashEngine::LoadHex()
 {
     std::uint8_t chunk[kChunkSize];
     HexText text{m_pInFile, chunk, chunk, chunk, m_callbacks.CBIfTerminated,
-                 m_callbacks.pContext, 0, 0};
-    // Every way out below that is not an end record is a broken format.
-    const auto broken = [&](LoadProblemKind kind, std::uint32_t value = 0) {
-        Note(*this, text, kind, value);
-        return kLoadFormatError;
-    };
+                 m_callbacks.pContext, 0, 0, 0};
+    SkippedLines skipped;
 
     m_nBankCount = 0;
     for (;;) {
         text.recordSum = 0;
         std::uint8_t count, high, low, type, check;
-        if (!SkipToChar(*this, text, ':'))
+        if (!SkipToChar(*this, text, skipped, ':'))
             return kLoadFormatError;
         m_loadProblem.recordAt = text.Last();
         if (!ReadHexByte(*this, text, count) || !ReadHexByte(*this, text, high) ||
@@ -146,12 +198,12 @@ int CFlashEngine::LoadHex()
             high * 256u + low + static_cast<std::uint32_t>(m_nBankCount) * kHexBankSize;
 
         if (type != kRecordData && type != kRecordEnd && type != kRecordBankAdvance)
-            return broken(LoadProblemKind::UnknownType, type);
+            return Broken(*this, text, LoadProblemKind::UnknownType, type);
         if (type == kRecordData) {
             // The buffer ends at 1 MiB; a byte beyond it can't be part of an
             // image this drive takes.
             if (address + count > kImageSize)
-                return broken(LoadProblemKind::PastImageEnd, address + count);
+                return Broken(*this, text, LoadProblemKind::PastImageEnd, address + count);
             std::uint8_t* image = m_pBank[0]; // the banks lie end to end
             for (int k = 0; k < count; ++k) {
                 std::uint8_t value;
@@ -166,14 +218,14 @@ int CFlashEngine::LoadHex()
             return kLoadFormatError;
         m_byRecordSum = text.recordSum;
         if (m_byRecordSum != 0)
-            return broken(LoadProblemKind::BadRecordSum, m_byRecordSum);
+            return Broken(*this, text, LoadProblemKind::BadRecordSum, m_byRecordSum);
         if (type != kRecordData && count != 0)
-            return broken(LoadProblemKind::DataInControl);
+            return Broken(*this, text, LoadProblemKind::DataInControl);
         if (type == kRecordEnd)
             return kLoadComplete;
         if (type == kRecordBankAdvance) {
             if (m_nBankCount >= kMaxBankAdvances)
-                return broken(LoadProblemKind::TooManyBanks);
+                return Broken(*this, text, LoadProblemKind::TooManyBanks);
             ++m_nBankCount;
         }
     }

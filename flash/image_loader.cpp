@@ -52,6 +52,46 @@ int CFlashEngine::LoadImageFrom(std::FILE* file)
     return result;
 }
 
+namespace {
+
+// Past its first 1 MiB a raw file may hold only fill, all FFh or all 00h, as
+// an image padded out to a larger part is; anything else there is firmware
+// this buffer can't hold, and sending its first 1 MiB would flash a torso.
+// Reads the rest of `file` and answers a load result.
+int CheckRawTail(std::FILE* file, LoadProblem& problem)
+{
+    std::uint8_t piece[4096];
+    int fill = -1;
+    std::uint64_t at = kImageSize;
+    for (;;) {
+        const std::size_t got = std::fread(piece, 1, sizeof piece, file);
+        for (std::size_t i = 0; i < got; ++i) {
+            if (fill < 0 && (piece[i] == 0xFF || piece[i] == 0x00))
+                fill = piece[i];
+            if (piece[i] != fill) {
+                problem.kind = LoadProblemKind::TooLarge;
+                problem.at = at + i;
+                problem.value = piece[i];
+                if (std::fseek(file, 0, SEEK_END) == 0) {
+                    const long size = std::ftell(file);
+                    problem.size = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+                }
+                return kLoadFormatError;
+            }
+        }
+        at += got;
+        if (got < sizeof piece)
+            break;
+    }
+    if (std::ferror(file)) {
+        problem.kind = LoadProblemKind::ReadFailed;
+        return kLoadReadError;
+    }
+    return kLoadTruncated;
+}
+
+} // namespace
+
 int CFlashEngine::LoadRaw()
 {
     std::fseek(m_pInFile, 0, SEEK_SET);
@@ -68,6 +108,8 @@ int CFlashEngine::LoadRaw()
         }
         ++m_byBankIndex;
     }
+    if (result == kLoadTruncated)
+        result = CheckRawTail(m_pInFile, m_loadProblem);
     return result;
 }
 

@@ -56,9 +56,17 @@ ModelListRead ReadModelList(std::FILE* file, ModelList& list, ModelListShape* sh
             ++quotes;
             if (quotes == 1)
                 seen.modelChars = pos;
+            seen.flagOpened = seen.flagOpened || quotes == 4;
+            seen.flagClosed = seen.flagClosed || quotes == 5;
+        } else {
+            if (c != EOF && pos >= 0 && pos < kScratchChars)
+                scratch[pos] = static_cast<char>(c); // a longer line is cut here
+            if (quotes == 4 && c != '\n' && c != EOF) {
+                if (seen.flagChars < kFlagShownChars)
+                    seen.flag[seen.flagChars] = static_cast<char>(c);
+                ++seen.flagChars;
+            }
         }
-        else if (c != EOF && pos >= 0 && pos < kScratchChars)
-            scratch[pos] = static_cast<char>(c); // a longer line is cut here
 
         if (quotes == 2 && !modelTaken) {
             // The opening quote of the file name: the model is complete.

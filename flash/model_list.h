@@ -26,11 +26,19 @@ enum class ModelListRead {
     Unreadable, // the system failed the read (a directory, an I/O error)
 };
 
+constexpr int kFlagShownChars = 16;
+
 // How the line that was read looked, for a front end that warns about a line
-// the reader had to cut or could take nothing from.
+// the reader had to cut or could take nothing from, or that reads the
+// confirmation field more strictly than the dialog does.
 struct ModelListShape {
     int quotes = 0;     // double quotes on the line, the first one included
     int modelChars = 0; // characters of the model text between its quotes
+    // The confirmation field as written.
+    bool flagOpened = false; // its opening quote stands on the line
+    bool flagClosed = false; // and its closing quote
+    int flagChars = 0;       // characters between them, or to the line's end
+    char flag[kFlagShownChars + 1] = {}; // the first of them
 };
 
 // Reads the first line of `file` (null: missing) into `list`. Fields longer

@@ -1,5 +1,6 @@
 #include "fuzz/load_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,22 @@ void LoadAndCheck(const std::uint8_t* data, std::size_t size, bool hex)
                 result == kLoadReadError,
             "a load result outside the kLoad* set");
     Require(!engine.m_pInFile, "the file stays open");
+    const LoadProblem& problem = engine.m_loadProblem;
+    if (hex && result == kLoadFormatError && problem.kind != LoadProblemKind::NoEndRecord &&
+        problem.kind != LoadProblemKind::ReadFailed) {
+        // The line of a problem is one more than the line ends before it.
+        Require(problem.at < size, "a problem noted past the end of the text");
+        const std::size_t before = static_cast<std::size_t>(
+            std::count(data, data + std::min<std::size_t>(problem.at, size), '\n'));
+        Require(problem.line == before + 1, "a problem's line number and its offset disagree");
+    }
+    if (!hex && result != kLoadReadError) {
+        // Past 1 MiB only one fill value, all FFh or all 00h, may follow.
+        bool fillOnly = true;
+        for (std::size_t i = kImageSize; i < size && fillOnly; ++i)
+            fillOnly = (data[i] == 0xFF || data[i] == 0x00) && data[i] == data[kImageSize];
+        Require((result == kLoadFormatError) == !fillOnly, "a raw image past 1 MiB taken or refused wrongly");
+    }
     if (result >= 0) {
         Require(engine.m_pBank[0] && ImageRegionsHeld() == held + 1, "a good load without its buffer");
         Require(engine.m_dwImageLen <= kImageSize, "an image length beyond the buffer");

@@ -18,6 +18,11 @@ std::string Broken(const std::string& what)
         return ":10000000ZZ\n";
     if (what == "no end")
         return HexRecord(0x00, 0x0000, Bytes(16, 0x11));
+    if (what == "mark") {
+        std::string damaged = HexRecord(0x00, 0x0010, Bytes(16, 0x22));
+        damaged[0] = ';'; // 3Ah with one bit flipped
+        return HexRecord(0x00, 0x0000, Bytes(16, 0x11)) + "# comment\n" + damaged + HexEnd();
+    }
     // Fifteen bank advances put the next record in the last 64 KiB; 32 bytes
     // at its end reach past the image.
     std::string text;
@@ -51,6 +56,10 @@ protected:
         WriteFile("digit.hex", Broken("digit"));
         WriteFile("noend.hex", Broken("no end"));
         WriteFile("past.hex", Broken("past"));
+        WriteFile("mark.hex", Broken("mark"));
+        Bytes big = MakeImage(0x100000);
+        big.resize(0x101000, 0x5A);
+        WriteFile("big.bin", big);
         WriteFile("quote.txt", "KAVORA \"KV.bin\"\n");
         WriteFile("modelonly.txt", std::string("\"") + kModel + "\"\n");
         WriteFile("long.txt", std::string("\"") + kModel + "XYZ\" \"KV.bin\" \"N\"\n");
@@ -74,6 +83,10 @@ TEST_F(CommandLines, SayWhatIsWrongOnTheRightStream)
         {"no end record", {"check", "noend.hex"}, 0, 1, false, "noend.hex ends without an end record"},
         {"record past 1 MiB", {"check", "past.hex"}, 0, 1, false,
          "line 16: the record's data reaches 0x100010, past the end of the 1 MiB image"},
+        {"record without its mark", {"upgrade", "mark.hex"}, 1, 1, false,
+         "mark.hex: line 3 is a whole record without its ':' start mark, ';' stands in its place (\";1000100022"},
+        {"raw image past 1 MiB", {"upgrade", "big.bin"}, 1, 1, false,
+         "big.bin holds 1052672 bytes, more than the 1 MiB an image can hold: byte 0x100000 is 0x5A"},
         {"good image, no drive", {"check"}, 0, 1, false, "no CD/DVD-class drive"},
         {"verdict of check", {"check"}, 1, 0, false, "KV.bin carries"},
         {"list without drives", {"list"}, 0, 0, false, "no CD/DVD-class drive"},
@@ -171,7 +184,11 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
     WriteFile("IDString.txt", ListFor(kModel, "KV.hex"));
     WriteFile("KV.hex", ToHex(MakeImage(0x10000)));   // 0x10000 bytes: two pieces are sent
     WriteFile("KV.bin", MakeImage(5000));
-    WriteFile("big.bin", MakeImage(0x100000 + 10));
+    Bytes big = MakeImage(0x100000);
+    big.resize(0x100000 + 10, 0xFF); // padding behind the image
+    WriteFile("big.bin", big);
+    big.back() = 0x01;
+    WriteFile("bigger.bin", big);
     WriteFile("other.bin", MakeImage(5000, 0x100000));
     WriteFile("bad.hex", Broken("sum"));
 
@@ -201,6 +218,14 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
     EXPECT_EQ(Run({"info", "big.bin"}), 0);
     EXPECT_NE(err.str().find("larger than 1 MiB"), std::string::npos) << err.str();
     EXPECT_NE(out.str().find("1048576 bytes in 256 blocks"), std::string::npos) << out.str();
+
+    // Past 1 MiB more than fill is an image the buffer can't hold.
+    EXPECT_EQ(Run({"info", "bigger.bin"}), kExitRefused);
+    EXPECT_NE(err.str().find("bigger.bin holds 1048586 bytes, more than the 1 MiB an image can hold: byte "
+                             "0x100009 is 0x01, and past 1 MiB only fill may follow (all FFh or all 00h)"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(out.str().find("ERR: input file format mismatched!"), std::string::npos) << out.str();
 
     WriteFile("whole.bin", MakeImage(0x100000));
     EXPECT_EQ(Run({"info", "whole.bin"}), 0);

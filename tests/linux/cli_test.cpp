@@ -152,6 +152,54 @@ TEST_F(Cli, ConfirmationOnTheTerminal)
     EXPECT_EQ(drive.SavesAccepted(), 2);
 }
 
+// The dialog asks only for a field ending in Y or y; kavora-cli asks for
+// anything but a plain Y or N, and says why.
+TEST_F(Cli, ConfirmationFieldThatIsNotPlainlyYOrNAsks)
+{
+    const std::string noField = std::string("\"") + kModel + "\" \"KV.bin\"\n";
+    struct Case {
+        const char* name;
+        std::string list;
+        bool asks;
+        const char* warning; // none: no word about the field
+    } cases[] = {
+        {"yes", ListFor(kModel, "KV.bin", "yes"), true,
+         "kavora-cli: warning: IDString.txt:1: the confirmation field is \"yes\", not Y or N; asking for "
+         "confirmation"},
+        {"Y and a blank", ListFor(kModel, "KV.bin", "Y "), true,
+         "IDString.txt:1: the confirmation field is \"Y \", not Y or N; asking for confirmation"},
+        {"no field", noField, true, "IDString.txt:1: the line has no confirmation field; asking for confirmation"},
+        {"unclosed", noField.substr(0, noField.size() - 1) + " \"N\n", true,
+         "IDString.txt:1: the confirmation field \"N\" has no closing quote; asking for confirmation"},
+        {"empty", ListFor(kModel, "KV.bin", ""), true, "the confirmation field is \"\", not Y or N"},
+        {"N", ListFor(kModel, "KV.bin", "N"), false, nullptr},
+        {"n", ListFor(kModel, "KV.bin", "n"), false, nullptr},
+        {"Y", ListFor(kModel, "KV.bin", "Y"), true, nullptr},
+        {"y", ListFor(kModel, "KV.bin", "y"), true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        VirtualDrive& drive = drives.Add("/dev/sr0");
+        WriteFile("IDString.txt", c.list);
+        WriteFile("KV.bin", MakeImage(5000));
+        terminal = true;
+        in.clear();
+        in.str("n\n");
+        EXPECT_EQ(Run({"upgrade"}), c.asks ? kExitRefused : kExitUpgraded);
+        EXPECT_EQ(err.str().find("Despite the above warning") != std::string::npos, c.asks) << err.str();
+        EXPECT_EQ(Writes(drive) == 0, c.asks);
+        if (c.warning) {
+            EXPECT_NE(err.str().find(c.warning), std::string::npos) << err.str();
+        } else {
+            EXPECT_EQ(err.str().find("confirmation field"), std::string::npos) << err.str();
+        }
+        // --yes still answers for the user.
+        EXPECT_EQ(Run({"upgrade", "--yes"}), kExitUpgraded);
+        EXPECT_EQ(err.str().find("Despite the above warning"), std::string::npos);
+    }
+}
+
 // After a write, the status says whether the drive can still have its old
 // firmware (2) or may be half way through taking the new one (3); a failure
 // of the transport or of the system is told in words, never as drive sense.

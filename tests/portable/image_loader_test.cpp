@@ -63,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadFailure{"BadDataChecksum", true, ":03000000010203F8\n" + HexEnd(), false, -1, {}},
         LoadFailure{"BadEndChecksum", true, kData + ":00000001FE\n", false, -1, {}},
         LoadFailure{"NoEndRecord", true, kData, false, -1, {kFormat}},
+        LoadFailure{"EmptyHex", true, "", false, -1, {kFormat}},
         LoadFailure{"EndsInsideRecord", true, kData + ":0300", false, -1, {kFormat}},
         LoadFailure{"NotADigit", true, ":03000000010G03F6\n" + HexEnd(), false, -1, {kFormat}},
         LoadFailure{"StopWhileReading", true, kData + HexEnd(), false, -1, {kTerminated}, 5},
@@ -174,6 +175,113 @@ TEST_F(HexLoadTest, AsksForAStopForEveryCharacterRead)
     EXPECT_EQ(Calls().terminateCalls, static_cast<int>(read));
 }
 
+// A flipped bit in a record's ':' must not drop the record without a word:
+// a line that is a whole record but for its mark breaks the file. Any other
+// text between records is still skipped.
+struct MarkCase {
+    const char* name;
+    std::string text;
+    int expected;
+    std::uint32_t line = 0; // of the record without its mark
+    std::uint32_t mark = 0; // the character in the mark's place
+};
+
+// A record of 32 bytes whose ':' is replaced by `mark` (none when 0).
+std::string Damaged(char mark, std::uint16_t address = 0x0020)
+{
+    std::string record = HexRecord(0x00, address, Bytes(32, 0x5A));
+    if (mark)
+        record[0] = mark;
+    else
+        record.erase(0, 1);
+    return record;
+}
+
+// Six lines of what a HEX file may carry between records.
+const std::string kSixLines = HexRecord(0x00, 0x0000, {1, 2, 3}) + "# built from fw.c\n" + "\n" +
+                              "0123456789ABCDEF\n" + "; 10002000 comment\n" + HexRecord(0x00, 0x0040, {4});
+
+// Text of `length` characters that ends with a line end.
+std::string CommentLine(std::size_t length, char c = '#')
+{
+    return std::string(length - 1, c) + "\n";
+}
+
+// The file offset of the first character of `line` (from 1) as the loader
+// reads `text`: in text mode, which drops a line end's carriage return on
+// Windows.
+std::size_t LineStart(std::string text, std::uint32_t line)
+{
+#ifdef _WIN32
+    for (std::size_t cr; (cr = text.find("\r\n")) != std::string::npos;)
+        text.erase(cr, 1);
+#endif
+    std::size_t at = 0;
+    for (std::uint32_t k = 1; k < line; ++k)
+        at = text.find('\n', at) + 1;
+    return at;
+}
+
+class DamagedMarkTest : public EngineTest, public ::testing::WithParamInterface<MarkCase> {};
+
+TEST_P(DamagedMarkTest, RefusesARecordWithoutItsMarkAndSkipsOtherText)
+{
+    const MarkCase& c = GetParam();
+    CFlashEngine engine(Param(WriteFile("image.hex", c.text), true), noDrive);
+    ASSERT_EQ(engine.LoadImage(), c.expected);
+    if (c.expected == kLoadComplete) {
+        EXPECT_EQ(engine.m_loadProblem.kind, LoadProblemKind::None);
+        EXPECT_TRUE(Calls().messages.empty());
+        return;
+    }
+    const LoadProblem& problem = engine.m_loadProblem;
+    EXPECT_EQ(problem.kind, LoadProblemKind::MissingStartMark);
+    EXPECT_EQ(problem.line, c.line);
+    EXPECT_EQ(problem.value, c.mark);
+    EXPECT_EQ(problem.at, LineStart(c.text, c.line));
+    // As a record that breaks the format: the procedure's report only.
+    EXPECT_TRUE(Calls().messages.empty());
+    EXPECT_EQ(engine.m_pBank[0], nullptr);
+}
+
+// The reader takes its text in chunks of 16 KiB.
+constexpr std::size_t kChunk = 16384;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DamagedMarkTest,
+    ::testing::Values(
+        MarkCase{"Semicolon", kSixLines + Damaged(';') + HexEnd(), -1, 7, ';'},
+        MarkCase{"Digit8", kSixLines + Damaged('8') + HexEnd(), -1, 7, '8'},
+        MarkCase{"Digit2", kSixLines + Damaged('2') + HexEnd(), -1, 7, '2'},
+        MarkCase{"LetterZ", kSixLines + Damaged('z') + HexEnd(), -1, 7, 'z'},
+        MarkCase{"NoMarkAtAll", kSixLines + Damaged(0) + HexEnd(), -1, 7, kNoMark},
+        MarkCase{"FirstLine", Damaged(';') + HexEnd(), -1, 1, ';'},
+        MarkCase{"CrLf", HexRecord(0x00, 0, {1}) + "\r\n" + ";00000001FF\r\n" + HexEnd(), -1, 3, ';'},
+        // The end record itself, as the file's last line, without a line end.
+        MarkCase{"LastLineWithoutLineEnd", kSixLines + ";00000001FF", -1, 7, ';'},
+        MarkCase{"AcrossAChunk",
+                 CommentLine(kChunk - 20) + HexRecord(0x00, 0, {1}) + Damaged('8') + HexEnd(), -1, 3, '8'},
+        MarkCase{"AfterLongSkippedText",
+                 CommentLine(3 * kChunk) + CommentLine(700, '0') + Damaged(';') + HexEnd(), -1, 3, ';'},
+        MarkCase{"Skipped", kSixLines + HexEnd(), 1},
+        MarkCase{"TopBitSetMarkIsAMark", kSixLines + Damaged('\xBA') + HexEnd(), 1},
+        // Digits that are not a whole record: a count that disagrees with
+        // the length, a sum that is not 0, one digit too many.
+        MarkCase{"CountDisagrees", kSixLines + "0300000001FF\n" + HexEnd(), 1},
+        MarkCase{"SumNotZero", kSixLines + ";00000001FE\n" + HexEnd(), 1},
+        MarkCase{"TwoCharactersBeforeTheCount", kSixLines + ";;00000001FF\n" + HexEnd(), 1},
+        // Behind a record's checksum, on its line: the rest of that line.
+        MarkCase{"BehindARecordOnItsLine", HexRecord(0x00, 0, {1}).substr(0, 13) + " 00000001FF\n" + HexEnd(), 1},
+        MarkCase{"LongHexComment", CommentLine(600, '0') + HexEnd(), 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HexLoadTest, TopBitSetMarkStillLoadsItsRecord)
+{
+    Load(kSixLines + Damaged('\xBA') + HexEnd());
+    EXPECT_EQ(At(0x20), 0x5A);
+    EXPECT_EQ(At(0x3F), 0x5A);
+}
+
 class RawLoadTest : public EngineTest {};
 
 TEST_F(RawLoadTest, ShortFileIsCompleteAndItsChecksumCoversTheWholeBuffer)
@@ -194,7 +302,8 @@ TEST_F(RawLoadTest, ShortFileIsCompleteAndItsChecksumCoversTheWholeBuffer)
 TEST_F(RawLoadTest, OneMiBAndMoreLoadTheirFirstMiB)
 {
     for (std::size_t size : {std::size_t{0x100000}, std::size_t{0x100000 + 4097}}) {
-        Bytes image = MakeImage(size);
+        Bytes image = MakeImage(0x100000);
+        image.resize(size, 0xFF); // fill behind the image, as a larger part's padding
         image[0xFFFFF] = 0x42;
         CFlashEngine engine(Param(WriteFile("image.bin", image), false), noDrive);
         EXPECT_EQ(engine.LoadImage(), 0) << size;

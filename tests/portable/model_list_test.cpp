@@ -74,6 +74,42 @@ const Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Lines, ModelListRead_, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The confirmation field as written, for a front end that reads it strictly;
+// the dialog's flag stays as it reads it.
+TEST(ModelList, ShapeGivesTheConfirmationFieldAsWritten)
+{
+    struct FlagCase {
+        std::string line;
+        bool opened, closed;
+        std::string chars;
+        int flagChars;
+        int warning;
+    } cases[] = {
+        {"\"M\" \"f.hex\" \"Y\"\n", true, true, "Y", 1, 1},
+        {"\"M\" \"f.hex\" \"yes\"\r\n", true, true, "yes", 3, 0},
+        {"\"M\" \"f.hex\" \"Y \"\n", true, true, "Y ", 2, 0},
+        {"\"M\" \"f.hex\" \"\"\n", true, true, "", 0, 0},
+        {"\"M\" \"f.hex\"\n", false, false, "", 0, 0},
+        {"\"M\" \"f.hex\" \"y\n", true, false, "y", 1, 0},
+        {"\"M\" \"f.hex\" \"" + std::string(40, 'Y') + "\"\n", true, true, std::string(16, 'Y'), 40, 1},
+    };
+    for (const FlagCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::FILE* file = std::tmpfile();
+        std::fwrite(c.line.data(), 1, c.line.size(), file);
+        std::rewind(file);
+        ModelList list;
+        ModelListShape shape;
+        ASSERT_EQ(ReadModelList(file, list, &shape), ModelListRead::Ok);
+        std::fclose(file);
+        EXPECT_EQ(shape.flagOpened, c.opened);
+        EXPECT_EQ(shape.flagClosed, c.closed);
+        EXPECT_EQ(std::string(shape.flag), c.chars);
+        EXPECT_EQ(shape.flagChars, c.flagChars);
+        EXPECT_EQ(list.m_bWarning, c.warning);
+    }
+}
+
 TEST(ModelList, MissingFileIsReported)
 {
     ModelList list;

@@ -313,6 +313,58 @@ TEST_F(UpgradeTest, ImagesThatDoNotLoadSendNothing)
     EXPECT_EQ(RegionsGained(), 0);
 }
 
+// Past 1 MiB a raw image may carry only fill; more than that is firmware the
+// buffer can't hold, and none of it may reach the drive.
+struct OversizeCase {
+    const char* name;
+    Bytes tail; // behind a 1 MiB image
+    bool sent;
+    std::uint64_t firstNotFill = 0;
+};
+
+class OversizeRawTest : public DriveTest, public ::testing::WithParamInterface<OversizeCase> {};
+
+TEST_P(OversizeRawTest, SendsOnlyAnImageWithFillBehindItsFirstMiB)
+{
+    const OversizeCase& c = GetParam();
+    Bytes image = MakeImage(0x100000, 0x100, "1.10");
+    image.insert(image.end(), c.tail.begin(), c.tail.end());
+    const bool upgraded = UpgradeRaw(image);
+    if (c.sent) {
+        EXPECT_TRUE(upgraded);
+        EXPECT_EQ(BlockOffsets().size(), 256u);
+        EXPECT_EQ(drive.SavesAccepted(), 1);
+        return;
+    }
+    EXPECT_FALSE(upgraded);
+    EXPECT_TRUE(drive.Commands().empty());
+    EXPECT_EQ(Calls().messages, std::vector<std::string>{"ERR: input file format mismatched!"});
+    EXPECT_EQ(engine->m_loadProblem.kind, LoadProblemKind::TooLarge);
+    EXPECT_EQ(engine->m_loadProblem.at, c.firstNotFill);
+    EXPECT_EQ(engine->m_loadProblem.size, image.size());
+    EXPECT_FALSE(std::filesystem::exists("sum.txt"));
+    EXPECT_EQ(RegionsGained(), 0);
+}
+
+Bytes MixedTail()
+{
+    Bytes tail(0x1000, 0xFF);
+    tail[0x800] = 0x00;
+    return tail;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, OversizeRawTest,
+    // The pattern's first byte is 00h, a fill value; its second is not.
+    ::testing::Values(OversizeCase{"FourKiBOfData", MakeImage(0x1000, 0x1000), false, 0x100001},
+                      OversizeCase{"FourKiBOfFF", Bytes(0x1000, 0xFF), true},
+                      OversizeCase{"FourKiBOf00", Bytes(0x1000, 0x00), true},
+                      OversizeCase{"FFThen00", MixedTail(), false, 0x100800},
+                      // The last byte of a long tail still counts.
+                      OversizeCase{"OneByteAtTheEnd", [] { Bytes t(0x9000, 0x00); t.back() = 0x01; return t; }(),
+                                   false, 0x100000 + 0x8FFF}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(UpgradeTest, StopRequestBeforeABlockEndsTheRunBeforeTheSave)
 {
     Calls().terminateFromCall = 2; // asked before the second block
