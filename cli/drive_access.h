@@ -44,6 +44,12 @@ inline bool SameDrive(const DriveName& a, const DriveName& b)
     return a.host == b.host && a.channel == b.channel && a.target == b.target && a.lun == b.lun;
 }
 
+// LUNs of one target are parts of one device.
+inline bool SameTarget(const DriveName& a, const DriveName& b)
+{
+    return a.host == b.host && a.channel == b.channel && a.target == b.target;
+}
+
 class OpenDrive {
 public:
     virtual ~OpenDrive() = default;

@@ -34,7 +34,7 @@ std::string Padded(std::string text, std::size_t width)
 
 } // namespace
 
-// Threads, not processes: the runs share the image read once, and each one's
+// Threads, not processes (one per target): the runs share the image read once, and each one's
 // state is a few hundred bytes beside it; a drive that hangs holds only its
 // own thread, until its command's time-out.
 int RunTower(const CliOptions& options, CliContext& context)
@@ -56,9 +56,14 @@ int RunTower(const CliOptions& options, CliContext& context)
         return kExitRefused;
     }
     std::string names;
-    for (const Chosen& c : chosen)
-        names += " " + c.name.path;
-    console.Note("kavora-cli: upgrading " + std::to_string(chosen.size()) + " drives at once:" + names);
+    bool sharedTarget = false;
+    for (std::size_t k = 0; k < chosen.size(); ++k) {
+        names += " " + chosen[k].name.path;
+        for (std::size_t j = 0; j < k; ++j)
+            sharedTarget = sharedTarget || SameTarget(chosen[j].name, chosen[k].name);
+    }
+    console.Note("kavora-cli: upgrading " + std::to_string(chosen.size()) + " drives " +
+                 (sharedTarget ? "(LUNs of one target one after another):" : "at once:") + names);
 
     Board board(console.Out(), console.Err(), console.Terminal(), chosen.size());
     std::vector<DriveRun> runs(chosen.size());
@@ -72,16 +77,31 @@ int RunTower(const CliOptions& options, CliContext& context)
             run.drive->verbose->TraceTo(*run.console);
         stops.push_back(&run.stop);
     }
+    // LUNs of one target are parts of one device: a download to one raises
+    // a unit attention on each of the others, so two runs at once would
+    // spend each other's resends. They go one after another; targets at once.
+    std::vector<std::vector<DriveRun*>> targets;
+    for (DriveRun& run : runs) {
+        auto same = std::find_if(targets.begin(), targets.end(), [&](const std::vector<DriveRun*>& t) {
+            return SameTarget(t.front()->drive->name, run.drive->name);
+        });
+        if (same == targets.end())
+            targets.push_back({&run});
+        else
+            same->push_back(&run);
+    }
     {
         StopOnSignals signals(stops);
         std::vector<std::thread> threads;
-        for (DriveRun& run : runs) {
-            threads.emplace_back([&run, &ready] {
-                FlashParam param = ParamFor(*run.drive, ready.image.Facts(), *run.console, run.stop);
-                std::snprintf(param.szSumPath, sizeof param.szSumPath, "sum-%s.txt", run.name.c_str());
-                CFlashEngine engine(param, run.drive->Transport());
-                ready.image.LendTo(engine);
-                run.outcome = engine.Run();
+        for (const std::vector<DriveRun*>& target : targets) {
+            threads.emplace_back([&target, &ready] {
+                for (DriveRun* run : target) {
+                    FlashParam param = ParamFor(*run->drive, ready.image.Facts(), *run->console, run->stop);
+                    std::snprintf(param.szSumPath, sizeof param.szSumPath, "sum-%s.txt", run->name.c_str());
+                    CFlashEngine engine(param, run->drive->Transport());
+                    ready.image.LendTo(engine);
+                    run->outcome = engine.Run();
+                }
             });
         }
         for (std::thread& thread : threads)

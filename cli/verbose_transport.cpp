@@ -8,6 +8,7 @@
 
 #include "cli/console.h"
 #include "device/linux/sense_text.h"
+#include "device/linux/sg_io_transport.h"
 
 namespace {
 
@@ -40,7 +41,9 @@ const char* DirectionText(scsi::Direction direction)
 scsi::Result VerboseTransport::Execute(const scsi::Command& command)
 {
     std::ostringstream err_;
-    err_ << "    " << CommandName(command.cdb) << " cdb: " << Bytes(command.cdb, command.cdbLength) << "\n";
+    // The block as the kernel gets it.
+    err_ << "    " << CommandName(command.cdb)
+         << " cdb: " << Bytes(command.cdb, SentCdbLength(command.cdb, command.cdbLength)) << "\n";
     err_ << "      " << DirectionText(command.direction) << ", " << command.dataLength
          << " bytes, time-out " << command.timeoutSeconds << " s\n";
     const auto start = std::chrono::steady_clock::now();

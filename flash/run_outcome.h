@@ -27,7 +27,7 @@ enum class RunEnd : std::uint8_t {
 enum class RefusalReason : std::uint8_t {
     None,
     ImageUnreadable, // missing, unreadable or empty image
-    ImageFormat,     // a HEX file that breaks the format
+    ImageFormat,     // a HEX file that breaks the format, or a raw image past 1 MiB that is not fill
     NoMemory,        // no image buffer
     WrongImage,      // the image does not carry the drive's model and revision
 };

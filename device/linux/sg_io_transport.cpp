@@ -17,6 +17,14 @@ constexpr unsigned kDriverTimeOut = 0x06; // DRIVER_TIMEOUT
 
 } // namespace
 
+std::uint8_t SentCdbLength(const std::uint8_t* cdb, std::uint8_t length)
+{
+    if (length == 0 || !cdb)
+        return 0;
+    const int own = sg_get_command_size(cdb[0]);
+    return own > 0 && own < length ? static_cast<std::uint8_t>(own) : length;
+}
+
 int SgIo::Submit(int fd, sg_io_hdr_t& request) { return ::ioctl(fd, SG_IO, &request); }
 
 SgIo& KernelSgIo()
@@ -31,18 +39,9 @@ scsi::Result SgIoTransport::Execute(const scsi::Command& command)
 {
     scsi::Result result;
     std::uint8_t cdb[scsi::kMaxCdbLength] = {};
-    std::uint8_t cdbLength =
-        command.cdbLength < sizeof cdb ? command.cdbLength : static_cast<std::uint8_t>(sizeof cdb);
+    const std::uint8_t cdbLength = SentCdbLength(
+        command.cdb, command.cdbLength < sizeof cdb ? command.cdbLength : static_cast<std::uint8_t>(sizeof cdb));
     std::memcpy(cdb, command.cdb, cdbLength);
-    // The program builds every command block 12 bytes long, as the Windows
-    // paths send it; here each goes with its own length (6 for INQUIRY and
-    // TEST UNIT READY, 10 for WRITE BUFFER), as sg3_utils sends them: USB
-    // bridges and SAS drives refuse a block longer than its command.
-    if (cdbLength) {
-        const int own = sg_get_command_size(cdb[0]);
-        if (own > 0 && own < cdbLength)
-            cdbLength = static_cast<std::uint8_t>(own);
-    }
 
     sg_io_hdr_t request;
     std::memset(&request, 0, sizeof request);

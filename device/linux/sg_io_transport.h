@@ -19,6 +19,13 @@ public:
 // The kernel itself.
 SgIo& KernelSgIo();
 
+// How many bytes of a command block go to the kernel: the command's own
+// length (6 for INQUIRY and TEST UNIT READY, 10 for WRITE BUFFER), as
+// sg3_utils sends it, never more than `length`. The program builds every
+// block 12 bytes long, as the Windows paths send it; USB bridges and SAS
+// drives refuse a block longer than its command.
+std::uint8_t SentCdbLength(const std::uint8_t* cdb, std::uint8_t length);
+
 class SgIoTransport : public scsi::Transport {
 public:
     explicit SgIoTransport(int fd, SgIo& io = KernelSgIo());

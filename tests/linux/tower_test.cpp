@@ -167,19 +167,23 @@ TEST_F(Tower, EveryNamedDriveIsAccountedFor)
 
 // Behind a SATA port multiplier two drives share host and target and differ
 // by channel; a target can hold two LUNs. Each is a drive of its own, and a
-// drive named by both its nodes is one.
+// drive named by both its nodes is one. LUNs of one target are parts of one
+// device, where a download to one raises unit attentions on the other: they
+// are upgraded one after the other.
 TEST_F(Tower, DrivesTellApartByTheirWholeAddress)
 {
     struct Case {
         const char* name;
         const char* second; // the second drive's host:channel:target:lun
         std::vector<const char*> words;
+        bool oneTarget;
     } cases[] = {
-        {"--all, by channel", "0:1:0:0", {"upgrade", "--all"}},
-        {"--all, by LUN", "0:0:0:1", {"upgrade", "--all"}},
-        {"named, by channel", "0:1:0:0", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}},
-        {"named, by LUN", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}},
-        {"named by both nodes", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sg0", "-d", "/dev/sr1"}},
+        {"--all, by channel", "0:1:0:0", {"upgrade", "--all"}, false},
+        {"--all, by LUN", "0:0:0:1", {"upgrade", "--all"}, true},
+        {"named, by channel", "0:1:0:0", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}, false},
+        {"named, by LUN", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}, true},
+        {"named by both nodes", "0:0:0:1", {"upgrade", "-d", "/dev/sr0", "-d", "/dev/sg0", "-d", "/dev/sr1"},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -192,8 +196,19 @@ TEST_F(Tower, DrivesTellApartByTheirWholeAddress)
         EXPECT_EQ(Run(c.words), kExitUpgraded) << err.str();
         EXPECT_EQ(first.SavesAccepted(), 1);
         EXPECT_EQ(second.SavesAccepted(), 1);
-        EXPECT_NE(err.str().find("upgrading 2 drives at once: /dev/sr0 /dev/sr1"), std::string::npos)
+        EXPECT_NE(err.str().find(c.oneTarget ? "upgrading 2 drives (LUNs of one target one after another): "
+                                               "/dev/sr0 /dev/sr1"
+                                             : "upgrading 2 drives at once: /dev/sr0 /dev/sr1"),
+                  std::string::npos)
             << err.str();
+        if (c.oneTarget) {
+            // Every WRITE BUFFER of one drive before any of the other's.
+            std::vector<int> writers;
+            for (const VirtualSgIo::Request& r : drives.io.Requests())
+                if (!r.cdb.empty() && r.cdb[0] == 0x3B && (writers.empty() || writers.back() != r.fd))
+                    writers.push_back(r.fd);
+            EXPECT_EQ(writers.size(), 2u);
+        }
     }
 }
 
