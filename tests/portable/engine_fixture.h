@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,10 +39,19 @@ public:
     int commands = 0;
 };
 
+// Several runs at once (a tower) ask for their waits from their own threads.
 class RecordingClock final : public Clock {
 public:
-    void Sleep(std::uint32_t milliseconds) override { waits.push_back(milliseconds); }
+    void Sleep(std::uint32_t milliseconds) override
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        waits.push_back(milliseconds);
+    }
+    // Read once the runs are over.
     std::vector<std::uint32_t> waits;
+
+private:
+    std::mutex mutex_;
 };
 
 struct Recorded {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -55,11 +56,18 @@ private:
     HANDLE release_;
 };
 
-// Waits are recorded, not slept.
+// Waits are recorded, not slept; two dialogs' runs may ask at once.
 class HarnessClock : public Clock {
 public:
-    std::vector<std::uint32_t> waits;
-    void Sleep(std::uint32_t ms) override { waits.push_back(ms); }
+    std::vector<std::uint32_t> waits; // read once the runs are over
+    void Sleep(std::uint32_t ms) override
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        waits.push_back(ms);
+    }
+
+private:
+    std::mutex mutex_;
 };
 
 class DialogHarness {
