@@ -207,6 +207,13 @@ void Console::Take(const RunEvent& event)
 {
     if (event.step == RunStep::Resend) {
         const Resend& again = event.resend;
+        // Conforming drives raise a unit attention after every download, so
+        // the command after it goes twice on every run: routine, not worth a
+        // line each (-v shows them).
+        const scsi::Result* failed = again.failed;
+        if (failed && failed->outcome == scsi::Outcome::CheckCondition && failed->decoded.valid &&
+            !failed->decoded.deferred && failed->decoded.key == scsi::kSenseKeyUnitAttention)
+            return;
         Note("kavora-cli: resending " + CommandWords(again.command, again.offset) + ", " +
              std::to_string(again.send) + " of " + std::to_string(again.sends) + ": " +
              (again.failed ? ExplainFailure(*again.failed, again.timeoutSeconds) : "it failed"));

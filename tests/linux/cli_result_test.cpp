@@ -48,7 +48,9 @@ TEST_F(Cli, ResultComesFromTheIdentityTheDriveReportsAfterTheSave)
     }
 }
 
-// Each command sent again is said, with the answer that made it go again.
+// Each command sent again after a failure is said, with the answer that
+// made it go again; the resend after a unit attention, which conforming
+// drives raise after every download, is routine and goes without a word.
 TEST_F(Cli, EveryResendIsSaidWithItsReason)
 {
     VirtualDrive& drive = drives.Add("/dev/sr0");
@@ -60,10 +62,11 @@ TEST_F(Cli, EveryResendIsSaidWithItsReason)
     for (const char* said : {
              "kavora-cli: resending the block at image offset 0x1000, 2 of 6: drive's sense 03/0C/00: Medium Error, "
              "Write error\n",
-             "kavora-cli: resending the block at image offset 0x1000, 3 of 6: ",
-             "kavora-cli: resending the save command, 2 of 3: drive's sense 06/29/00: Unit Attention, "})
+             "kavora-cli: resending the block at image offset 0x1000, 3 of 6: "})
         EXPECT_NE(err.str().find(said), std::string::npos) << said << "\n" << err.str();
     EXPECT_EQ(err.str().find("4 of 6"), std::string::npos);
+    EXPECT_EQ(err.str().find("resending the save command"), std::string::npos) << err.str();
+    EXPECT_EQ(drive.SavesAccepted(), 1);
 }
 
 // The diagnostics file is the user's record, not a condition of the run:
