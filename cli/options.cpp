@@ -72,7 +72,8 @@ log lines of the Windows program go to standard output, its diagnostics to
   -j, --json       a one-object summary on standard output at the end
   IMAGE            .hex or .bin (default: the one the list names)
 
-Several drives are upgraded at the same time, each with its log lines under
+Several drives are upgraded at the same time (LUNs of one target one after
+the other), each with its log lines under
 its name ("sr1: Check Sum : F286"), its own "sum-sr1.txt", and a line in the
 table at the end; the exit status is the worst of theirs. A drive that fails
 or hangs never holds up the others. A named drive that is missing or refused
@@ -88,9 +89,11 @@ Each command has a time-out that fits it: seconds for INQUIRY and TEST UNIT
 READY, a minute for a block, minutes for the save.
 WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability.
 
-Exit status: 0 upgraded; 1 refused, nothing written; 2 failed or stopped
-before the save, the drive keeps its old firmware; 3 the drive may have taken
-the save and did not come back: its state is unknown.
+Exit status: 0 the drive came back as its model (upgraded, or with the
+revision it had, which is said); 1 refused, nothing written; 2 nothing saved,
+the drive keeps its old firmware; 3 its state is unknown (the save got no
+answer or an error, the drive stayed busy, did not answer again or came back
+as another model).
 )";
 
 constexpr char kGeneralHelp[] = R"(
@@ -120,15 +123,17 @@ The program's log and the data of list and info go to standard output;
 verdicts, notes and errors to standard error.
 
 Exit status:
-  0  done: upgraded; check: the image is for the drive; list, info: shown
+  0  done: the drive came back as its model (upgraded, or with the revision
+     it had, which is said); check: the image is for the drive; list, info:
+     shown
   1  refused before anything was written to the drive: a usage error, no
      list, a bad image, no matching drive, an image for another model or
      revision, no permission, not confirmed
-  2  failed or stopped before the save command: the drive keeps its old
-     firmware
-  3  the drive may have taken the save command and did not come back: the
-     save got no answer, the drive stayed busy, or it never answered INQUIRY
-     again. Its state is unknown; the program says what to do.
+  2  failed or stopped before the save command, or the drive declined the
+     save: nothing was saved, the drive keeps its old firmware
+  3  the drive's state is unknown: the save got no answer or an error, the
+     drive stayed busy, never answered INQUIRY again or came back as another
+     model; the program says what to do
 )";
 
 struct Named {
