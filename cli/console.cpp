@@ -208,12 +208,14 @@ void Console::Take(const RunEvent& event)
     if (event.step == RunStep::Resend) {
         const Resend& again = event.resend;
         // Conforming drives raise a unit attention after every download, so
-        // the command after it goes twice on every run: routine, not worth a
-        // line each (-v shows them).
+        // the command after it goes twice on every run: routine, counted and
+        // said once at the end (-v shows each).
         const scsi::Result* failed = again.failed;
         if (failed && failed->outcome == scsi::Outcome::CheckCondition && failed->decoded.valid &&
-            !failed->decoded.deferred && failed->decoded.key == scsi::kSenseKeyUnitAttention)
+            !failed->decoded.deferred && failed->decoded.key == scsi::kSenseKeyUnitAttention) {
+            ++attentionResends_;
             return;
+        }
         Note("kavora-cli: resending " + CommandWords(again.command, again.offset) + ", " +
              std::to_string(again.send) + " of " + std::to_string(again.sends) + ": " +
              (again.failed ? ExplainFailure(*again.failed, again.timeoutSeconds) : "it failed"));
@@ -276,6 +278,12 @@ void Console::EndBar()
 {
     NoteLateStop();
     ClearBar();
+    if (attentionResends_) {
+        Note("kavora-cli: " + std::to_string(attentionResends_) +
+             (attentionResends_ == 1 ? " command was" : " commands were") +
+             " sent again after a unit attention, which the drive raises after each download");
+        attentionResends_ = 0;
+    }
     barText_.clear();
     out_.flush();
     err_.flush();

@@ -62,6 +62,7 @@ private:
     RunProgress progress_;
     const StopRequest* stop_ = nullptr;
     bool lateStopNoted_ = false;
+    std::uint32_t attentionResends_ = 0; // commands sent again after a unit attention
 };
 
 // The command a run sent in words: "the block at image offset 0x3000",

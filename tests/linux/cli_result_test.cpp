@@ -66,6 +66,8 @@ TEST_F(Cli, EveryResendIsSaidWithItsReason)
         EXPECT_NE(err.str().find(said), std::string::npos) << said << "\n" << err.str();
     EXPECT_EQ(err.str().find("4 of 6"), std::string::npos);
     EXPECT_EQ(err.str().find("resending the save command"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("kavora-cli: 1 command was sent again after a unit attention"), std::string::npos)
+        << err.str();
     EXPECT_EQ(drive.SavesAccepted(), 1);
 }
 
