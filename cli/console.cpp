@@ -210,9 +210,7 @@ void Console::Take(const RunEvent& event)
         // Conforming drives raise a unit attention after every download, so
         // the command after it goes twice on every run: routine, counted and
         // said once at the end (-v shows each).
-        const scsi::Result* failed = again.failed;
-        if (failed && failed->outcome == scsi::Outcome::CheckCondition && failed->decoded.valid &&
-            !failed->decoded.deferred && failed->decoded.key == scsi::kSenseKeyUnitAttention) {
+        if (again.failed && again.failed->CurrentKey() == scsi::kSenseKeyUnitAttention) {
             ++attentionResends_;
             return;
         }

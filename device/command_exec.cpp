@@ -11,9 +11,8 @@ bool scsi::Result::NotCarriedOut() const
                status == kStatusAcaActive;
     if (outcome != Outcome::CheckCondition || !decoded.valid)
         return false;
-    if (decoded.deferred)
-        return true;
-    switch (decoded.key) {
+    switch (CurrentKey()) {
+    case -1: // an earlier command's deferred error
     case kSenseKeyNotReady:
     case kSenseKeyIllegalRequest:
     case kSenseKeyUnitAttention:

@@ -56,15 +56,21 @@ struct Result {
 
     bool Good() const { return outcome == Outcome::Good; }
     SenseTriple Triple() const { return SenseTriple::Of(sense); }
-    // The command was carried out: GOOD, or CHECK CONDITION with current
-    // sense of NO SENSE or RECOVERED ERROR (the drive reports something it
-    // dealt with, as sg3_utils counts it). A deferred error reports an earlier
-    // command's failure; the one it answers was not carried out.
+    // The sense key the drive answered this command with: CHECK CONDITION
+    // with readable sense about this command (not an earlier one's deferred
+    // error); -1 otherwise.
+    int CurrentKey() const
+    {
+        return outcome == Outcome::CheckCondition && decoded.valid && !decoded.deferred ? decoded.key : -1;
+    }
+    // The command was carried out: GOOD, or current sense of NO SENSE or
+    // RECOVERED ERROR (the drive reports something it dealt with, as
+    // sg3_utils counts it). A deferred error reports an earlier command's
+    // failure; the one it answers was not carried out.
     bool Completed() const
     {
-        return outcome == Outcome::Good ||
-               (outcome == Outcome::CheckCondition && decoded.valid && !decoded.deferred &&
-                decoded.key <= kSenseKeyRecoveredError);
+        const int key = CurrentKey();
+        return outcome == Outcome::Good || (key >= 0 && key <= kSenseKeyRecoveredError);
     }
     // The drive declined the command without starting it: sense that says
     // so, an error deferred from an earlier command, or a status that turns

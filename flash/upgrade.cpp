@@ -24,11 +24,7 @@ bool OperationInProgress(const scsi::Result& answer)
 
 // A command answered with UNIT ATTENTION was not carried out: the drive
 // reports a changed state (a reset, new microcode) instead.
-bool UnitAttention(const scsi::Result& answer)
-{
-    return answer.outcome == scsi::Outcome::CheckCondition && answer.decoded.valid && !answer.decoded.deferred &&
-           answer.decoded.key == scsi::kSenseKeyUnitAttention;
-}
+bool UnitAttention(const scsi::Result& answer) { return answer.CurrentKey() == scsi::kSenseKeyUnitAttention; }
 
 // Whether sending a block again can end otherwise. A drive that refuses the
 // command or its data (ILLEGAL REQUEST), or will not be written (DATA
@@ -36,11 +32,9 @@ bool UnitAttention(const scsi::Result& answer)
 // would take its whole time-out again; a drive that is gone stays gone.
 bool WorthSendingAgain(const scsi::Result& answer)
 {
-    if (answer.timedOut || answer.deviceGone)
-        return false;
-    if (answer.outcome != scsi::Outcome::CheckCondition || !answer.decoded.valid || answer.decoded.deferred)
-        return true;
-    return answer.decoded.key != scsi::kSenseKeyIllegalRequest && answer.decoded.key != scsi::kSenseKeyDataProtect;
+    const int key = answer.CurrentKey();
+    return !answer.timedOut && !answer.deviceGone && key != scsi::kSenseKeyIllegalRequest &&
+           key != scsi::kSenseKeyDataProtect;
 }
 
 void CopyText(char* to, std::size_t room, const char* from, std::size_t length)

@@ -111,8 +111,8 @@ bool DriveLock::Take(const std::string& folder, const std::string& hctl, const s
     // written, the lock still keeps others off and that refusal says
     // "another process".
     const std::string pid = std::to_string(::getpid()) + "\n";
-    const bool named = ::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) > 0;
-    static_cast<void>(named);
+    if (::ftruncate(fd, 0) == 0)
+        static_cast<void>(::pwrite(fd, pid.data(), pid.size(), 0));
     fd_ = fd;
     return true;
 }
