@@ -34,9 +34,9 @@ std::string Padded(std::string text, std::size_t width)
 
 } // namespace
 
-// Threads, not processes (one per target): the runs share the image read once, and each one's
-// state is a few hundred bytes beside it; a drive that hangs holds only its
-// own thread, until its command's time-out.
+// Threads, not processes, one per target: the runs share the image read
+// once, and each one's state is a few hundred bytes beside it; a drive that
+// hangs holds only its own thread, until its command's time-out.
 int RunTower(const CliOptions& options, CliContext& context)
 {
     Console& console = context.console;
@@ -55,19 +55,10 @@ int RunTower(const CliOptions& options, CliContext& context)
         console.Note("kavora-cli: not confirmed; nothing was sent to the drives");
         return kExitRefused;
     }
-    std::string names;
-    bool sharedTarget = false;
-    for (std::size_t k = 0; k < chosen.size(); ++k) {
-        names += " " + chosen[k].name.path;
-        for (std::size_t j = 0; j < k; ++j)
-            sharedTarget = sharedTarget || SameTarget(chosen[j].name, chosen[k].name);
-    }
-    console.Note("kavora-cli: upgrading " + std::to_string(chosen.size()) + " drives " +
-                 (sharedTarget ? "(LUNs of one target one after another):" : "at once:") + names);
-
     Board board(console.Out(), console.Err(), console.Terminal(), chosen.size());
     std::vector<DriveRun> runs(chosen.size());
     std::vector<StopRequest*> stops;
+    std::string names;
     for (std::size_t k = 0; k < chosen.size(); ++k) {
         DriveRun& run = runs[k];
         run.drive = &chosen[k];
@@ -76,6 +67,7 @@ int RunTower(const CliOptions& options, CliContext& context)
         if (run.drive->verbose)
             run.drive->verbose->TraceTo(*run.console);
         stops.push_back(&run.stop);
+        names += " " + chosen[k].name.path;
     }
     // LUNs of one target are parts of one device: a download to one raises
     // a unit attention on each of the others, so two runs at once would
@@ -90,6 +82,8 @@ int RunTower(const CliOptions& options, CliContext& context)
         else
             same->push_back(&run);
     }
+    console.Note("kavora-cli: upgrading " + std::to_string(chosen.size()) + " drives " +
+                 (targets.size() < runs.size() ? "(LUNs of one target one after another):" : "at once:") + names);
     {
         StopOnSignals signals(stops);
         std::vector<std::thread> threads;
