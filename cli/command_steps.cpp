@@ -24,7 +24,7 @@ void WarnOfUnclearFlag(const std::string& path, const ModelListShape& shape, Mod
     const std::string what = !shape.flagOpened  ? "the line has no confirmation field"
                              : shape.flagClosed ? "the confirmation field is " + field + ", not Y or N"
                                                 : "the confirmation field " + field + " has no closing quote";
-    console.Note("kavora-cli: warning: " + path + ":1: " + what + "; asking for confirmation");
+    console.Note("kavora-cli: warning: " + path + ":1: " + what + "; an upgrade asks for confirmation");
 }
 
 } // namespace

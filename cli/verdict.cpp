@@ -34,7 +34,7 @@ int Verdict(const RunOutcome& outcome, const Chosen& drive, DriveAccess& drives,
     const DriveState state = StateOf(outcome);
     std::string words = StateWords(outcome);
     if (outcome.end == RunEnd::Refused)
-        words = "Nothing was sent to the drive: it still has its old firmware.";
+        words = "Nothing was written to the drive: it still has its old firmware.";
     else if (outcome.end == RunEnd::Stopped)
         words = "Stopped before the save command. " + words;
     else if (state == DriveState::MayBeProgramming || state == DriveState::Unknown)

@@ -72,7 +72,8 @@ std::string StateWords(const RunOutcome& outcome)
             return std::string("The save command got no answer: the drive may have taken it and be programming "
                                "its flash.") +
                    kWaitThenRestart;
-        return std::string("The drive was still programming its flash when the program stopped waiting.") +
+        return std::string("The drive had not said it was ready when the program stopped waiting: it may still be programming "
+                           "its flash.") +
                kWaitThenRestart;
     case DriveState::Unknown:
         if (outcome.end == RunEnd::OtherModel)
@@ -82,7 +83,7 @@ std::string StateWords(const RunOutcome& outcome)
             return std::string("The drive answered the save command with an error: it may have begun to program "
                                "its flash.") +
                    kUnknown;
-        return std::string("The drive finished programming but did not answer INQUIRY again.") + kUnknown;
+        return std::string("The drive stopped reporting that it was programming but did not answer INQUIRY again.") + kUnknown;
     }
     return kUnknown + 1;
 }

@@ -164,13 +164,14 @@ TEST_F(Cli, ConfirmationFieldThatIsNotPlainlyYOrNAsks)
         const char* warning; // none: no word about the field
     } cases[] = {
         {"yes", ListFor(kModel, "KV.bin", "yes"), true,
-         "kavora-cli: warning: IDString.txt:1: the confirmation field is \"yes\", not Y or N; asking for "
+         "kavora-cli: warning: IDString.txt:1: the confirmation field is \"yes\", not Y or N; an upgrade asks for "
          "confirmation"},
         {"Y and a blank", ListFor(kModel, "KV.bin", "Y "), true,
-         "IDString.txt:1: the confirmation field is \"Y \", not Y or N; asking for confirmation"},
-        {"no field", noField, true, "IDString.txt:1: the line has no confirmation field; asking for confirmation"},
+         "IDString.txt:1: the confirmation field is \"Y \", not Y or N; an upgrade asks for confirmation"},
+        {"no field", noField, true,
+         "IDString.txt:1: the line has no confirmation field; an upgrade asks for confirmation"},
         {"unclosed", noField.substr(0, noField.size() - 1) + " \"N\n", true,
-         "IDString.txt:1: the confirmation field \"N\" has no closing quote; asking for confirmation"},
+         "IDString.txt:1: the confirmation field \"N\" has no closing quote; an upgrade asks for confirmation"},
         {"empty", ListFor(kModel, "KV.bin", ""), true, "the confirmation field is \"\", not Y or N"},
         {"N", ListFor(kModel, "KV.bin", "N"), false, nullptr},
         {"n", ListFor(kModel, "KV.bin", "n"), false, nullptr},
@@ -228,8 +229,8 @@ TEST_F(Cli, FailuresAfterTheFirstWriteSayWhetherTheSaveWasTaken)
         {"save lost in transport", [](VirtualDrive& d, VirtualSgIo&) { d.FailTransportAt(4, 3); },
          kExitStateUnknown, "the save command got no answer"},
         {"busy for ever after the save", [](VirtualDrive& d, VirtualSgIo&) { d.SetBusyPolls(kForever); },
-         kExitStateUnknown, "the drive was still programming its flash when the program stopped waiting. Do not "
-                            "power it off"},
+         kExitStateUnknown, "the drive had not said it was ready when the program stopped waiting: it may still be "
+                            "programming its flash. Do not power it off"},
         {"save never answered in its time",
          [](VirtualDrive& d, VirtualSgIo& io) {
              io.transportHostStatus = 0x03; // DID_TIME_OUT: the kernel gave up waiting

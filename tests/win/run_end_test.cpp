@@ -68,8 +68,8 @@ const EndCase kEnds[] = {
      "The drive now answers as another model, \"KAVORA  CD-ROM OTHER    \" revision 1.10. Its state is unknown",
      'f'},
     {"NeverIdentified", [](VirtualDrive& d) { d.WithholdInquiry(11); }, "1.10", kRestart,
-     "The drive finished programming but did not answer INQUIRY again. Its state is unknown: shut the computer "
-     "down",
+     "The drive stopped reporting that it was programming but did not answer INQUIRY again. Its state is "
+     "unknown: shut the computer down",
      'f'},
     {"WrongImage", [](VirtualDrive&) {}, "2.10", kFailed,
      "Nothing was saved to the drive: it still has its old firmware.", 'f'},
@@ -86,7 +86,8 @@ const EndCase kEnds[] = {
      "off",
      'f'},
     {"NeverReady", [](VirtualDrive& d) { d.SetBusyPolls(kForever); }, "1.10", kFailed,
-     "The drive was still programming its flash when the program stopped waiting. Do not power it off", 'f'},
+     "The drive had not said it was ready when the program stopped waiting: it may still be programming its "
+     "flash. Do not power it off", 'f'},
 };
 
 INSTANTIATE_TEST_SUITE_P(Ends, RunEndTest, ::testing::ValuesIn(kEnds),

@@ -292,7 +292,7 @@ else
 fi
 
 # What a user sees of the main runs.
-for run in list json-list upgrade-1MiB block-fails one-writer two-luns-all tower-all; do
+for run in list json-list upgrade-1MiB same-revision another-model closed-pipe block-fails one-writer two-luns-all tower-all; do
     sed "s/^/OUTPUT $run: /" "/tmp/$run.out"
 done
 head -n 14 /tmp/verbose-trace.out | sed "s/^/OUTPUT verbose-trace: /"
