@@ -92,7 +92,7 @@ for picture in demo warning; do
 done
 [ -f sum.txt ] && echo "diagnostics: $run/sum.txt"
 if [ $status -eq 0 ]; then
-    echo "upgrade finished ($arch demo): Please Restart Your Computer."
+    echo "upgrade finished ($arch demo): \"Please Restart Your Computer.\", and the drive reports its new revision"
 else
     echo "error: the $arch demo's upgrade did not succeed (exit $status); the log above says where it stopped" >&2
 fi
