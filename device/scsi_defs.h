@@ -26,7 +26,18 @@ constexpr std::size_t kMaxCdbLength = 16;
 constexpr std::uint32_t kInquiryLength = 36;
 constexpr std::size_t kVendorProductAt = 8; // 8 + 16 characters
 constexpr std::size_t kRevisionAt = 32;     // 4 characters
+// The model text, vendor and product as INQUIRY reports them, and the
+// firmware revision after it: how long each is wherever the program keeps,
+// compares or prints one.
+constexpr std::size_t kModelChars = 24;
+constexpr std::size_t kRevisionChars = 4;
+static_assert(kVendorProductAt + kModelChars == kRevisionAt);
+static_assert(kRevisionAt + kRevisionChars == kInquiryLength);
 constexpr std::uint8_t kConnectedCdRom = 0x05; // qualifier 0, device type 5
+
+// The time-out a command goes with unless its sender gives one that fits it:
+// the Windows program's, for every command it sends through the port.
+constexpr std::uint32_t kLongestTimeoutSeconds = 65535;
 
 // --- SCSI status ----------------------------------------------------------
 
