@@ -3,11 +3,11 @@
 # then fuzzes every target and prints, per target, the inputs tried, their
 # rate and the coverage the run added. Non-zero exit on any crash.
 #
-#   tools/fuzz.sh                  short run, one target after the other
-#                                  (FUZZ_SECONDS each, default 20): the test command's
-#   tools/fuzz.sh --long SECONDS   every target for SECONDS, FUZZ_JOBS (default 2)
-#                                  at a time, each on one core; the corpora grow in
+#   tools/fuzz.sh                  short run, FUZZ_SECONDS each (default 20):
+#                                  the test command's
+#   tools/fuzz.sh --long SECONDS   every target for SECONDS; the corpora grow in
 #                                  build/fuzz/corpus and are kept between runs
+#   Either runs FUZZ_JOBS targets (default 2) at a time, each on one core.
 #   tools/fuzz.sh ... TARGET...    only the targets named
 #
 # An input that crashes a target is copied into its seed corpus
@@ -19,11 +19,11 @@ root=$PWD
 
 TARGETS=(fuzz_hex_loader fuzz_raw_loader fuzz_model_list fuzz_drive_answers)
 seconds=${FUZZ_SECONDS:-20}
-jobs=1
+jobs=${FUZZ_JOBS:-2}
 long=no
 if [[ ${1:-} == --long ]]; then
     [[ ${2:-} =~ ^[0-9]+$ ]] || { echo "usage: tools/fuzz.sh --long SECONDS [TARGET...]" >&2; exit 2; }
-    long=yes seconds=$2 jobs=${FUZZ_JOBS:-2}
+    long=yes seconds=$2
     shift 2
 fi
 (($#)) && TARGETS=("$@")

@@ -4,7 +4,7 @@
 # nobody here wrote), and kavora-cli run against it by the case table in
 # tools/qemu/cases.sh. One boot; prints the cases, the benchmark and the
 # figures, and fails unless every case passed.
-#   tools/qemu-lane.sh
+#   tools/qemu-lane.sh [--windows-later]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$root/build/qemu
@@ -24,30 +24,42 @@ if [ ! -d "$work/kernel/lib/modules" ] || [ "$(cat "$work/kernel.name" 2>/dev/nu
 fi
 vmlinuz=$(ls "$work"/kernel/boot/vmlinuz-*)
 
-# kavora-cli and the benchmark, linked statically for a guest with no libraries.
-{ cmake -S "$root" -B "$root/build/cli-static" -DCMAKE_BUILD_TYPE=Release -DKAVORA_SANITIZE=OFF \
-        -DCMAKE_EXE_LINKER_FLAGS=-static &&
-  cmake --build "$root/build/cli-static" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench linux_tests; } \
-    > "$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; fail "building the static kavora-cli failed"; }
+# kavora-cli as the package ships it, its GoogleTest suite and the benchmark,
+# built in the folder the release builds kavora-cli in.
+cli=$root/build/cli
+{ "$root/tools/release/configure.sh" cli "$cli" &&
+  cmake --build "$cli" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench linux_tests; } \
+    > "$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; fail "building kavora-cli for the guest failed"; }
 # The Windows program's part: the 32-bit release build where this machine
-# made a 32-bit prefix (it runs 32-bit programs), the 64-bit one otherwise;
-# none before the Windows tests have made a prefix.
-virtfs=()
-unset KAVORA_WINE_ENV
-for arch in win32 win64; do
-    if [ -f "$root/build/wineprefix-$arch/system.reg" ] && [ -f "$root/build/$arch/kernel_drive_test.exe" ]; then
-        printf 'KAVORA_ROOT=%s\nKAVORA_ARCH=%s\n' "$root" "$arch" > "$work/wine.env"
-        export KAVORA_WINE_ENV=$work/wine.env
-        virtfs=(-virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap")
-        echo "the Windows part: the $arch build under Wine in the guest"
-        break
-    fi
-done
-[ ${#virtfs[@]} -gt 0 ] || echo "the Windows part is left out: no Windows build and Wine prefix yet (tools/test.sh makes them first)"
+# made a 32-bit prefix (it runs 32-bit programs), the 64-bit one otherwise.
+# The guest sees the host's files read-only, and over a second share, read
+# afresh each time, the file "windows" that names the architecture to run or
+# "none". With --windows-later the guest runs its Linux cases first and waits
+# for that file: tools/test.sh clears the folder before it starts the lane
+# and writes the file once it has built the Windows programs and made their
+# Wine prefixes.
+signal=$work/signal
+if [ "${1:-}" = --windows-later ]; then
+    mkdir -p "$signal"
+else
+    rm -rf "$signal"
+    mkdir -p "$signal"
+    arch=none
+    for candidate in win32 win64; do
+        if [ -f "$root/build/wineprefix-$candidate/system.reg" ] && [ -f "$root/build/$candidate/kernel_drive_test.exe" ]; then
+            arch=$candidate
+            break
+        fi
+    done
+    echo "$arch" > "$signal/windows"
+fi
+printf 'KAVORA_ROOT=%s\n' "$root" > "$work/wine.env"
+export KAVORA_WINE_ENV=$work/wine.env
+virtfs=(-virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap"
+        -virtfs "local,path=$signal,mount_tag=signal,security_model=none,readonly=on")
 
-"$root/tools/qemu/build-initramfs.sh" "$work/kernel" "$root/build/cli-static/kavora-cli" \
-    "$root/tools/qemu/cases.sh" "$work/lane.cpio.gz" "$root/build/cli-static/bench/kavora-sg-bench" \
-    "$root/build/cli-static/linux_tests"
+"$root/tools/qemu/build-initramfs.sh" "$work/kernel" "$cli/kavora-cli" \
+    "$root/tools/qemu/cases.sh" "$work/lane.cpio.gz" "$cli/bench/kavora-sg-bench" "$cli/linux_tests"
 
 echo "booting the guest (software emulation)"
 start=$(date +%s)
@@ -57,7 +69,7 @@ timeout 1200 qemu-system-x86_64 -m 2048 -smp 2 -display none -monitor none -seri
     -no-reboot -kernel "$vmlinuz" -initrd "$work/lane.cpio.gz" "${virtfs[@]}" \
     -append "console=ttyS0 panic=-1 quiet log_buf_len=4M" < /dev/null > "$work/qemu.log" 2>&1 ||
     fail "the guest did not finish (see $work/console.log and $work/qemu.log)"
-tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|OUTPUT|KERNEL|    |peak resident|Execute)' || true
+tr -d '\r' < "$work/console.log" | grep -E '^(CASE|BENCH|LANE|TIME|WINDOWS|OUTPUT|KERNEL|    |peak resident|Execute)' || true
 # kavora-cli list --json as a script reads it: it must parse and name the drive.
 if ! tr -d '\r' < "$work/console.log" | sed -n 's/^JSONLIST //p' | python3 -c '
 import json, sys

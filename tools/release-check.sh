@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
 # Proves the release of this checkout's commit as a user would meet it:
-#  - tools/release.sh in two clean clones in two folders of other names,
-#    one after the other: every file must be the same byte for byte;
+#  - two releases made by tools/release.sh in two folders of other names
+#    must be the same byte for byte: both made here from clean clones, one
+#    after the other, or (--first) one already made by the test command in
+#    this checkout with its own builds, and one from a clean clone;
 #  - the zip holds exactly its four files, in order, with the commit's time;
-#  - the Debian package installs with apt in a fresh Debian made here by
-#    debootstrap, and kavora-cli --version and info on the sample image run
-#    there.
+#  - the Debian package installs with apt in a fresh Debian (a copy of the
+#    one tools/release/make-debian.sh made in build/debian), and
+#    kavora-cli --version and info on the sample image run there.
 # It leaves the first release in OUT/dist and kavora-cli's --version line in
 # OUT/cli-version.txt, for the check of the Windows version resources.
-#   tools/release-check.sh [OUT]    (OUT: build/release-check)
+#   tools/release-check.sh [--first DIST] [OUT]    (OUT: build/release-check)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+made=""
+if [ "${1:-}" = --first ]; then
+    [ $# -ge 2 ] || { echo "usage: tools/release-check.sh [--first DIST] [OUT]" >&2; exit 2; }
+    made=$(cd "$2" && pwd)
+    shift 2
+fi
 out=${1:-$root/build/release-check}
 step="preparing"
 trap 'echo "error: tools/release-check.sh failed while $step (exit $?)" >&2' ERR
@@ -24,7 +32,15 @@ elapsed() { echo "$(( $(date +%s) - $1 )) s"; }
 # Two folders that share no part of their paths below OUT.
 first=$out/one/kavora
 second=$out/two/deeper/kavora-again
-for clone in "$first" "$second"; do
+clones=("$first" "$second")
+if [ -n "$made" ]; then
+    # Made in the checkout, whose folder's name is its own.
+    mkdir -p "$first"
+    cp -r "$made" "$first/dist"
+    echo "release in $root: made there with its builds"
+    clones=("$second")
+fi
+for clone in "${clones[@]}"; do
     step="making the release in $clone"
     started=$(date +%s)
     git clone -q "$root" "$clone"
@@ -64,10 +80,10 @@ echo "$zip: $listing(times $want)"
 
 step="making a Debian to install the package in"
 started=$(date +%s)
+"$root/tools/release/make-debian.sh" "$root/build/debian"
 chroot=$out/debian
-debootstrap --variant=minbase bookworm "$chroot" http://deb.debian.org/debian > "$out/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$out/debootstrap.log"; exit 1; }
-echo "debootstrap: $(elapsed "$started")"
+cp -a "$root/build/debian" "$chroot"
+echo "a fresh Debian: $(elapsed "$started")"
 cp /etc/resolv.conf "$chroot/etc/resolv.conf"
 mkdir -p "$chroot/tmp/sample"
 deb=$(cd "$dist" && ls kavora-cli_*.deb)

@@ -40,10 +40,6 @@ rm -rf "$dist" "$work/stage" "$work/files"
 mkdir -p "$dist" "$work/files"
 echo "release $version, revision $revision, time $(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S') UTC"
 
-configure() { # folder, then cmake arguments
-    local dir=$1; shift
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DKAVORA_TESTS=OFF -DKAVORA_REPRODUCIBLE=ON "$@" >/dev/null
-}
 build() { # folder, then targets; the compiler's words go to a log, shown on failure
     local dir=$1; shift
     cmake --build "$dir" -j"$jobs" --target "$@" > "$dir/build.log" 2>&1 || { tail -n 40 "$dir/build.log"; return 1; }
@@ -52,11 +48,11 @@ build() { # folder, then targets; the compiler's words go to a log, shown on fai
 for arch in win32 win64; do
     step="building the $arch program"
     case $arch in
-        win32) toolchain=mingw-i686.cmake; triple=i686-w64-mingw32; name=kavora.exe ;;
-        win64) toolchain=mingw-x86_64.cmake; triple=x86_64-w64-mingw32; name=kavora64.exe ;;
+        win32) triple=i686-w64-mingw32; name=kavora.exe ;;
+        win64) triple=x86_64-w64-mingw32; name=kavora64.exe ;;
     esac
     echo "-- $name"
-    configure "$work/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain"
+    tools/release/configure.sh "$arch" "$work/$arch"
     build "$work/$arch" kavora
     # The symbol table names the objects it came from; the program needs none of it.
     "$triple-strip" -o "$work/files/$name" "$work/$arch/kavora.exe"
@@ -64,9 +60,7 @@ done
 
 step="building kavora-cli"
 echo "-- kavora-cli"
-# Debian's flags for a package: hardening, and build folders mapped away.
-eval "$(dpkg-buildflags --export=sh)"
-configure "$work/cli" -DKAVORA_SANITIZE=OFF -DCMAKE_INSTALL_PREFIX=/usr
+tools/release/configure.sh cli "$work/cli"
 build "$work/cli" kavora-cli kavora-cli-man
 
 step="writing the Windows zip"

@@ -2,44 +2,76 @@
 # Builds everything and runs every test: native under ASan/UBSan, the fuzz
 # targets for a bounded time, both Windows builds under Wine (the 64-bit one
 # under 64-bit Wine always, the 32-bit one under 32-bit Wine where this
-# machine runs 32-bit programs), then the QEMU lane: the Linux program and
-# the Windows program under Wine against the kernel's own SCSI target.
+# machine runs 32-bit programs), the release made twice and compared, and
+# the QEMU lane: the Linux program and the Windows program under Wine
+# against the kernel's own SCSI target.
+#
+# Each program is built once. The QEMU lane boots at the start and runs its
+# Linux cases while the rest builds, then its Windows cases once the Windows
+# programs and their Wine prefixes are made; a fresh Debian for the package
+# is made meanwhile too. The release is made in this checkout from the
+# builds the tests ran, and once more from a clean clone to compare. At the
+# end the time of each stage is printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-step="installing what the build needs"
-trap 'echo "error: tools/test.sh failed while $step (exit $?)" >&2' ERR
-tools/install-deps.sh
 jobs=${KAVORA_JOBS:-2}
+started=$(date +%s)
+stage_started=$started
+stage_name=""
+stage_times=()
+# Ends the stage before and begins the next: its name, for the headline,
+# the error message and the table of times.
+stage() {
+    local now
+    now=$(date +%s)
+    [ -n "$stage_name" ] && stage_times+=("$(printf '%5d s  %s' $((now - stage_started)) "$stage_name")")
+    stage_name=$1 stage_started=$now
+    [ -z "$1" ] || echo "== $1"
+}
+trap 'echo "error: tools/test.sh failed in \"$stage_name\" (exit $?)" >&2' ERR
 
-step="checking that includes and links run downward"
-echo "== layers"
+# What runs beside the stages: stopped if this script ends early.
+background=()
+stop_background() {
+    local pid
+    for pid in "${background[@]}"; do kill -- "$pid" 2>/dev/null || true; done
+}
+trap stop_background EXIT
+
+stage "installing what the build needs"
+tools/install-deps.sh
+
+stage "layers: includes and links run downward"
 python3 tools/check_layers.py
 
-step="building and testing the native code"
-echo "== native build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
+# The lane's guest waits for build/qemu/signal/windows before its Windows cases.
+rm -rf build/qemu/signal
+mkdir -p build/qemu/signal
+lane_log=$root/build/qemu-lane.log
+tools/qemu-lane.sh --windows-later > "$lane_log" 2>&1 &
+lane_pid=$!
+background+=("$lane_pid")
+echo "the QEMU lane runs beside the stages below (its output: $lane_log)"
+debian_log=$root/build/make-debian.log
+tools/release/make-debian.sh build/debian > "$debian_log" 2>&1 &
+debian_pid=$!
+background+=("$debian_pid")
+
+stage "native build and tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build/native -j"$jobs"
 (cd build/native && ctest --output-on-failure)
 echo "== install: man page, completion, cmake --install"
 tools/check-install.sh build/native
 
-step="fuzzing"
-echo "== fuzz targets"
-tools/fuzz.sh
-
-step="building the Windows programs"
-echo "== Windows builds"
+stage "Windows builds"
 tools/build-win.sh
 
-step="checking the release"
-echo "== release: built twice in two folders and compared, the zip, the package installed in a fresh Debian"
-tools/release-check.sh "$root/build/release-check"
-
-step="running the Windows tests under Wine"
-trap - ERR
+stage "Wine prefixes"
 kavora_root=$root
 source tools/wine-env.sh
+trap 'kavora_cleanup; stop_background' EXIT
 kavora_check_wine32
 if [ "$kavora_wine32" = yes ]; then
     arches=(win64 win32)
@@ -50,33 +82,64 @@ else
 fi
 echo "$ran"
 kavora_start_display
+for arch in "${arches[@]}"; do
+    kavora_use_wine "$arch"
+done
+# The lane's Windows cases may begin: the 32-bit build where it runs here.
+lane_arch=${arches[${#arches[@]} - 1]}
+echo "$lane_arch" > build/qemu/signal/windows.part
+mv build/qemu/signal/windows.part build/qemu/signal/windows
+
+stage "Windows tests under Wine"
+trap - ERR
 failed=()
 for arch in "${arches[@]}"; do
     echo "== Windows tests, $arch"
     kavora_use_wine "$arch"
     (cd "build/$arch" && ctest --output-on-failure) || failed+=("$arch")
 done
+echo "$ran"
+trap 'echo "error: tools/test.sh failed in \"$stage_name\" (exit $?)" >&2' ERR
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "error: Windows tests failed: ${failed[*]} (see the output above)" >&2
+    exit 1
+fi
+
+stage "fuzz targets"
+tools/fuzz.sh
+
+stage "release: made here and in a clean clone, compared; the zip; the package in a fresh Debian"
+release=$root/build/release-check
+wait "$debian_pid" || { cat "$debian_log" >&2; echo "error: no Debian to install the package in" >&2; exit 1; }
+cat "$debian_log"
+if [ -z "$(git status --porcelain --untracked-files=no)" ]; then
+    # From the builds above: the programs the tests ran are the ones released.
+    tools/release.sh --build build > build/release.log 2>&1 || { tail -n 30 build/release.log; exit 1; }
+    grep -E '^(release|lintian)' build/release.log
+    tools/release-check.sh --first dist "$release"
+else
+    echo "note: the checkout has uncommitted changes: both releases are made from clean clones of its last commit"
+    tools/release-check.sh "$release"
+fi
 # The released programs as Windows shows them: the version resource of each,
 # read by the 64-bit test program, against the packaged kavora-cli's --version.
 echo "== release: the version resources of kavora.exe and kavora64.exe under Wine"
-release=$root/build/release-check
 mkdir -p "$release/windows"
 unzip -o -q "$release"/dist/kavora-*-windows.zip kavora.exe kavora64.exe -d "$release/windows"
 kavora_use_wine win64
 for exe in kavora.exe kavora64.exe; do
     (cd "$release/windows" && KAVORA_EXE=$exe KAVORA_CLI_VERSION=$(cat "$release/cli-version.txt") \
         kavora_wine "$root/build/win64/product_start_test.exe" --gtest_filter=Product.CarriesItsVersion \
-        --gtest_brief=1) || failed+=("the version resource of the released $exe")
+        --gtest_brief=1)
 done
-echo "$ran"
-if [ ${#failed[@]} -gt 0 ]; then
-    echo "error: Windows tests failed: ${failed[*]} (see the output above)" >&2
-    exit 1
-fi
 
-# Last, as it uses the Windows builds and their Wine prefixes.
-step="running the QEMU lane"
-trap 'echo "error: tools/test.sh failed while $step (exit $?)" >&2' ERR
-echo "== QEMU lane: kavora-cli, and kavora.exe under Wine, against the kernel's scsi_debug"
-kavora_cleanup
-tools/qemu-lane.sh
+stage "QEMU lane: kavora-cli, and kavora.exe under Wine, against the kernel's scsi_debug (the rest of its run)"
+lane_status=0
+wait "$lane_pid" || lane_status=$?
+cat "$lane_log"
+stage ""
+echo "time of each stage (the QEMU lane's runs beside them; its guest run is above):"
+printf '  %s\n' "${stage_times[@]}"
+echo "  $(printf '%5d s' $(( $(date +%s) - started )))  in all"
+[ $lane_status = 0 ] || { echo "error: the QEMU lane failed (see its output above)" >&2; exit 1; }
+echo "all tests passed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Packs the guest's initramfs: busybox, the kernel modules of the SCSI stack
-# and scsi_debug, kavora-cli, sg_write_buffer, the images and a case script.
+# and scsi_debug, kavora-cli, sg_write_buffer (each with the shared libraries
+# it needs), the images and a case script.
 #   build-initramfs.sh KERNEL_ROOT CLI CASES OUT.cpio.gz [BENCH [TESTS]]
 set -euo pipefail
 kernel=$1 cli=$2 cases=$3 out=$4 bench=${5:-} tests=${6:-}
@@ -26,9 +27,17 @@ for module in "${order[@]}"; do
     basename "$module" >> "$stage/modules/order"
 done
 cp "$tree/drivers/scsi/scsi_debug.ko" "$stage/modules/"
-cp "$cli" "$stage/lane/kavora-cli"
-[ -n "$bench" ] && cp "$bench" "$stage/lane/kavora-sg-bench"
-[ -n "$tests" ] && cp "$tests" "$stage/lane/linux_tests"
+# A program with the shared libraries it needs, at the paths it asks for them.
+with_libraries() { # program, where it goes
+    cp "$1" "$stage$2"
+    for lib in $(ldd "$1" | grep -o '/[^ ]*'); do
+        mkdir -p "$stage$(dirname "$lib")"
+        cp -L "$lib" "$stage$lib"
+    done
+}
+with_libraries "$cli" /lane/kavora-cli
+[ -n "$bench" ] && with_libraries "$bench" /lane/kavora-sg-bench
+[ -n "$tests" ] && with_libraries "$tests" /lane/linux_tests
 cp "$cases" "$stage/lane/cases.sh"
 cp "$here/wine-cases.sh" "$stage/lane/wine-cases.sh"
 # The Windows part of the lane runs when the host names its build and Wine.
@@ -36,11 +45,6 @@ cp "$here/wine-cases.sh" "$stage/lane/wine-cases.sh"
 python3 "$here/make_images.py" "$stage/lane/run"
 # sg3_utils' sg_write_buffer, for the benchmark, with the libraries it needs.
 if command -v sg_write_buffer >/dev/null; then
-    tool=$(command -v sg_write_buffer)
-    cp "$tool" "$stage/lane/"
-    for lib in $(ldd "$tool" | grep -o '/[^ ]*'); do
-        mkdir -p "$stage$(dirname "$lib")"
-        cp -L "$lib" "$stage$lib"
-    done
+    with_libraries "$(command -v sg_write_buffer)" /lane/sg_write_buffer
 fi
 (cd "$stage" && find . | cpio -o -H newc --quiet) | gzip -1 > "$out"

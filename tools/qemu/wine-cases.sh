@@ -2,7 +2,7 @@
 # (kavora.exe itself, no virtual machine) under Wine in the guest, against
 # the same scsi_debug as d:. The guest sees the host's files read-only over
 # virtio-9p and writes over them in memory; Wine and the build come from the
-# host, as /lane/wine.env names them.
+# host: /lane/wine.env names the checkout, the host's signal the build.
 . /lane/wine.env
 mkdir -p /host /ovl /newroot
 mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose hostroot /host &&

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Configures a build folder as the release builds it: the one home of how
+# the shipped programs are compiled.
+#   win32, win64  kavora.exe and kavora64.exe: mingw-w64, Release, reproducible
+#   cli           kavora-cli: Debian's flags for a package (hardening, build
+#                 folders mapped away), installed under /usr
+# The test command builds its Windows tests and the QEMU lane's kavora-cli in
+# folders configured here, so that the programs it tests are the programs the
+# release ships. Tests are left on: a release builds only its own targets.
+#   tools/release/configure.sh win32|win64|cli DIR [cmake arguments...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+[ $# -ge 2 ] || { echo "usage: tools/release/configure.sh win32|win64|cli DIR [cmake arguments...]" >&2; exit 2; }
+kind=$1 dir=$2
+shift 2
+args=(-S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DKAVORA_REPRODUCIBLE=ON)
+case $kind in
+    win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake") ;;
+    win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake") ;;
+    cli)
+        # CMake takes the flags from the environment when it first configures
+        # a folder, and keeps them.
+        eval "$(dpkg-buildflags --export=sh)"
+        args+=(-DKAVORA_SANITIZE=OFF -DCMAKE_INSTALL_PREFIX=/usr) ;;
+    *) echo "error: no release build is called '$kind' (win32, win64 or cli)" >&2; exit 2 ;;
+esac
+if ! cmake "${args[@]}" "$@" > /dev/null; then
+    echo "error: configuring the $kind build in $dir failed; is everything installed? (tools/install-deps.sh)" >&2
+    exit 1
+fi
