@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "app/flash_dlg.h"
 #include "device/sense_words.h"
 
 namespace {
@@ -84,13 +83,4 @@ std::string FailureWords(const RunOutcome& outcome, bool passThrough)
                              : "");
     }
     return "";
-}
-
-const char* DescribeFailure(void* dialog, const RunOutcome& outcome)
-{
-    // One run at a time, on its own thread: the text stays until its next failure.
-    thread_local std::string words;
-    const auto* flash = static_cast<const CFlashDlg*>(dialog);
-    words = FailureWords(outcome, flash ? flash->m_FlashParam.bIsNT != 0 : true);
-    return words.c_str();
 }

@@ -10,6 +10,3 @@
 
 // `passThrough`: the request went by pass-through (NT family), else by ASPI.
 std::string FailureWords(const RunOutcome& outcome, bool passThrough);
-
-// The engine's DescribeFailure routine; its context is the dialog.
-const char* DescribeFailure(void* dialog, const RunOutcome& outcome);

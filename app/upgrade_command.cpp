@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/failure_words.h"
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
 #include "app/warning_dlg.h"
@@ -94,9 +93,10 @@ void CFlashDlg::PrepareParam()
     }
 
     m_FlashParam.m_bHexFile = 1;
-    m_FlashParam.callbacks = {CBShowMessage,  CBShowStatus,  CBSetRevision, CBSetDriveName,
+    // The worker adds its own routines for the run's steps and failure words.
+    m_FlashParam.callbacks = {CBShowMessage, CBShowStatus,   CBSetRevision, CBSetDriveName,
                               CBSetProgress, CBIfTerminated, this,          nullptr,
-                              DescribeFailure};
+                              nullptr};
     m_FlashParam.bIsNT = m_bIsNT ? 1 : 0;
     m_FlashParam.pStop = &g_bTerminate;
 }

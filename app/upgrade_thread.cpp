@@ -1,5 +1,6 @@
 #include "app/upgrade_thread.h"
 
+#include "app/failure_words.h"
 #include "app/flash_dlg.h"
 #include "app/status_log.h"
 #include "app/taskbar_progress.h"
@@ -21,40 +22,83 @@ public:
     SystemKeptAwake& operator=(const SystemKeptAwake&) = delete;
 };
 
-// The taskbar of this worker's run: the engine's steps move it.
-struct RunTaskbar {
-    TaskbarProgress* bar = nullptr;
-    HWND window = nullptr;
+// What one worker keeps for its run, handed to the engine as the context of
+// its routines: the dialog's own routines, which it passes the dialog's lines
+// on to, the taskbar the engine's steps move, and the words for the run's
+// failure, which the engine reads after they are given.
+struct WorkerRun {
+    FlashCallbacks dialog; // as the Upgrade command filled them
+    bool passThrough;      // the transport the run's commands go by
+    HWND window;
+    TaskbarProgress* bar;
     RunProgress progress;
+    std::string failureWords;
 };
-thread_local RunTaskbar t_taskbar;
 
-void OnRunEvent(void* dialog, const RunEvent& event)
+WorkerRun& Of(void* run) { return *static_cast<WorkerRun*>(run); }
+
+void OnRunEvent(void* context, const RunEvent& event)
 {
+    WorkerRun& run = Of(context);
     if (event.step == RunStep::NoSumFile) {
-        CBShowMessage(dialog, ("Warning: " + NoSumFileWords(event.sumFile.path, event.sumFile.error) + ".").c_str());
+        const std::string line = "Warning: " + NoSumFileWords(event.sumFile.path, event.sumFile.error) + ".";
+        run.dialog.CBShowMessage(run.dialog.pContext, line.c_str());
         return;
     }
-    RunTaskbar& taskbar = t_taskbar;
-    taskbar.progress.Take(event);
-    if (taskbar.bar)
-        taskbar.bar->Show(taskbar.window, taskbar.progress.Permille());
+    run.progress.Take(event);
+    if (run.bar)
+        run.bar->Show(run.window, run.progress.Permille());
+}
+
+const char* DescribeFailure(void* context, const RunOutcome& outcome)
+{
+    WorkerRun& run = Of(context);
+    run.failureWords = FailureWords(outcome, run.passThrough);
+    return run.failureWords.c_str();
+}
+
+// The engine's routines for `run`: the dialog's, reached through the run.
+FlashCallbacks ThroughRun(WorkerRun& run)
+{
+    FlashCallbacks callbacks{};
+    callbacks.CBShowMessage = [](void* r, const char* text) {
+        Of(r).dialog.CBShowMessage(Of(r).dialog.pContext, text);
+    };
+    callbacks.CBShowStatus = [](void* r, const char* text) {
+        Of(r).dialog.CBShowStatus(Of(r).dialog.pContext, text);
+    };
+    callbacks.CBSetRevision = [](void* r, const char* text) {
+        Of(r).dialog.CBSetRevision(Of(r).dialog.pContext, text);
+    };
+    callbacks.CBSetDriveName = [](void* r, const char* text) {
+        Of(r).dialog.CBSetDriveName(Of(r).dialog.pContext, text);
+    };
+    callbacks.CBSetProgress = [](void* r, std::int32_t position) {
+        Of(r).dialog.CBSetProgress(Of(r).dialog.pContext, position);
+    };
+    callbacks.CBIfTerminated = [](void* r) { return Of(r).dialog.CBIfTerminated(Of(r).dialog.pContext); };
+    callbacks.pContext = &run;
+    callbacks.OnRunEvent = OnRunEvent;
+    callbacks.DescribeFailure = DescribeFailure;
+    return callbacks;
 }
 
 } // namespace
 
 DWORD WINAPI UpgradeThreadProc(LPVOID param)
 {
+    // The dialog that started this run: another may have pressed Upgrade
+    // since, and whatever g_pFlashDlg names then is not this run's.
     auto* dialog = static_cast<CFlashDlg*>(param);
     // One upgrade per start of the program.
-    ::EnableWindow(g_pFlashDlg->GetDlgItem(IDC_UPGRADE), FALSE);
+    ::EnableWindow(dialog->GetDlgItem(IDC_UPGRADE), FALSE);
     {
         SystemKeptAwake awake;
         FlashParam param = dialog->m_FlashParam;
         const std::unique_ptr<TaskbarProgress> bar = MakeTaskbarProgress();
-        t_taskbar = RunTaskbar{bar.get(), dialog->m_hWnd, RunProgress{}};
-        param.callbacks.OnRunEvent = OnRunEvent;
-        std::unique_ptr<scsi::Transport> transport = DriveTransport(param.drive, param.bIsNT != 0);
+        WorkerRun run{param.callbacks, param.bIsNT != 0, dialog->m_hWnd, bar.get(), RunProgress{}, {}};
+        param.callbacks = ThroughRun(run);
+        std::unique_ptr<scsi::Transport> transport = DriveTransport(param.drive, run.passThrough);
         CFlashEngine engine(param, *transport);
         const RunOutcome outcome = engine.Run();
         // After the closing line, what became of the drive: a user who reads
@@ -67,10 +111,8 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
             bar->Clear(dialog->m_hWnd);
         else
             bar->Fail(dialog->m_hWnd);
-        t_taskbar = RunTaskbar{};
     }
     g_bTerminate.Clear();
-    // The dialog that started this run: another may have pressed Upgrade since.
     dialog->RunFinished();
     return 0;
 }

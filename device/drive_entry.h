@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "device/scsi_defs.h"
 #include "device/win_types.h"
 
 // Where a drive sits on the machine: what tells it apart from every other
@@ -29,4 +30,5 @@ struct DriveEntry {
 };
 
 constexpr int kMaxDrives = 8;
-constexpr int kModelChars = 24;
+// The Linux program's name for scsi::kModelChars, until it asks that itself.
+constexpr int kModelChars = static_cast<int>(scsi::kModelChars);

@@ -29,7 +29,7 @@ struct Command {
     Direction direction = Direction::None;
     std::uint8_t* data = nullptr;
     std::uint32_t dataLength = 0;
-    std::uint32_t timeoutSeconds = 0xFFFF;
+    std::uint32_t timeoutSeconds = kLongestTimeoutSeconds;
 };
 
 enum class Outcome : std::uint8_t {
@@ -97,4 +97,5 @@ public:
 bool fgExecuteCommand(scsi::Transport& transport, scsi::Direction direction,
                       std::uint32_t dataLength, std::uint8_t* data, std::uint8_t cdbLength,
                       const std::uint8_t* cdb, std::uint8_t* sense,
-                      std::uint32_t timeoutSeconds = 0xFFFF, scsi::Result* result = nullptr);
+                      std::uint32_t timeoutSeconds = scsi::kLongestTimeoutSeconds,
+                      scsi::Result* result = nullptr);

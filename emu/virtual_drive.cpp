@@ -153,7 +153,7 @@ std::array<std::uint8_t, 36> VirtualDrive::InquiryData() const
     reply[4] = kInquiryLength - 5;
     PutField(reply.data() + 8, identity_.vendor, 8);
     PutField(reply.data() + 16, identity_.product, 16);
-    PutField(reply.data() + 32, identity_.revision, 4);
+    PutField(reply.data() + scsi::kRevisionAt, identity_.revision, scsi::kRevisionChars);
     return reply;
 }
 
@@ -268,7 +268,7 @@ void VirtualDrive::SetIdentity(const DriveIdentity& identity) { identity_ = iden
 
 std::string VirtualDrive::ModelText() const
 {
-    std::uint8_t text[24];
+    std::uint8_t text[scsi::kModelChars];
     PutField(text, identity_.vendor, 8);
     PutField(text + 8, identity_.product, 16);
     return std::string(reinterpret_cast<const char*>(text), sizeof text);

@@ -83,6 +83,7 @@ public:
     // Grows by the running block sum after every block send; only "sum.txt"
     // shows it.
     std::uint16_t _total = 0;
+    // A raw image file's size, as the load measured it to refuse an empty one.
     std::uint32_t m_dwFileSize = 0;
     FlashCallbacks m_callbacks;
     // Bank-advance records seen by the last HEX load.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "device/drive_entry.h"
+#include "device/scsi_defs.h"
 #include "flash/run_outcome.h"
 #include "flash/run_progress.h"
 
@@ -38,10 +39,10 @@ constexpr int kRevisionTextChars = 8;
 // seconds. The Windows program waits as long as its pass-through path ever
 // does; the Linux program gives each command a time-out that fits it.
 struct CommandTimeouts {
-    std::uint32_t identify = 0xFFFF;
-    std::uint32_t readyPoll = 0xFFFF;
-    std::uint32_t block = 0xFFFF; // an image block or the header
-    std::uint32_t save = 0xFFFF;
+    std::uint32_t identify = scsi::kLongestTimeoutSeconds;
+    std::uint32_t readyPoll = scsi::kLongestTimeoutSeconds;
+    std::uint32_t block = scsi::kLongestTimeoutSeconds; // an image block or the header
+    std::uint32_t save = scsi::kLongestTimeoutSeconds;
 };
 
 struct FlashParam {

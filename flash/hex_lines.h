@@ -1,5 +1,6 @@
-// Lines of Intel HEX text: the value of a digit, and the look at the text the
-// reader skips between records for a record whose ':' start mark was damaged.
+// Lines of Intel HEX text: how far a bank advance moves the records after it,
+// the value of a digit, and the look at the text the reader skips between
+// records for a record whose ':' start mark was damaged.
 #pragma once
 
 #include <array>
@@ -7,6 +8,11 @@
 #include <cstdint>
 
 #include "flash/load_problem.h"
+
+// A 55h record moves every later data record this much higher: a HEX image
+// is a run of banks of the 16-bit address field's span, and occupies whole
+// ones.
+constexpr std::uint32_t kHexBankSize = 0x10000;
 
 // Character to digit value with the top bit already cleared; 0xFF: no digit.
 inline constexpr std::array<std::uint8_t, 128> kHexDigitValue = [] {

@@ -9,7 +9,6 @@ namespace {
 constexpr std::uint8_t kRecordData = 0x00;
 constexpr std::uint8_t kRecordEnd = 0x01;
 constexpr std::uint8_t kRecordBankAdvance = 0x55;
-constexpr std::uint32_t kHexBankSize = 0x10000;
 // Bank advances beyond this would place every later byte outside the buffer.
 constexpr std::int32_t kMaxBankAdvances = kImageSize / kHexBankSize - 1;
 constexpr std::size_t kChunkSize = 16384;

@@ -2,10 +2,11 @@
 #include <cstring>
 
 #include "flash/flash_engine.h"
+#include "flash/hex_lines.h"
 
 namespace {
 
-constexpr int kModelMatch = 24;
+constexpr int kModelMatch = static_cast<int>(scsi::kModelChars);
 constexpr int kRevisionMatch = 2;
 // The revision must follow within this many bytes, counted from the last
 // byte of the model text.
@@ -13,10 +14,10 @@ constexpr int kRevisionWindow = 9;
 
 bool IsDigit(std::uint8_t c) { return c >= '0' && c <= '9'; }
 
-// A HEX image occupies whole 64 KiB pieces up to its last bank advance.
+// A HEX image occupies whole HEX banks up to its last bank advance.
 int HexImageBanks(std::int32_t bankAdvances)
 {
-    int banks = 2 * (bankAdvances + 1);
+    int banks = static_cast<int>(kHexBankSize / kBankSize) * (bankAdvances + 1);
     return banks < kBankCount ? banks : kBankCount;
 }
 

@@ -131,6 +131,5 @@ void CFlashEngine::ShareImage(const CFlashEngine& loaded)
     m_bHexFile = loaded.m_bHexFile;
     m_dwImageLen = loaded.m_dwImageLen;
     m_nBankCount = loaded.m_nBankCount;
-    m_dwFileSize = loaded.m_dwFileSize;
     m_bImageAdopted = m_bImageShared = m_pBank[0] != nullptr;
 }

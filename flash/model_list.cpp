@@ -100,7 +100,7 @@ ModelListRead ReadModelList(std::FILE* file, ModelList& list, ModelListShape* sh
 
 bool ModelTextsAgree(const char* a, const char* b)
 {
-    return std::strncmp(a, b, 24) == 0;
+    return std::strncmp(a, b, scsi::kModelChars) == 0;
 }
 
 ModelListRead ReadModelListFile(const char* path, ModelList& list, ModelListShape* shape, int* error)

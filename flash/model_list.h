@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "device/scsi_defs.h"
+
 constexpr int kModelSlots = 10;
 constexpr int kModelSlotChars = 25; // 24 significant characters and a terminator
+static_assert(static_cast<std::size_t>(kModelSlotChars) == scsi::kModelChars + 1);
 constexpr int kFileSlotChars = 60;  // at most 59 characters and a terminator
 constexpr int kScratchChars = 80;
 

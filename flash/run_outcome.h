@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "device/scsi_defs.h"
 #include "device/scsi_transport.h"
 
 enum class RunEnd : std::uint8_t {
@@ -36,8 +37,8 @@ enum class RefusalReason : std::uint8_t {
 enum class DriveCommand : std::uint8_t { None, Block, Header, Save, ReadyPoll, Inquiry };
 
 struct RunIdentity {
-    char model[25] = {};   // vendor and product, 24 characters
-    char revision[5] = {}; // 4 characters
+    char model[scsi::kModelChars + 1] = {}; // vendor and product
+    char revision[scsi::kRevisionChars + 1] = {};
 };
 
 struct RunOutcome {

@@ -7,6 +7,7 @@
 #include "flash/drive_commands.h"
 #include "flash/clock.h"
 #include "flash/flash_engine.h"
+#include "flash/hex_lines.h"
 #include "flash/model_list.h"
 #include "flash/run_timing.h"
 
@@ -116,8 +117,8 @@ bool CFlashEngine::Upgrade()
     m_bSumOpened = false;
     // What the front end showed of the drive: its model (less the list's
     // index suffix) and its current revision.
-    CopyText(m_outcome.before.model, sizeof m_outcome.before.model, m_szModel, kModelChars);
-    CopyText(m_outcome.before.revision, sizeof m_outcome.before.revision, m_szRevision, 4);
+    CopyText(m_outcome.before.model, sizeof m_outcome.before.model, m_szModel, scsi::kModelChars);
+    CopyText(m_outcome.before.revision, sizeof m_outcome.before.revision, m_szRevision, scsi::kRevisionChars);
     m_wCheckSum = 0;
     switch (m_bImageAdopted ? kLoadComplete : LoadImage()) {
     case kLoadReadError:
@@ -179,9 +180,10 @@ bool CFlashEngine::Upgrade()
 
 std::uint32_t CFlashEngine::SentLength() const
 {
-    // A HEX image goes out in whole 64 KiB pieces, one more when it ends on a
-    // boundary; never more than the buffer holds.
-    const std::uint32_t length = m_bHexFile ? (m_dwImageLen & 0xFFFF0000u) + 0x10000 : m_dwImageLen;
+    // A HEX image goes out in whole HEX banks, one more when it ends on a
+    // bank's boundary; never more than the buffer holds.
+    const std::uint32_t length =
+        m_bHexFile ? (m_dwImageLen / kHexBankSize + 1) * kHexBankSize : m_dwImageLen;
     return length < kImageSize ? length : kImageSize;
 }
 
@@ -343,10 +345,10 @@ void CFlashEngine::ReadNewIdentity(const std::uint8_t* sense)
         SleepMs(kPollPauseMs);
     }
     Emit(RunStep::Identified);
-    char driveName[kModelChars + 1] = {};
-    std::memcpy(driveName, data + scsi::kVendorProductAt, kModelChars);
-    char revision[5] = {};
-    std::memcpy(revision, data + scsi::kRevisionAt, 4);
+    char driveName[scsi::kModelChars + 1] = {};
+    std::memcpy(driveName, data + scsi::kVendorProductAt, scsi::kModelChars);
+    char revision[scsi::kRevisionChars + 1] = {};
+    std::memcpy(revision, data + scsi::kRevisionAt, scsi::kRevisionChars);
     std::memcpy(m_outcome.after.model, driveName, sizeof driveName);
     std::memcpy(m_outcome.after.revision, revision, sizeof revision);
     // The drive's answer is what tells whether the flash took: its model
@@ -355,7 +357,7 @@ void CFlashEngine::ReadNewIdentity(const std::uint8_t* sense)
         Fail(RunEnd::NeverIdentified, DriveCommand::Inquiry);
     else if (!ModelTextsAgree(m_outcome.after.model, m_outcome.before.model))
         m_outcome.end = RunEnd::OtherModel;
-    else if (std::strncmp(m_outcome.after.revision, m_outcome.before.revision, 4) == 0)
+    else if (std::strncmp(m_outcome.after.revision, m_outcome.before.revision, scsi::kRevisionChars) == 0)
         m_outcome.end = RunEnd::SameRevision;
     else
         m_outcome.end = RunEnd::Upgraded;

@@ -100,7 +100,7 @@ void ShowMessage(void* context, const char* text)
     static_cast<Front*>(context)->lastMessage = text;
 }
 void ShowStatus(void*, const char* text) { Require(std::strlen(text) < 256, "a status longer than its line"); }
-void SetDriveName(void*, const char* text) { Require(std::strlen(text) <= kModelChars, "a drive name longer than its field"); }
+void SetDriveName(void*, const char* text) { Require(std::strlen(text) <= scsi::kModelChars, "a drive name longer than its field"); }
 void SetRevision(void*, const char* text) { Require(std::strlen(text) <= 4, "a revision longer than its field"); }
 void SetProgress(void* context, std::int32_t position)
 {
@@ -121,7 +121,7 @@ void CheckTable(const DriveTable& table, const FuzzedSystem& system)
         const DriveEntry* entry = table.m_pDrives[i];
         Require(entry != nullptr, "an empty slot among the drives");
         Require(std::memchr(entry->sModel, 0, sizeof entry->sModel) &&
-                    std::strlen(entry->sModel) <= kModelChars,
+                    std::strlen(entry->sModel) <= scsi::kModelChars,
                 "a drive name longer than its field");
         Require(std::strlen(entry->sRevision) <= 4, "a revision longer than its field");
         if (table.m_bIsNT)

@@ -49,7 +49,7 @@ bool RawIdentityOf(const std::uint8_t* data, std::size_t size, const char* model
         const char b = static_cast<char>(data[i]);
         if (!modelFound)
             j = b == model[j] ? j + 1 : 0;
-        modelFound = modelFound || j == 24;
+        modelFound = modelFound || j == scsi::kModelChars;
         if (!revisionFound)
             k = b == revision[k] ? k + 1 : 0;
         revisionFound = revisionFound || k == 2;

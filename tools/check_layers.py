@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Checks that the code's structure runs one way: each folder includes only
-from itself and the folders below it, and no two libraries link to each other.
+from itself and the folders below it, and no two libraries link to each other;
+and that the Windows program's NT flag in the engine's parameters is read
+only by Windows code.
 
 Prints each library with the libraries it links to (from the folders'
 files.cmake), then every include or link that breaks the order; exits 1 when
@@ -56,6 +58,42 @@ def include_faults(root):
     return faults
 
 
+# The NT flag rides in the engine's parameters for the Windows program, which
+# picks its transport by it; code that also builds for Linux has no NT to ask
+# about. Windows code: folders that may include device/win, less their files
+# that include nothing of the Windows side (the portable part of emu/, fuzz/).
+NT_FLAG = re.compile(r"\bbIsNT\b")
+NT_FLAG_DECLARED = re.compile(r"^\s*std::uint8_t\s+bIsNT\s*;")
+WINDOWS_SIDE = re.compile(r'^\s*#\s*include\s+(<windows\.h>|"device/win/)', re.M)
+NOT_LAYERS_BUT_PORTABLE = ("tests/portable", "tests/linux")
+
+
+def is_windows_code(path, root, text):
+    rel = path.relative_to(root).as_posix()
+    if rel.startswith(NOT_LAYERS_BUT_PORTABLE):
+        return False
+    here = folder_of(path, root)
+    if here is None:
+        return True  # the Windows tests, the tools
+    if here != "device/win" and "device/win" not in MAY_INCLUDE[here]:
+        return False
+    return here in ("device/win", "app", "demo") or WINDOWS_SIDE.search(text) is not None
+
+
+def nt_flag_faults(root):
+    faults = []
+    for path in sorted(root.rglob("*")):
+        if path.suffix not in SOURCES or "build" in path.relative_to(root).parts:
+            continue
+        text = path.read_text(errors="replace")
+        if not NT_FLAG.search(text) or is_windows_code(path, root, text):
+            continue
+        for number, line in enumerate(text.splitlines(), 1):
+            if NT_FLAG.search(line) and not NT_FLAG_DECLARED.match(line):
+                faults.append(f"{path.relative_to(root)}:{number} reads bIsNT: portable code has no NT to ask about")
+    return faults
+
+
 def libraries(root):
     links = {}
     for cmake in [root / "CMakeLists.txt", *sorted(root.glob("**/files.cmake")), *sorted(root.glob("*/CMakeLists.txt"))]:
@@ -89,12 +127,13 @@ def main():
     print("library links:")
     for lib in sorted(links):
         print(f"  {lib:22} -> {', '.join(sorted(links[lib])) or '(none of ours)'}")
-    faults = include_faults(root) + link_faults(links)
+    faults = include_faults(root) + link_faults(links) + nt_flag_faults(root)
     for fault in faults:
         print("layer fault:", fault)
     if faults:
         return 1
-    print("includes run downward only; no library links back to one that links to it")
+    print("includes run downward only; no library links back to one that links to it; "
+          "only Windows code reads the NT flag")
     return 0
 
 

@@ -33,8 +33,8 @@ void CopyText(char* to, const std::uint8_t* from, std::size_t count)
 
 void TakeIdentity(DriveEntry& entry, const std::uint8_t* inquiry)
 {
-    CopyText(entry.sModel, inquiry + scsi::kVendorProductAt, kModelChars);
-    CopyText(entry.sRevision, inquiry + scsi::kRevisionAt, 4);
+    CopyText(entry.sModel, inquiry + scsi::kVendorProductAt, scsi::kModelChars);
+    CopyText(entry.sRevision, inquiry + scsi::kRevisionAt, scsi::kRevisionChars);
 }
 
 // Where the device behind `handle` sits, from its port driver; false where

@@ -19,6 +19,7 @@
 #include "flash/clock.h"
 #include "flash/flash_engine.h"
 #include "flash/flash_param.h"
+#include "flash/hex_lines.h"
 #include "flash/image_buffer.h"
 
 namespace engine_test {
@@ -109,15 +110,15 @@ inline std::string HexRecord(std::uint8_t type, std::uint16_t address, const Byt
 inline std::string HexEnd() { return ":00000001FF\n"; }
 inline std::string HexBankAdvance() { return ":00000055AB\n"; }
 
-// The whole of `image` as HEX: data records that stay inside 64 KiB pieces,
+// The whole of `image` as HEX: data records that stay inside HEX banks,
 // a bank advance between pieces, and the end record.
 inline std::string ToHex(const Bytes& image, std::size_t perRecord = 32)
 {
     std::string text;
     for (std::size_t at = 0; at < image.size();) {
-        if (at != 0 && at % 0x10000 == 0)
+        if (at != 0 && at % kHexBankSize == 0)
             text += HexBankAdvance();
-        std::size_t pieceEnd = (at / 0x10000 + 1) * 0x10000;
+        std::size_t pieceEnd = (at / kHexBankSize + 1) * kHexBankSize;
         std::size_t end = std::min({at + perRecord, image.size(), pieceEnd});
         text += HexRecord(0x00, static_cast<std::uint16_t>(at & 0xFFFF),
                           Bytes(image.begin() + at, image.begin() + end));

@@ -27,7 +27,7 @@ std::string ImageText(const ScanCase& c)
         std::string text;
         std::uint32_t piece = 0;
         for (const Part& p : c.parts) {
-            for (; p.address >= (piece + 1) * 0x10000; ++piece)
+            for (; p.address >= (piece + 1) * kHexBankSize; ++piece)
                 text += HexBankAdvance();
             text += HexRecord(0x00, static_cast<std::uint16_t>(p.address & 0xFFFF),
                               Bytes(p.bytes.begin(), p.bytes.end()));

@@ -1,9 +1,11 @@
 // The request records of both Windows architectures, byte for byte, in every
 // build: a record filled field by field must give exactly the bytes of the
-// published layout, whatever machine compiles it.
+// published layout, and what a driver writes into those bytes must come back
+// in the fields the program reads, whatever machine compiles it.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "device/win/scsi_records.h"
 #include "tests/support/request_bytes.h"
@@ -101,20 +103,91 @@ TEST(RecordLayouts, BothArchitecturesByteForByte)
         EXPECT_EQ(c.passThrough, PassThroughRecord(c.layout, pt));
         EXPECT_EQ(c.execRecord, ExecRecord(c.layout, exec));
     }
-    EXPECT_EQ(sizeof(scsi::PassThroughRequest32), kRecordLayouts[0].requestSize);
-    EXPECT_EQ(sizeof(scsi::PassThroughRequest64), kRecordLayouts[1].requestSize);
 }
 
-// The program's own records are the ones of the architecture it runs on.
-TEST(RecordLayouts, ProgramUsesItsOwnArchitecture)
+// The port driver knows the request only as bytes in the published layout:
+// it writes the status, how much sense it wrote, and the sense at the offset
+// the request names. The program reads them back through its own fields.
+template <typename Pointer>
+void PortAnswersPassThrough(const RecordLayout& layout)
 {
-    const RecordLayout& layout = ThisLayout();
-    EXPECT_EQ(sizeof(scsi::SCSI_PASS_THROUGH_DIRECT), layout.sptdSize);
-    EXPECT_EQ(offsetof(scsi::SCSI_PASS_THROUGH_DIRECT, Cdb), layout.cdbAt);
-    EXPECT_EQ(offsetof(scsi::PassThroughRequest, ucSenseBuf), layout.senseBufAt);
-    EXPECT_EQ(sizeof(scsi::PassThroughRequest), layout.requestSize);
-    EXPECT_EQ(sizeof(scsi::SRB_ExecSCSICmd), layout.srbSize);
-    EXPECT_EQ(offsetof(scsi::SRB_ExecSCSICmd, SenseArea), layout.senseAreaAt);
+    using Request = scsi::BasicPassThroughRequest<Pointer>;
+    Request request;
+    std::memset(&request, 0, sizeof request);
+    request.sptd.Length = sizeof request.sptd;
+    request.sptd.CdbLength = scsi::kCdbLength;
+    request.sptd.SenseInfoLength = scsi::kPassThroughSenseLength;
+    request.sptd.SenseInfoOffset = offsetof(Request, ucSenseBuf);
+    Bytes bytes = AsBytes(request);
+    ASSERT_EQ(bytes.size(), layout.requestSize);
+
+    const std::size_t senseAt = ReadLe(bytes, layout.senseInfoOffsetAt, 4);
+    const std::size_t asked = bytes[7];
+    ASSERT_EQ(asked, scsi::kPassThroughSenseLength);
+    ASSERT_LE(senseAt + asked, bytes.size()) << "the port would write past the request";
+    bytes[2] = scsi::kStatusCheckCondition;
+    bytes[7] = static_cast<std::uint8_t>(scsi::kFixedSenseLength);
+    for (std::size_t i = 0; i < asked; ++i)
+        bytes[senseAt + i] = static_cast<std::uint8_t>(0xA0 + i);
+    std::memcpy(&request, bytes.data(), bytes.size());
+
+    EXPECT_EQ(request.sptd.ScsiStatus, scsi::kStatusCheckCondition);
+    EXPECT_EQ(request.sptd.SenseInfoLength, scsi::kFixedSenseLength);
+    EXPECT_EQ(request.sptd.CdbLength, scsi::kCdbLength);
+    for (std::size_t i = 0; i < asked; ++i)
+        EXPECT_EQ(request.ucSenseBuf[i], 0xA0 + i) << "sense byte " << i;
+}
+
+// The ASPI manager likewise: the request's status, the adapter's and the
+// target's, and the sense in the record's sense area. The published record
+// keeps SRB_SenseLen, SRB_CDBLen, SRB_HaStat and SRB_TargStat side by side.
+template <typename Pointer>
+void ManagerAnswersExec(const RecordLayout& layout)
+{
+    scsi::BasicExecSCSICmd<Pointer> srb;
+    std::memset(&srb, 0, sizeof srb);
+    srb.SRB_Cmd = scsi::SC_EXEC_SCSI_CMD;
+    srb.SRB_SenseLen = scsi::SENSE_LEN;
+    srb.SRB_CDBLen = scsi::kCdbLength;
+    Bytes bytes = AsBytes(srb);
+    ASSERT_EQ(bytes.size(), layout.srbSize);
+
+    const std::size_t asked = bytes[layout.senseLenAt];
+    ASSERT_EQ(asked, scsi::SENSE_LEN);
+    ASSERT_LE(layout.senseAreaAt + asked, bytes.size()) << "the manager would write past the record";
+    bytes[1] = scsi::SS_ERR;
+    bytes[layout.senseLenAt + 2] = scsi::HASTAT_SEL_TO;
+    bytes[layout.senseLenAt + 3] = scsi::kStatusCheckCondition;
+    for (std::size_t i = 0; i < asked; ++i)
+        bytes[layout.senseAreaAt + i] = static_cast<std::uint8_t>(0xB0 + i);
+    std::memcpy(&srb, bytes.data(), bytes.size());
+
+    EXPECT_EQ(srb.SRB_Cmd, scsi::SC_EXEC_SCSI_CMD);
+    EXPECT_EQ(srb.SRB_Status, scsi::SS_ERR);
+    EXPECT_EQ(srb.SRB_HaStat, scsi::HASTAT_SEL_TO);
+    EXPECT_EQ(srb.SRB_TargStat, scsi::kStatusCheckCondition);
+    EXPECT_EQ(srb.SRB_CDBLen, scsi::kCdbLength);
+    for (std::size_t i = 0; i < asked; ++i)
+        EXPECT_EQ(srb.SenseArea[i], 0xB0 + i) << "sense byte " << i;
+}
+
+TEST(RecordLayouts, AnswersWrittenAsBytesComeBackInTheFields)
+{
+    {
+        SCOPED_TRACE("x86");
+        PortAnswersPassThrough<scsi::Pointer32>(kRecordLayouts[0]);
+        ManagerAnswersExec<scsi::Pointer32>(kRecordLayouts[0]);
+    }
+    {
+        SCOPED_TRACE("x64");
+        PortAnswersPassThrough<scsi::Pointer64>(kRecordLayouts[1]);
+        ManagerAnswersExec<scsi::Pointer64>(kRecordLayouts[1]);
+    }
+    // The records the program sends are the ones of the architecture it
+    // runs on.
+    SCOPED_TRACE(std::string("this program: ") + ThisLayout().arch);
+    PortAnswersPassThrough<void*>(ThisLayout());
+    ManagerAnswersExec<void*>(ThisLayout());
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <string>
 #include <thread>
 
 #include "flash/stop_request.h"
@@ -11,7 +13,6 @@ namespace {
 
 TEST(StopRequest, TheRequestOrTheClosingWinsNeverBoth)
 {
-    int taken = 0, closed = 0;
     for (int round = 0; round < 500; ++round) {
         StopRequest stop;
         std::atomic<bool> go{false};
@@ -26,13 +27,60 @@ TEST(StopRequest, TheRequestOrTheClosingWinsNeverBoth)
         user.join();
         const bool requestTaken = answer == StopRequest::Answer::Taken;
         ASSERT_NE(closedFirst, requestTaken) << "round " << round;
-        EXPECT_EQ(stop.Requested(), requestTaken);
-        EXPECT_EQ(stop.LateRequests(), requestTaken ? 0u : 1u);
-        taken += requestTaken;
-        closed += closedFirst;
+        EXPECT_EQ(stop.Requested(), requestTaken) << "round " << round;
+        EXPECT_EQ(stop.LateRequests(), requestTaken ? 0u : 1u) << "round " << round;
+        // The race is decided for good: whoever comes after the winner gets
+        // the answer the loser got.
+        EXPECT_EQ(stop.Close(), closedFirst) << "round " << round;
+        EXPECT_EQ(stop.Request(), answer) << "round " << round;
+        EXPECT_EQ(stop.Requested(), requestTaken) << "round " << round;
+        EXPECT_EQ(stop.LateRequests(), requestTaken ? 0u : 2u) << "round " << round;
     }
-    EXPECT_EQ(taken + closed, 500);
 }
+
+// Whichever of the two the scheduler let win above, each order must end as
+// its first call decides, whatever comes after it.
+struct Order {
+    const char* name;
+    const char* calls; // R: Request, C: Close, X: Clear
+    const char* answers; // per call: T Taken, L TooLate, 1 Close true, 0 Close false, - Clear
+    bool requested;
+    std::uint32_t late;
+};
+
+const Order kOrders[] = {
+    {"RequestThenClose", "RC", "T0", true, 0},       // the run stops: the request stays
+    {"RequestCloseClose", "RCC", "T00", true, 0},    // the engine asks once more: still stopped
+    {"RequestCloseRequest", "RCR", "T0T", true, 0},  // a second Ctrl-C after the stop is taken too
+    {"CloseThenRequest", "CR", "1L", false, 1},      // too late: the run goes on
+    {"CloseRequestClose", "CRC", "1L1", false, 1},   // a late request reopens nothing
+    {"CloseRequestRequest", "CRR", "1LL", false, 2}, // each late request counted
+    {"ClosedThenCleared", "CRXR", "1L-T", true, 0},  // the next run's request is taken
+    {"TakenThenCleared", "RXC", "T-1", false, 0},    // the next run is not stopped by the last one's
+    {"NothingAsked", "", "", false, 0},
+};
+
+class StopRequestOrder : public ::testing::TestWithParam<Order> {};
+
+TEST_P(StopRequestOrder, EndsAsItsFirstCallDecides)
+{
+    const Order& o = GetParam();
+    StopRequest stop;
+    for (std::size_t i = 0; o.calls[i]; ++i) {
+        char got = '-';
+        switch (o.calls[i]) {
+        case 'R': got = stop.Request() == StopRequest::Answer::Taken ? 'T' : 'L'; break;
+        case 'C': got = stop.Close() ? '1' : '0'; break;
+        case 'X': stop.Clear(); break;
+        }
+        EXPECT_EQ(got, o.answers[i]) << "call " << i;
+    }
+    EXPECT_EQ(stop.Requested(), o.requested);
+    EXPECT_EQ(stop.LateRequests(), o.late);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, StopRequestOrder, ::testing::ValuesIn(kOrders),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StopRequest, SecondRequestsAndClearing)
 {
