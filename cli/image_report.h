@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/console.h"
 #include "flash/flash_engine.h"
@@ -39,11 +40,12 @@ public:
     void HandTo(CFlashEngine& run) { run.AdoptImage(*engine_); }
     // Lends the image to one of several runs; it stays here until all end.
     void LendTo(CFlashEngine& run) const { run.ShareImage(*engine_); }
-    // Whether the image carries `model` (24 characters), and the revision
-    // text that follows its first copy.
-    bool Carries(const char* model, std::string& revision) const;
     // The identity scan of an upgrade, for a drive of `model` at `revision`.
     bool BelongsTo(const std::string& model, const std::string& revision);
+    // The beginnings of the revisions (two printable characters: the scan
+    // compares no more) with which a drive of `model` passes that scan,
+    // each one asked of it.
+    std::vector<std::string> PassingRevisions(const std::string& model);
 
 private:
     class NoDrive;

@@ -35,7 +35,7 @@ Reads the image and tells what an upgrade would do with it, without a drive
 and without root: its kind and size, the length sent and its 4096-byte
 blocks, the waits after the save, the checksum the Windows program shows and
 the sum the download header carries; and for each model the list names,
-whether the image carries that model text and the revision that follows it.
+the beginnings of the drive revisions the identity scan passes it with.
 
   -l, --list=FILE  the model list (default: IDString.txt)
   -j, --json       one JSON object instead of the lines
