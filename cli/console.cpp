@@ -64,7 +64,8 @@ std::string StageText(const RunEvent& e)
     switch (e.step) {
     case RunStep::Planned:
     case RunStep::BlockAccepted:
-        return "transfer: " + std::to_string(e.plan.blocks) + " blocks of 4096 bytes";
+        return "transfer: " + std::to_string(e.plan.blocks) + " blocks of " + std::to_string(scsi::kBlockSize) +
+               " bytes";
     case RunStep::HeaderAccepted:
         return "header sent; the save command follows";
     case RunStep::SaveAccepted:

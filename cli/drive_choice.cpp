@@ -23,9 +23,9 @@ Identity Inquire(scsi::Transport& transport)
     }
     id.answered = true;
     id.deviceType = data[0];
-    id.model.assign(reinterpret_cast<const char*>(data + scsi::kVendorProductAt), kModelChars);
+    id.model.assign(reinterpret_cast<const char*>(data + scsi::kVendorProductAt), scsi::kModelChars);
     const char* revision = reinterpret_cast<const char*>(data + scsi::kRevisionAt);
-    id.revision.assign(revision, strnlen(revision, 4));
+    id.revision.assign(revision, strnlen(revision, scsi::kRevisionChars));
     return id;
 }
 
