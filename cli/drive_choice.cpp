@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/image_report.h"
+#include "cli/stop_signals.h"
 
 Identity Inquire(scsi::Transport& transport)
 {
@@ -234,8 +235,11 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
                                         : "kavora-cli: no drive to upgrade");
         return kExitRefused;
     }
-    if (chosen.size() > static_cast<std::size_t>(64)) {
-        console.Note("kavora-cli: more than 64 drives at once");
+    if (chosen.size() > StopOnSignals::kMaxStops) {
+        console.Note("kavora-cli: " + std::to_string(chosen.size()) + " drives to upgrade, more than the " +
+                     std::to_string(StopOnSignals::kMaxStops) +
+                     " one run of the program can take at once; nothing was sent to them. Name at most " +
+                     std::to_string(StopOnSignals::kMaxStops) + " with --drive");
         return kExitRefused;
     }
     return -1;
