@@ -2,6 +2,8 @@
 # kernel's drives.
 add_library(kavora_cli STATIC
     cli/options.cpp
+    cli/option_table.cpp
+    cli/help_text.cpp
     cli/console.cpp
     cli/board.cpp
     cli/commands.cpp

@@ -138,6 +138,12 @@ TEST(CliOptions, UsageErrorsInOneLine)
         {{"check", "-d", "/dev/sr0", "-d", "/dev/sr1"}, "check works on one drive"},
         {{"upgrade", "--all", "-d", "/dev/sr0"}, "--all takes every drive the list names"},
         {{}, "no command given"},
+        {{"info", "-v", "a.bin"}, "info reaches no drive: it takes no --verbose"},
+        {{"list", "-d", "/dev/sr0"}, "list shows every drive: it takes no --drive"},
+        {{"list", "--yes"}, "list shows every drive: it takes no --yes"},
+        {{"info", "--all", "a.bin"}, "info works on one drive: only upgrade takes --all"},
+        {{"check", "--list="}, "an empty value for --list"},
+        {{"info"}, "info needs an IMAGE"},
     };
     for (Case& c : cases) {
         c.words.insert(c.words.begin(), "kavora-cli");
