@@ -76,23 +76,81 @@ bool OpenForUpgrade(Chosen& chosen, const CliOptions& options, CliContext& conte
     return OpenChosen(name, true, options, context, chosen, error);
 }
 
+std::string WhyNotFound(const std::string& node, bool* exists)
+{
+    struct stat info{};
+    const bool there = ::stat(node.c_str(), &info) == 0;
+    if (exists)
+        *exists = there;
+    return there ? "not a CD/DVD-class SCSI device (peripheral type 05h) of this system" : std::strerror(errno);
+}
+
+Fit Qualify(const DriveName& name, const ModelList& list, LoadedImage* image, const CliOptions& options,
+            CliContext& context, Chosen& chosen, std::string& why)
+{
+    if (!OpenChosen(name, false, options, context, chosen, why))
+        return Fit::NotOpened;
+    chosen.id = Inquire(chosen.Transport());
+    if (!chosen.id.answered) {
+        why = chosen.id.failure;
+        return Fit::NoAnswer;
+    }
+    if (chosen.id.deviceType != scsi::kConnectedCdRom) {
+        why = "not a CD/DVD-class drive (INQUIRY device type " + std::to_string(chosen.id.deviceType) + ")";
+        return Fit::NotCdRom;
+    }
+    if (!Listed(list, ModelText(chosen.id))) {
+        why = Quoted(chosen.id.model) + ", not the model the list names";
+        return Fit::NotListed;
+    }
+    if (image && !image->BelongsTo(ModelText(chosen.id), chosen.id.revision)) {
+        why = "the image does not carry its model with revision " + Quoted(chosen.id.revision.substr(0, 2));
+        return Fit::NotForImage;
+    }
+    return Fit::Fits;
+}
+
+namespace {
+
+// The named drive is not for the command: said in the words of a single
+// drive's run, and a refusal.
+int RefuseNamed(Console& console, const std::string& why, Fit fit, const Chosen& c)
+{
+    const std::string& path = c.name.path;
+    switch (fit) {
+    case Fit::NoAnswer:
+        console.Note("kavora-cli: " + path + " does not answer INQUIRY: " + why);
+        break;
+    case Fit::NotListed:
+        // The Windows program's words for it, then ours.
+        console.Line("Drive model doesn't match!");
+        console.Note("kavora-cli: " + path + " is " + why);
+        break;
+    case Fit::NotCdRom:
+        console.Note("kavora-cli: " + path + " is " + why);
+        break;
+    default:
+        console.Note("kavora-cli: " + why);
+        break;
+    }
+    return kExitRefused;
+}
+
+} // namespace
+
 int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
                 Chosen& chosen)
 {
     Console& console = context.console;
     const bool named = !options.drive.empty();
-    std::string error;
     std::vector<DriveName> candidates;
     if (named) {
         DriveName name;
         if (!context.drives.Find(options.drive, name)) {
-            struct stat info{};
-            if (::stat(options.drive.c_str(), &info) != 0)
-                console.Note("kavora-cli: " + options.drive + ": " + std::strerror(errno));
-            else
-                console.Note("kavora-cli: " + options.drive +
-                             " is not a CD/DVD-class SCSI device (peripheral type 05h) of this system; "
-                             "'kavora-cli list' shows those there are");
+            bool exists = false;
+            const std::string why = WhyNotFound(options.drive, &exists);
+            console.Note("kavora-cli: " + options.drive +
+                         (exists ? " is " + why + "; 'kavora-cli list' shows those there are" : ": " + why));
             return kExitRefused;
         }
         candidates.push_back(name);
@@ -108,35 +166,17 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
     std::vector<std::string> others;
     for (const DriveName& name : candidates) {
         Chosen c;
-        if (!OpenChosen(name, false, options, context, c, error)) {
-            console.Note("kavora-cli: " + error);
-            if (named)
-                return kExitRefused;
-            continue;
-        }
-        c.id = Inquire(c.Transport());
-        if (!c.id.answered || c.id.deviceType != scsi::kConnectedCdRom) {
-            if (named) {
-                console.Note("kavora-cli: " + name.path +
-                             (c.id.answered ? " is not a CD/DVD-class drive (INQUIRY device type " +
-                                                  std::to_string(c.id.deviceType) + ")"
-                                            : " does not answer INQUIRY: " + c.id.failure));
-                return kExitRefused;
-            }
-            continue;
-        }
-        if (Listed(list, ModelText(c.id))) {
+        std::string why;
+        const Fit fit = Qualify(name, list, nullptr, options, context, c, why);
+        if (fit == Fit::Fits) {
             matching.push_back(std::move(c));
-            continue;
+        } else if (named) {
+            return RefuseNamed(console, why, fit, c);
+        } else if (fit == Fit::NotOpened) {
+            console.Note("kavora-cli: " + why);
+        } else if (fit == Fit::NotListed) {
+            others.push_back(name.path + " is " + Quoted(c.id.model));
         }
-        if (named) {
-            // The Windows program's words for it, then ours.
-            console.Line("Drive model doesn't match!");
-            console.Note("kavora-cli: " + name.path + " is " + Quoted(c.id.model) +
-                         ", not the model the list names");
-            return kExitRefused;
-        }
-        others.push_back(name.path + " is " + Quoted(c.id.model));
     }
     if (matching.empty()) {
         console.Note("kavora-cli: no drive of the model the list names (the Windows program says "
@@ -151,6 +191,7 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         return kExitRefused;
     }
     chosen = std::move(matching.front());
+    std::string error;
     if (write && !OpenForUpgrade(chosen, options, context, error)) {
         console.Note("kavora-cli: " + error);
         return kExitRefused;
@@ -164,22 +205,20 @@ std::string ShortName(const std::string& node)
     return slash == std::string::npos ? node : node.substr(slash + 1);
 }
 
-int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
-                 std::vector<Chosen>& chosen, std::vector<Unchosen>& unchosen)
+namespace {
+
+// The drives --all or the --drive options name, each once, by either node;
+// a named node that is none of them is kept in `unchosen`.
+std::vector<DriveName> Candidates(const CliOptions& options, CliContext& context, std::vector<Unchosen>& unchosen)
 {
-    Console& console = context.console;
-    const bool named = !options.all;
-    const auto note = [&](const std::string& node, const std::string& why) {
-        console.Note("kavora-cli: " + node + ": not upgraded: " + why);
-    };
-    std::vector<DriveName> candidates;
+    std::vector<DriveName> found;
     if (options.all) {
-        candidates = context.drives.Drives();
+        found = context.drives.Drives();
     } else {
         for (const std::string& node : options.drives) {
             DriveName name;
             if (context.drives.Find(node, name)) {
-                candidates.push_back(name);
+                found.push_back(name);
                 continue;
             }
             bool again = false;
@@ -187,59 +226,70 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
                 again = again || u.node == node;
             if (again)
                 continue;
-            struct stat info{};
-            const std::string why = ::stat(node.c_str(), &info) != 0
-                                        ? std::string(std::strerror(errno))
-                                        : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system";
-            note(node, why);
+            const std::string why = WhyNotFound(node);
+            context.console.Note("kavora-cli: " + node + ": not upgraded: " + why);
             unchosen.push_back({node, "missing", why, {}, true});
         }
     }
-    std::vector<DriveName> seen;
-    for (const DriveName& name : candidates) {
+    std::vector<DriveName> once;
+    for (const DriveName& name : found) {
         bool twice = false;
-        for (const DriveName& before : seen)
+        for (const DriveName& before : once)
             twice = twice || SameDrive(before, name);
-        if (twice)
-            continue;
-        seen.push_back(name);
-        Chosen c;
-        std::string error;
-        const auto refuse = [&](const std::string& why, bool forThisUpgrade) {
-            note(name.path, why);
-            unchosen.push_back({name.path, "refused", why, c.id, named || forThisUpgrade});
-        };
-        if (!OpenChosen(name, false, options, context, c, error)) {
-            refuse(error, false);
-            continue;
-        }
-        c.id = Inquire(c.Transport());
-        if (!c.id.answered) {
-            refuse("no answer to INQUIRY: " + c.id.failure, false);
-        } else if (c.id.deviceType != scsi::kConnectedCdRom) {
-            refuse("not a CD/DVD-class drive (INQUIRY device type " + std::to_string(c.id.deviceType) + ")",
-                   false);
-        } else if (!Listed(list, ModelText(c.id))) {
-            refuse("it is " + Quoted(c.id.model) + ", not the model the list names", false);
-        } else if (!image.BelongsTo(ModelText(c.id), c.id.revision)) {
-            refuse("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)),
-                   false);
-        } else if (!OpenForUpgrade(c, options, context, error)) {
-            refuse(error, true);
-        } else {
-            chosen.push_back(std::move(c));
-        }
+        if (!twice)
+            once.push_back(name);
     }
-    if (chosen.empty()) {
-        console.Note(options.all && candidates.empty() ? "kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found"
-                                        : "kavora-cli: no drive to upgrade");
-        return kExitRefused;
+    return once;
+}
+
+} // namespace
+
+int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
+                 std::vector<Chosen>& chosen, std::vector<Unchosen>& unchosen)
+{
+    Console& console = context.console;
+    const bool named = !options.all;
+    const std::vector<DriveName> candidates = Candidates(options, context, unchosen);
+    // Each one asked first, and none taken for the upgrade while there are
+    // more than a run can stop.
+    struct Asked {
+        Chosen drive;
+        Fit fit;
+        std::string why;
+    };
+    std::vector<Asked> asked(candidates.size());
+    std::size_t fitting = 0;
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        asked[k].fit = Qualify(candidates[k], list, &image, options, context, asked[k].drive, asked[k].why);
+        fitting += asked[k].fit == Fit::Fits ? 1 : 0;
     }
-    if (chosen.size() > StopOnSignals::kMaxStops) {
-        console.Note("kavora-cli: " + std::to_string(chosen.size()) + " drives to upgrade, more than the " +
+    if (fitting > StopOnSignals::kMaxStops) {
+        console.Note("kavora-cli: " + std::to_string(fitting) + " drives to upgrade, more than the " +
                      std::to_string(StopOnSignals::kMaxStops) +
                      " one run of the program can take at once; nothing was sent to them. Name at most " +
                      std::to_string(StopOnSignals::kMaxStops) + " with --drive");
+        return kExitRefused;
+    }
+    for (Asked& a : asked) {
+        Chosen& c = a.drive;
+        std::string reason = a.fit == Fit::NoAnswer    ? "no answer to INQUIRY: " + a.why
+                             : a.fit == Fit::NotListed ? "it is " + a.why
+                                                       : a.why;
+        bool forThisUpgrade = named;
+        if (a.fit == Fit::Fits) {
+            if (OpenForUpgrade(c, options, context, reason)) {
+                chosen.push_back(std::move(c));
+                continue;
+            }
+            forThisUpgrade = true;
+        }
+        console.Note("kavora-cli: " + c.name.path + ": not upgraded: " + reason);
+        unchosen.push_back({c.name.path, "refused", reason, c.id, forThisUpgrade});
+    }
+    if (chosen.empty()) {
+        console.Note(options.all && candidates.empty()
+                         ? "kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found"
+                         : "kavora-cli: no drive to upgrade");
         return kExitRefused;
     }
     return -1;
