@@ -9,7 +9,6 @@
 #include "cli/command_steps.h"
 #include "cli/json_text.h"
 #include "cli/stop_signals.h"
-#include "cli/tower.h"
 #include "cli/verdict.h"
 #include "flash/flash_engine.h"
 #include "flash/model_list.h"
@@ -173,36 +172,6 @@ int RunCheck(const CliOptions& options, CliContext& context)
                  " and revision " + Quoted(drive.id.revision.substr(0, 2)) + ": it is for the drive at " +
                  drive.name.path);
     return kExitUpgraded;
-}
-
-int RunUpgrade(const CliOptions& options, CliContext& context)
-{
-    Console& console = context.console;
-    if (options.all || options.drives.size() > 1)
-        return RunTower(options, context);
-    Prepared ready;
-    if (int status = Prepare(options, true, context, ready); status >= 0)
-        return status;
-    Chosen& drive = ready.drive;
-    if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed({&drive}, context)) {
-        console.Note("kavora-cli: not confirmed; nothing was sent to the drive");
-        return kExitRefused;
-    }
-
-    StopRequest stop;
-    const FlashParam param = ParamFor(drive, ready.image.Facts(), console, stop);
-    RunOutcome outcome;
-    {
-        StopOnSignals signals({&stop});
-        CFlashEngine engine(param, drive.Transport());
-        ready.image.HandTo(engine);
-        outcome = engine.Run();
-    }
-    console.EndBar();
-    const int status = Verdict(outcome, drive, context.drives, console);
-    if (options.json)
-        console.Data(SummaryJson(outcome, drive, status));
-    return status;
 }
 
 int RunCommand(const CliOptions& options, CliContext& context)

@@ -8,7 +8,7 @@ add_library(kavora_cli STATIC
     cli/board.cpp
     cli/commands.cpp
     cli/command_steps.cpp
-    cli/tower.cpp
+    cli/upgrade.cpp
     cli/drive_choice.cpp
     cli/image_report.cpp
     cli/verdict.cpp

@@ -36,9 +36,8 @@ public:
     const ImageFacts& Facts() const { return facts_; }
     // Fills the facts' two sums (a walk over the whole image).
     void Sum();
-    // Gives the image to the run that sends it: read once, sent as read.
-    void HandTo(CFlashEngine& run) { run.AdoptImage(*engine_); }
-    // Lends the image to one of several runs; it stays here until all end.
+    // Lends the image to a run, or to each of several; it stays here until
+    // all end: read once, sent as read.
     void LendTo(CFlashEngine& run) const { run.ShareImage(*engine_); }
     // The identity scan of an upgrade, for a drive of `model` at `revision`.
     bool BelongsTo(const std::string& model, const std::string& revision);
