@@ -5,6 +5,7 @@ add_library(kavora_cli STATIC
     cli/option_table.cpp
     cli/help_text.cpp
     cli/console.cpp
+    cli/screen.cpp
     cli/board.cpp
     cli/commands.cpp
     cli/command_steps.cpp

@@ -313,5 +313,28 @@ TEST_F(Tower, MoreDrivesThanTheSignalsCanStopAreRefusedAtTheStart)
     EXPECT_NO_THROW(StopOnSignals{stops});
 }
 
+// On a terminal each drive has its progress line under the log; every write
+// takes the lines away first, and at the end they go for good, before the
+// table.
+TEST_F(Tower, ProgressLinesStayUnderTheLogAndGoAtTheEnd)
+{
+    Lay({kFine, kFine});
+    outputIsTerminal = true;
+    ASSERT_EQ(Run({"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}), kExitUpgraded) << err.str();
+    const std::string text = err.str();
+    const std::string away = "\r\033[2A\033[J";
+    for (const char* bar : {"sr0 [", "sr1 ["})
+        EXPECT_NE(text.find(bar), std::string::npos) << text;
+    // Each note arrives with the two lines taken away before it and drawn after it.
+    const std::size_t note = text.find("kavora-cli: sr0: ");
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_EQ(text.rfind(away, note) + away.size(), note) << text;
+    // Nothing is drawn after the board ends: the table is the last word.
+    const std::size_t table = text.find("node      model");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_EQ(text.find("\033[K\n", table), std::string::npos);
+    EXPECT_EQ(text.find(" [#", table), std::string::npos);
+}
+
 } // namespace
 } // namespace engine_test
