@@ -11,6 +11,7 @@ add_library(kavora_cli STATIC
     cli/command_steps.cpp
     cli/upgrade.cpp
     cli/drive_choice.cpp
+    cli/tower_choice.cpp
     cli/image_report.cpp
     cli/verdict.cpp
     cli/verbose_transport.cpp

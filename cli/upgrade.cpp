@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/json_text.h"
 #include "cli/stop_signals.h"
+#include "cli/tower_choice.h"
 #include "cli/verdict.h"
 #include "flash/flash_engine.h"
 
