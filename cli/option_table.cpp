@@ -18,8 +18,9 @@ const std::vector<OptionSpec>& Options()
          "the drive: /dev/srN or /dev/sgN (default: the one drive\n"
          "whose model the list names); upgrade takes several"},
         {OptionId::All, "all", 'a', nullptr, kUpgrade | kGeneral, 0,
-         "upgrade: every CD/DVD-class drive the list names and the image\n"
-         "is for; the others are named with the reason and not touched"},
+         "upgrade: every CD/DVD-class drive the list names and the\n"
+         "image is for; the others are named with the reason\n"
+         "and not touched"},
         {OptionId::List, "list", 'l', "FILE", kEvery, 0, "the model list (default: IDString.txt)"},
         {OptionId::Yes, "yes", 'y', nullptr, kUpgrade | kGeneral, 0,
          "do not ask for confirmation when the list asks for it"},

@@ -25,7 +25,7 @@ struct GetoptTable {
 
 // What the command line gave, before it is held against the command.
 struct Given {
-    int times[8] = {}; // per OptionId
+    int times[static_cast<int>(OptionId::Version) + 1] = {}; // per OptionId
     bool help = false, version = false;
     std::vector<std::string> operands;
     int& Count(OptionId id) { return times[static_cast<int>(id)]; }
