@@ -67,10 +67,10 @@ bool ReadList(const std::string& path, ModelList& list, Console& console, const 
         console.Note("kavora-cli: warning: " + path +
                      ": the line names no image file; it must read \"MODEL\" \"IMAGE\" \"Y\" (or \"N\")");
     WarnOfUnclearFlag(path, shape, list, console);
-    if (shape.modelChars > kModelChars)
+    if (shape.modelChars > static_cast<int>(scsi::kModelChars))
         console.Note("kavora-cli: warning: " + path + ": the model text has " +
                      std::to_string(shape.modelChars) + " characters; only its first " +
-                     std::to_string(kModelChars) + " are compared with a drive's");
+                     std::to_string(scsi::kModelChars) + " are compared with a drive's");
     return true;
 }
 

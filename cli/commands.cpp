@@ -9,13 +9,18 @@
 #include "cli/command_steps.h"
 #include "cli/json_text.h"
 #include "cli/stop_signals.h"
-#include "cli/tower.h"
 #include "cli/verdict.h"
 #include "flash/flash_engine.h"
 #include "flash/model_list.h"
+#include "flash/run_timing.h"
 #include "flash/warning_texts.h"
 
 namespace {
+
+constexpr std::uint32_t kWaitSeconds = run_timing::kProgrammingWaitMs / 1000;
+
+// How many runs of passing revision beginnings info names before it counts the rest.
+constexpr int kShownGroups = 12;
 
 // As the log shows a sum ("Check Sum : %X"), or in four digits for scripts.
 std::string HexSum(std::uint16_t value, bool fourDigits = false)
@@ -23,6 +28,34 @@ std::string HexSum(std::uint16_t value, bool fourDigits = false)
     char text[8];
     std::snprintf(text, sizeof text, fourDigits ? "%04X" : "%X", static_cast<unsigned>(value));
     return text;
+}
+
+// Which revisions the identity scan passes, in a line: each first character
+// with the second characters that follow it, runs of them as ranges.
+std::string PassingWords(const std::vector<std::string>& passing)
+{
+    if (passing.empty())
+        return "not carried: the image is not for this model";
+    std::string groups;
+    int shownGroups = 0, moreGroups = 0;
+    for (std::size_t i = 0; i < passing.size();) {
+        std::size_t end = i;
+        while (end + 1 < passing.size() && passing[end + 1][0] == passing[i][0] &&
+               passing[end + 1][1] == passing[end][1] + 1)
+            ++end;
+        if (shownGroups < kShownGroups) {
+            groups += (groups.empty() ? "" : ", ") + Quoted(passing[i]) +
+                      (end > i ? "-" + Quoted(passing[end]) : "");
+            ++shownGroups;
+        } else {
+            ++moreGroups;
+        }
+        i = end + 1;
+    }
+    if (moreGroups)
+        groups += " and " + std::to_string(moreGroups) + " more runs";
+    return "carried; the identity scan passes a drive whose revision begins " + groups + " (" +
+           std::to_string(passing.size()) + (passing.size() == 1 ? " beginning" : " beginnings") + ")";
 }
 
 } // namespace
@@ -80,18 +113,12 @@ int RunInfo(const CliOptions& options, CliContext& context)
         // A line the reader took no model from was warned about already.
         if (list.m_szModel[k][0] == '\0')
             continue;
-        std::string revision;
-        const bool carried = image.Carries(list.m_szModel[k], revision);
+        const std::vector<std::string> passing = image.PassingRevisions(list.m_szModel[k]);
         models.push_back({{"model", list.m_szModel[k]},
                           {"file", list.m_szFile[k]},
-                          {"carried", carried},
-                          {"revision", revision}});
-        lines.push_back("model " + Quoted(list.m_szModel[k]) + ": " +
-                        (carried ? "carried, followed by revision " + Quoted(revision) +
-                                       (revision.size() >= 2 ? "; a drive whose revision begins " +
-                                                                   Quoted(revision.substr(0, 2)) + " passes the check"
-                                                             : "")
-                                 : "not carried: the image is not for this model"));
+                          {"carried", !passing.empty()},
+                          {"passingRevisions", passing}});
+        lines.push_back("model " + Quoted(list.m_szModel[k]) + ": " + PassingWords(passing));
     }
     if (options.json) {
         console.Data(JsonText({{"image", f.path},
@@ -112,10 +139,11 @@ int RunInfo(const CliOptions& options, CliContext& context)
     const std::string waits =
         f.programmingWaits == 0 ? "no fixed wait after the save"
                                 : std::to_string(f.programmingWaits) + (f.programmingWaits == 1 ? " wait" : " waits") +
-                                      " of 4 s (" + std::to_string(4 * f.programmingWaits) +
+                                      " of " + std::to_string(kWaitSeconds) + " s (" +
+                                      std::to_string(kWaitSeconds * f.programmingWaits) +
                                       " s) after the save while the drive programs";
     console.Line("sent:        " + std::to_string(f.sentLength) + " bytes in " + std::to_string(f.blocks) +
-                 (f.blocks == 1 ? " block" : " blocks") + " of 4096; " + waits);
+                 (f.blocks == 1 ? " block" : " blocks") + " of " + std::to_string(scsi::kBlockSize) + "; " + waits);
     console.Line("Check Sum :  " + HexSum(f.checkSum) + " (as the upgrade logs it)");
     console.Line("header sum:  " + HexSum(f.headerSum) + " (what the download header carries)");
     for (const std::string& line : lines)
@@ -144,36 +172,6 @@ int RunCheck(const CliOptions& options, CliContext& context)
                  " and revision " + Quoted(drive.id.revision.substr(0, 2)) + ": it is for the drive at " +
                  drive.name.path);
     return kExitUpgraded;
-}
-
-int RunUpgrade(const CliOptions& options, CliContext& context)
-{
-    Console& console = context.console;
-    if (options.all || options.drives.size() > 1)
-        return RunTower(options, context);
-    Prepared ready;
-    if (int status = Prepare(options, true, context, ready); status >= 0)
-        return status;
-    Chosen& drive = ready.drive;
-    if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed({&drive}, context)) {
-        console.Note("kavora-cli: not confirmed; nothing was sent to the drive");
-        return kExitRefused;
-    }
-
-    StopRequest stop;
-    const FlashParam param = ParamFor(drive, ready.image.Facts(), console, stop);
-    RunOutcome outcome;
-    {
-        StopOnSignals signals({&stop});
-        CFlashEngine engine(param, drive.Transport());
-        ready.image.HandTo(engine);
-        outcome = engine.Run();
-    }
-    console.EndBar();
-    const int status = Verdict(outcome, drive, context.drives, console);
-    if (options.json)
-        console.Data(SummaryJson(outcome, drive, status));
-    return status;
 }
 
 int RunCommand(const CliOptions& options, CliContext& context)

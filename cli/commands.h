@@ -17,6 +17,7 @@ struct CliContext {
 int RunList(const CliOptions& options, CliContext& context);
 int RunInfo(const CliOptions& options, CliContext& context);
 int RunCheck(const CliOptions& options, CliContext& context);
+// One drive, or several at once (--all, several --drive).
 int RunUpgrade(const CliOptions& options, CliContext& context);
 // The one the options name.
 int RunCommand(const CliOptions& options, CliContext& context);

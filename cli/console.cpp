@@ -1,7 +1,6 @@
 #include "cli/console.h"
 
 #include <cerrno>
-#include <iostream>
 #include <cstdio>
 #include <cstring>
 
@@ -64,7 +63,8 @@ std::string StageText(const RunEvent& e)
     switch (e.step) {
     case RunStep::Planned:
     case RunStep::BlockAccepted:
-        return "transfer: " + std::to_string(e.plan.blocks) + " blocks of 4096 bytes";
+        return "transfer: " + std::to_string(e.plan.blocks) + " blocks of " + std::to_string(scsi::kBlockSize) +
+               " bytes";
     case RunStep::HeaderAccepted:
         return "header sent; the save command follows";
     case RunStep::SaveAccepted:
@@ -142,13 +142,12 @@ std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeco
 }
 
 Console::Console(std::ostream& out, std::ostream& err, bool terminal)
-    : out_(out), err_(err), terminal_(terminal)
+    : ownScreen_(std::make_unique<SingleBar>(out, err, terminal)), screen_(*ownScreen_)
 {
 }
 
-Console::Console(Board& board, std::size_t slot, const std::string& name)
-    : out_(std::cout), err_(std::cerr), terminal_(board.Terminal()), board_(&board), slot_(slot),
-      name_(name)
+Console::Console(Screen& screen, std::size_t slot, const std::string& name)
+    : screen_(screen), slot_(slot), name_(name)
 {
 }
 
@@ -157,50 +156,25 @@ void Console::Line(const std::string& text)
     std::string line = text;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
-    if (board_) {
-        board_->Line(name_ + ": " + line);
-        return;
-    }
-    ClearBar();
-    out_ << line << '\n';
-    out_.flush();
-    DrawBar();
+    screen_.Line(name_.empty() ? line : name_ + ": " + line);
 }
 
 void Console::Trace(const std::string& lines)
 {
-    if (board_) {
-        board_->Note(lines.substr(0, lines.size() - (!lines.empty() && lines.back() == '\n')));
-        return;
-    }
-    ClearBar();
-    out_.flush();
-    err_ << lines;
-    err_.flush();
-    DrawBar();
+    screen_.Note(lines.substr(0, lines.size() - (!lines.empty() && lines.back() == '\n')));
 }
 
-void Console::Data(const std::string& text)
-{
-    ClearBar();
-    out_ << text;
-    out_.flush();
-}
+void Console::Data(const std::string& text) { screen_.Data(text); }
 
 void Console::Note(const std::string& text)
 {
-    if (board_) {
-        // "kavora-cli: sr1: ..." for the notes of one of several runs.
-        static const std::string kProgram = "kavora-cli: ";
-        board_->Note(text.rfind(kProgram, 0) == 0 ? kProgram + name_ + ": " + text.substr(kProgram.size())
+    // "kavora-cli: sr1: ..." for the notes of one of several runs.
+    static const std::string kProgram = "kavora-cli: ";
+    if (name_.empty())
+        screen_.Note(text);
+    else
+        screen_.Note(text.rfind(kProgram, 0) == 0 ? kProgram + name_ + ": " + text.substr(kProgram.size())
                                                   : name_ + ": " + text);
-        return;
-    }
-    ClearBar();
-    out_.flush();
-    err_ << text << '\n';
-    err_.flush();
-    DrawBar();
 }
 
 void Console::Take(const RunEvent& event)
@@ -226,7 +200,7 @@ void Console::Take(const RunEvent& event)
     progress_.Take(event);
     barText_ = StepText(event);
     NoteLateStop();
-    if (terminal_) {
+    if (Terminal()) {
         DrawBar();
         return;
     }
@@ -248,43 +222,28 @@ void Console::NoteLateStop()
 
 void Console::DrawBar()
 {
-    if (!terminal_ || barText_.empty())
+    if (!Terminal() || barText_.empty())
         return;
     const int percent = progress_.Percent();
     const int filled = percent * kBarWidth / 100;
     const std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
                             std::to_string(percent) + "% " + barText_;
-    if (board_) {
-        board_->Show(slot_, name_ + " " + bar);
-        return;
-    }
-    err_ << "\r\033[K" << bar;
-    err_.flush();
-    barShown_ = true;
-}
-
-void Console::ClearBar()
-{
-    if (barShown_) {
-        err_ << "\r\033[K";
-        err_.flush();
-        barShown_ = false;
-    }
+    screen_.Show(slot_, name_.empty() ? bar : name_ + " " + bar);
 }
 
 void Console::EndBar()
 {
     NoteLateStop();
-    ClearBar();
+    barText_.clear();
+    screen_.Show(slot_, "");
     if (attentionResends_) {
         Note("kavora-cli: " + std::to_string(attentionResends_) +
              (attentionResends_ == 1 ? " command was" : " commands were") +
              " sent again after a unit attention, which the drive raises after each download");
         attentionResends_ = 0;
     }
-    barText_.clear();
-    out_.flush();
-    err_.flush();
+    Out().flush();
+    Err().flush();
 }
 
 FlashCallbacks Console::Callbacks(const StopRequest& stop)

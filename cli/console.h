@@ -9,7 +9,9 @@
 #include <ostream>
 #include <string>
 
-#include "cli/board.h"
+#include <memory>
+
+#include "cli/screen.h"
 #include "device/scsi_transport.h"
 #include "flash/flash_param.h"
 #include "flash/run_progress.h"
@@ -19,9 +21,9 @@ class Console {
 public:
     // `terminal`: standard error is a terminal.
     Console(std::ostream& out, std::ostream& err, bool terminal);
-    // One of several runs at once: its lines go through `board` under its
-    // `name` ("sr1"), its bar is the board's line `slot`.
-    Console(Board& board, std::size_t slot, const std::string& name);
+    // One of several runs at once: its lines go through `screen` (a board)
+    // under its `name` ("sr1"), its bar is the screen's line `slot`.
+    Console(Screen& screen, std::size_t slot, const std::string& name);
 
     // A log line, on standard output.
     void Line(const std::string& text);
@@ -29,9 +31,9 @@ public:
     void Data(const std::string& text);
     // A verdict, note or error, on standard error.
     void Note(const std::string& text);
-    std::ostream& Out() { return out_; }
-    std::ostream& Err() { return err_; }
-    bool Terminal() const { return terminal_; }
+    std::ostream& Out() { return screen_.Out(); }
+    std::ostream& Err() { return screen_.Err(); }
+    bool Terminal() const { return screen_.Terminal(); }
     // Lines of a command trace (-v), kept together.
     void Trace(const std::string& lines);
     void EndBar();
@@ -40,23 +42,16 @@ public:
     // question is answered from `stop`.
     FlashCallbacks Callbacks(const StopRequest& stop);
 
-    // What the bar shows: 0 to 100, never going back during a run.
-    int Percent() const { return progress_.Percent(); }
-
 private:
     static Console& Of(void* context) { return *static_cast<Console*>(context); }
     void Take(const RunEvent& event);
     void DrawBar();
-    void ClearBar();
     void NoteLateStop();
 
-    std::ostream& out_;
-    std::ostream& err_;
-    bool terminal_;
-    Board* board_ = nullptr;
+    std::unique_ptr<Screen> ownScreen_;
+    Screen& screen_;
     std::size_t slot_ = 0;
-    std::string name_;
-    bool barShown_ = false;
+    std::string name_; // of one of several runs; empty for the one run
     std::string barText_;
     std::string stage_;
     RunProgress progress_;

@@ -23,9 +23,9 @@ Identity Inquire(scsi::Transport& transport)
     }
     id.answered = true;
     id.deviceType = data[0];
-    id.model.assign(reinterpret_cast<const char*>(data + scsi::kVendorProductAt), kModelChars);
+    id.model.assign(reinterpret_cast<const char*>(data + scsi::kVendorProductAt), scsi::kModelChars);
     const char* revision = reinterpret_cast<const char*>(data + scsi::kRevisionAt);
-    id.revision.assign(revision, strnlen(revision, 4));
+    id.revision.assign(revision, strnlen(revision, scsi::kRevisionChars));
     return id;
 }
 
@@ -75,23 +75,81 @@ bool OpenForUpgrade(Chosen& chosen, const CliOptions& options, CliContext& conte
     return OpenChosen(name, true, options, context, chosen, error);
 }
 
+std::string WhyNotFound(const std::string& node, bool* exists)
+{
+    struct stat info{};
+    const bool there = ::stat(node.c_str(), &info) == 0;
+    if (exists)
+        *exists = there;
+    return there ? "not a CD/DVD-class SCSI device (peripheral type 05h) of this system" : std::strerror(errno);
+}
+
+Fit Qualify(const DriveName& name, const ModelList& list, LoadedImage* image, const CliOptions& options,
+            CliContext& context, Chosen& chosen, std::string& why)
+{
+    if (!OpenChosen(name, false, options, context, chosen, why))
+        return Fit::NotOpened;
+    chosen.id = Inquire(chosen.Transport());
+    if (!chosen.id.answered) {
+        why = chosen.id.failure;
+        return Fit::NoAnswer;
+    }
+    if (chosen.id.deviceType != scsi::kConnectedCdRom) {
+        why = "not a CD/DVD-class drive (INQUIRY device type " + std::to_string(chosen.id.deviceType) + ")";
+        return Fit::NotCdRom;
+    }
+    if (!Listed(list, ModelText(chosen.id))) {
+        why = Quoted(chosen.id.model) + ", not the model the list names";
+        return Fit::NotListed;
+    }
+    if (image && !image->BelongsTo(ModelText(chosen.id), chosen.id.revision)) {
+        why = "the image does not carry its model with revision " + Quoted(chosen.id.revision.substr(0, 2));
+        return Fit::NotForImage;
+    }
+    return Fit::Fits;
+}
+
+namespace {
+
+// The named drive is not for the command: said in the words of a single
+// drive's run, and a refusal.
+int RefuseNamed(Console& console, const std::string& why, Fit fit, const Chosen& c)
+{
+    const std::string& path = c.name.path;
+    switch (fit) {
+    case Fit::NoAnswer:
+        console.Note("kavora-cli: " + path + " does not answer INQUIRY: " + why);
+        break;
+    case Fit::NotListed:
+        // The Windows program's words for it, then ours.
+        console.Line("Drive model doesn't match!");
+        console.Note("kavora-cli: " + path + " is " + why);
+        break;
+    case Fit::NotCdRom:
+        console.Note("kavora-cli: " + path + " is " + why);
+        break;
+    default:
+        console.Note("kavora-cli: " + why);
+        break;
+    }
+    return kExitRefused;
+}
+
+} // namespace
+
 int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
                 Chosen& chosen)
 {
     Console& console = context.console;
     const bool named = !options.drive.empty();
-    std::string error;
     std::vector<DriveName> candidates;
     if (named) {
         DriveName name;
         if (!context.drives.Find(options.drive, name)) {
-            struct stat info{};
-            if (::stat(options.drive.c_str(), &info) != 0)
-                console.Note("kavora-cli: " + options.drive + ": " + std::strerror(errno));
-            else
-                console.Note("kavora-cli: " + options.drive +
-                             " is not a CD/DVD-class SCSI device (peripheral type 05h) of this system; "
-                             "'kavora-cli list' shows those there are");
+            bool exists = false;
+            const std::string why = WhyNotFound(options.drive, &exists);
+            console.Note("kavora-cli: " + options.drive +
+                         (exists ? " is " + why + "; 'kavora-cli list' shows those there are" : ": " + why));
             return kExitRefused;
         }
         candidates.push_back(name);
@@ -107,35 +165,17 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
     std::vector<std::string> others;
     for (const DriveName& name : candidates) {
         Chosen c;
-        if (!OpenChosen(name, false, options, context, c, error)) {
-            console.Note("kavora-cli: " + error);
-            if (named)
-                return kExitRefused;
-            continue;
-        }
-        c.id = Inquire(c.Transport());
-        if (!c.id.answered || c.id.deviceType != scsi::kConnectedCdRom) {
-            if (named) {
-                console.Note("kavora-cli: " + name.path +
-                             (c.id.answered ? " is not a CD/DVD-class drive (INQUIRY device type " +
-                                                  std::to_string(c.id.deviceType) + ")"
-                                            : " does not answer INQUIRY: " + c.id.failure));
-                return kExitRefused;
-            }
-            continue;
-        }
-        if (Listed(list, ModelText(c.id))) {
+        std::string why;
+        const Fit fit = Qualify(name, list, nullptr, options, context, c, why);
+        if (fit == Fit::Fits) {
             matching.push_back(std::move(c));
-            continue;
+        } else if (named) {
+            return RefuseNamed(console, why, fit, c);
+        } else if (fit == Fit::NotOpened) {
+            console.Note("kavora-cli: " + why);
+        } else if (fit == Fit::NotListed) {
+            others.push_back(name.path + " is " + Quoted(c.id.model));
         }
-        if (named) {
-            // The Windows program's words for it, then ours.
-            console.Line("Drive model doesn't match!");
-            console.Note("kavora-cli: " + name.path + " is " + Quoted(c.id.model) +
-                         ", not the model the list names");
-            return kExitRefused;
-        }
-        others.push_back(name.path + " is " + Quoted(c.id.model));
     }
     if (matching.empty()) {
         console.Note("kavora-cli: no drive of the model the list names (the Windows program says "
@@ -150,6 +190,7 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         return kExitRefused;
     }
     chosen = std::move(matching.front());
+    std::string error;
     if (write && !OpenForUpgrade(chosen, options, context, error)) {
         console.Note("kavora-cli: " + error);
         return kExitRefused;
@@ -161,82 +202,4 @@ std::string ShortName(const std::string& node)
 {
     const std::size_t slash = node.rfind('/');
     return slash == std::string::npos ? node : node.substr(slash + 1);
-}
-
-int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
-                 std::vector<Chosen>& chosen, std::vector<Unchosen>& unchosen)
-{
-    Console& console = context.console;
-    const bool named = !options.all;
-    const auto note = [&](const std::string& node, const std::string& why) {
-        console.Note("kavora-cli: " + node + ": not upgraded: " + why);
-    };
-    std::vector<DriveName> candidates;
-    if (options.all) {
-        candidates = context.drives.Drives();
-    } else {
-        for (const std::string& node : options.drives) {
-            DriveName name;
-            if (context.drives.Find(node, name)) {
-                candidates.push_back(name);
-                continue;
-            }
-            bool again = false;
-            for (const Unchosen& u : unchosen)
-                again = again || u.node == node;
-            if (again)
-                continue;
-            struct stat info{};
-            const std::string why = ::stat(node.c_str(), &info) != 0
-                                        ? std::string(std::strerror(errno))
-                                        : "not a CD/DVD-class SCSI device (peripheral type 05h) of this system";
-            note(node, why);
-            unchosen.push_back({node, "missing", why, {}, true});
-        }
-    }
-    std::vector<DriveName> seen;
-    for (const DriveName& name : candidates) {
-        bool twice = false;
-        for (const DriveName& before : seen)
-            twice = twice || SameDrive(before, name);
-        if (twice)
-            continue;
-        seen.push_back(name);
-        Chosen c;
-        std::string error;
-        const auto refuse = [&](const std::string& why, bool forThisUpgrade) {
-            note(name.path, why);
-            unchosen.push_back({name.path, "refused", why, c.id, named || forThisUpgrade});
-        };
-        if (!OpenChosen(name, false, options, context, c, error)) {
-            refuse(error, false);
-            continue;
-        }
-        c.id = Inquire(c.Transport());
-        if (!c.id.answered) {
-            refuse("no answer to INQUIRY: " + c.id.failure, false);
-        } else if (c.id.deviceType != scsi::kConnectedCdRom) {
-            refuse("not a CD/DVD-class drive (INQUIRY device type " + std::to_string(c.id.deviceType) + ")",
-                   false);
-        } else if (!Listed(list, ModelText(c.id))) {
-            refuse("it is " + Quoted(c.id.model) + ", not the model the list names", false);
-        } else if (!image.BelongsTo(ModelText(c.id), c.id.revision)) {
-            refuse("the image does not carry its model with revision " + Quoted(c.id.revision.substr(0, 2)),
-                   false);
-        } else if (!OpenForUpgrade(c, options, context, error)) {
-            refuse(error, true);
-        } else {
-            chosen.push_back(std::move(c));
-        }
-    }
-    if (chosen.empty()) {
-        console.Note(options.all && candidates.empty() ? "kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found"
-                                        : "kavora-cli: no drive to upgrade");
-        return kExitRefused;
-    }
-    if (chosen.size() > static_cast<std::size_t>(64)) {
-        console.Note("kavora-cli: more than 64 drives at once");
-        return kExitRefused;
-    }
-    return -1;
 }

@@ -1,6 +1,8 @@
 // Which drive a command works on, and what INQUIRY says of it.
 #pragma once
 
+class LoadedImage;
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,35 +53,31 @@ bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, Cl
 // here on this process is its one writer, or `error` says who is.
 bool OpenForUpgrade(Chosen& chosen, const CliOptions& options, CliContext& context, std::string& error);
 
+// What holds a drive back from a command: the checks every command makes of
+// a drive, in one place.
+enum class Fit {
+    Fits,
+    NotOpened,   // the system would not open it
+    NoAnswer,    // to INQUIRY
+    NotCdRom,    // INQUIRY's device type
+    NotListed,   // its model is not the list's
+    NotForImage, // the identity scan refuses the image for it
+};
+
+// Opens `name` for INQUIRY, asks it, and holds it to the list and, when one
+// is given, the image. Anything but Fits comes with `why` in words.
+Fit Qualify(const DriveName& name, const ModelList& list, LoadedImage* image, const CliOptions& options,
+            CliContext& context, Chosen& chosen, std::string& why);
+
+// Why a node a user named is none of this system's drives; `exists`: the
+// node is there, but not one of them.
+std::string WhyNotFound(const std::string& node, bool* exists = nullptr);
+
 // The drive a command works on: the one --drive names, or the one drive the
 // list names, asked with INQUIRY and, for an upgrade (`write`), then opened
 // for it. Answers an exit status, or -1 when `chosen` is filled.
 int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
                 Chosen& chosen);
-
-class LoadedImage;
-
-// A drive of an upgrade of several that is not upgraded: one the user named
-// that is not there ("missing"), or one that got nothing but INQUIRY
-// ("refused").
-struct Unchosen {
-    std::string node;
-    std::string result; // "missing" or "refused"
-    std::string reason;
-    Identity id;        // what INQUIRY said, when it was asked
-    // Whether the run's exit status is at least 1 for it: the user named it,
-    // or it is of the listed model and the image is for it. A drive --all
-    // comes across that is not for this upgrade changes nothing.
-    bool counts = true;
-};
-
-// The drives of an upgrade of several (--all, or several --drive): each that
-// the list names and the image is for, opened for the upgrade. Every other
-// one is named with the reason, kept in `unchosen` and not touched. A drive
-// named twice, by either of its nodes, is taken once. Answers an exit
-// status, or -1 when `chosen` holds at least one drive.
-int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& image, CliContext& context,
-                 std::vector<Chosen>& chosen, std::vector<Unchosen>& unchosen);
 
 // "sr1" for /dev/sr1: how a drive's lines and files are named.
 std::string ShortName(const std::string& node);

@@ -2,12 +2,16 @@
 # kernel's drives.
 add_library(kavora_cli STATIC
     cli/options.cpp
+    cli/option_table.cpp
+    cli/help_text.cpp
     cli/console.cpp
+    cli/screen.cpp
     cli/board.cpp
     cli/commands.cpp
     cli/command_steps.cpp
-    cli/tower.cpp
+    cli/upgrade.cpp
     cli/drive_choice.cpp
+    cli/tower_choice.cpp
     cli/image_report.cpp
     cli/verdict.cpp
     cli/verbose_transport.cpp

@@ -217,25 +217,6 @@ void LoadedImage::Sum()
     facts_.headerSum = static_cast<std::uint16_t>(sum);
 }
 
-bool LoadedImage::Carries(const char* model, std::string& revision) const
-{
-    revision.clear();
-    if (!engine_ || !engine_->m_pBank[0] || std::strlen(model) < static_cast<std::size_t>(kModelChars))
-        return false;
-    const std::uint8_t* bytes = engine_->m_pBank[0];
-    const void* hit = memmem(bytes, kImageSize, model, kModelChars);
-    if (!hit)
-        return false;
-    const auto* after = static_cast<const std::uint8_t*>(hit) + kModelChars;
-    for (int i = 0; i < 4 && after + i < bytes + kImageSize; ++i) {
-        const std::uint8_t c = after[i];
-        if (c < 0x20 || c >= 0x7F)
-            break;
-        revision += static_cast<char>(c);
-    }
-    return true;
-}
-
 bool LoadedImage::BelongsTo(const std::string& model, const std::string& revision)
 {
     // The scan compares whole fields, zero fill included, as a run's copy of
@@ -247,4 +228,21 @@ bool LoadedImage::BelongsTo(const std::string& model, const std::string& revisio
     const bool belongs = engine_->CheckIdentity();
     facts_.checkSum = engine_->m_wCheckSum;
     return belongs;
+}
+
+std::vector<std::string> LoadedImage::PassingRevisions(const std::string& model)
+{
+    const std::uint16_t checkSum = facts_.checkSum;
+    std::vector<std::string> passing;
+    std::string revision(2, ' ');
+    for (char first = ' '; first <= '~'; ++first) {
+        revision[0] = first;
+        for (char second = ' '; second <= '~'; ++second) {
+            revision[1] = second;
+            if (BelongsTo(model, revision))
+                passing.push_back(revision);
+        }
+    }
+    facts_.checkSum = checkSum;
+    return passing;
 }

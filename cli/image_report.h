@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/console.h"
 #include "flash/flash_engine.h"
@@ -35,15 +36,15 @@ public:
     const ImageFacts& Facts() const { return facts_; }
     // Fills the facts' two sums (a walk over the whole image).
     void Sum();
-    // Gives the image to the run that sends it: read once, sent as read.
-    void HandTo(CFlashEngine& run) { run.AdoptImage(*engine_); }
-    // Lends the image to one of several runs; it stays here until all end.
+    // Lends the image to a run, or to each of several; it stays here until
+    // all end: read once, sent as read.
     void LendTo(CFlashEngine& run) const { run.ShareImage(*engine_); }
-    // Whether the image carries `model` (24 characters), and the revision
-    // text that follows its first copy.
-    bool Carries(const char* model, std::string& revision) const;
     // The identity scan of an upgrade, for a drive of `model` at `revision`.
     bool BelongsTo(const std::string& model, const std::string& revision);
+    // The beginnings of the revisions (two printable characters: the scan
+    // compares no more) with which a drive of `model` passes that scan,
+    // each one asked of it.
+    std::vector<std::string> PassingRevisions(const std::string& model);
 
 private:
     class NoDrive;

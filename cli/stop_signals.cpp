@@ -1,6 +1,8 @@
 #include "cli/stop_signals.h"
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -21,8 +23,11 @@ void OnSignal(int)
 
 StopOnSignals::StopOnSignals(const std::vector<StopRequest*>& stops)
 {
-    for (int i = 0; i < kMaxStops; ++i)
-        g_stops[i].store(i < static_cast<int>(stops.size()) ? stops[static_cast<std::size_t>(i)] : nullptr);
+    if (stops.size() > kMaxStops)
+        throw std::length_error("more runs than the signals can stop: " + std::to_string(stops.size()) +
+                                " of at most " + std::to_string(kMaxStops));
+    for (std::size_t i = 0; i < kMaxStops; ++i)
+        g_stops[i].store(i < stops.size() ? stops[i] : nullptr);
     struct sigaction action{};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);

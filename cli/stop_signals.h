@@ -4,6 +4,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
 #include <vector>
 
 #include "flash/stop_request.h"
@@ -11,14 +12,17 @@
 class StopOnSignals {
 public:
     // From now on the three signals ask each of `stops` (and restart
-    // interrupted calls). At most kMaxStops.
+    // interrupted calls). More than kMaxStops throw std::length_error and
+    // change nothing: a run the signals could not stop must never start.
     explicit StopOnSignals(const std::vector<StopRequest*>& stops);
     // Puts back what the signals did before.
     ~StopOnSignals();
     StopOnSignals(const StopOnSignals&) = delete;
     StopOnSignals& operator=(const StopOnSignals&) = delete;
 
-    static constexpr int kMaxStops = 64;
+    // The handler reaches the stops through a fixed table: the most runs
+    // one program may have under way, and so the most drives of a tower.
+    static constexpr std::size_t kMaxStops = 64;
 
 private:
     struct sigaction previous_[3];

@@ -93,10 +93,11 @@ expect() {
 
 check_completion() {
     expect "upgrade" kavora-cli up
-    expect "--drive" kavora-cli list --dr
+    expect "--drive" kavora-cli check --dr
+    expect "" kavora-cli list --dr
     expect "check info list upgrade" kavora-cli help ""
     expect "fw.HEX fw.bin sub" kavora-cli upgrade ""
-    echo "install: ok completion ($how): commands, options, help's commands, images and folders"
+    echo "install: ok completion ($how): commands, each command's options, help's commands, images and folders"
 }
 
 helpers=

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/stop_signals.h"
 #include "tests/linux/cli_fixture.h"
 
 namespace engine_test {
@@ -289,6 +290,50 @@ TEST_F(Tower, StopReachesEveryDriveThatCanStillStop)
     EXPECT_NE(err.str().find("sr1: stopped before the save command"), std::string::npos);
     EXPECT_NE(err.str().find("stopped (exit 2)"), std::string::npos);
     EXPECT_NE(err.str().find("upgraded (exit 0)"), std::string::npos);
+}
+
+// The signals reach a fixed number of runs: a tower of more drives is refused
+// before anything is sent, and the signals refuse to take more stops.
+TEST_F(Tower, MoreDrivesThanTheSignalsCanStopAreRefusedAtTheStart)
+{
+    Lay(std::vector<int>(StopOnSignals::kMaxStops + 1, kFine));
+    EXPECT_EQ(Run({"upgrade", "--all", "--yes"}), kExitRefused);
+    EXPECT_NE(err.str().find("65 drives to upgrade, more than the 64 one run of the program can take at once"),
+              std::string::npos)
+        << err.str();
+    for (const VirtualDrive* drive : driveOf)
+        EXPECT_EQ(Writes(*drive), 0);
+
+    std::vector<StopRequest> requests(StopOnSignals::kMaxStops + 1);
+    std::vector<StopRequest*> stops;
+    for (StopRequest& request : requests)
+        stops.push_back(&request);
+    EXPECT_THROW(StopOnSignals{stops}, std::length_error);
+    stops.pop_back();
+    EXPECT_NO_THROW(StopOnSignals{stops});
+}
+
+// On a terminal each drive has its progress line under the log; every write
+// takes the lines away first, and at the end they go for good, before the
+// table.
+TEST_F(Tower, ProgressLinesStayUnderTheLogAndGoAtTheEnd)
+{
+    Lay({kFine, kFine});
+    outputIsTerminal = true;
+    ASSERT_EQ(Run({"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}), kExitUpgraded) << err.str();
+    const std::string text = err.str();
+    const std::string away = "\r\033[2A\033[J";
+    for (const char* bar : {"sr0 [", "sr1 ["})
+        EXPECT_NE(text.find(bar), std::string::npos) << text;
+    // Each note arrives with the two lines taken away before it and drawn after it.
+    const std::size_t note = text.find("kavora-cli: sr0: ");
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_EQ(text.rfind(away, note) + away.size(), note) << text;
+    // Nothing is drawn after the board ends: the table is the last word.
+    const std::size_t table = text.find("node      model");
+    ASSERT_NE(table, std::string::npos);
+    EXPECT_EQ(text.find("\033[K\n", table), std::string::npos);
+    EXPECT_EQ(text.find(" [#", table), std::string::npos);
 }
 
 } // namespace

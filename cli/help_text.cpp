@@ -1,0 +1,169 @@
+// The help texts: their usage lines and option lines come from the option
+// table, the rest is each command's own.
+#include <string>
+
+#include "cli/option_table.h"
+#include "device/scsi_defs.h"
+#include "kavora_revision.h" // made by the build
+
+namespace {
+
+const std::string kBlock = std::to_string(scsi::kBlockSize);
+
+std::string About(CliCommand command)
+{
+    switch (command) {
+    case CliCommand::List:
+        return R"(Lists every CD/DVD-class SCSI device (peripheral type 05h): its device node
+(and its other node), the )" + std::to_string(scsi::kModelChars) +
+               R"(-character vendor and product text exactly as
+INQUIRY gives it (in quotes, so that the blanks show; other bytes as \xNN),
+its revision, and "<- FILE" on those the model list names.
+)";
+    case CliCommand::Info:
+        return R"(Reads the image and tells what an upgrade would do with it, without a drive
+and without root: its kind and size, the length sent and its )" + kBlock + R"(-byte
+blocks, the waits after the save, the checksum the Windows program shows and
+the sum the download header carries; and for each model the list names,
+the beginnings of the drive revisions the identity scan passes it with.
+)";
+    case CliCommand::Check:
+        return R"(Reads and checks the image, then finds the drive and runs the identity scan
+of an upgrade against its current model and revision: is this image for this
+drive? Sends nothing to the drive but INQUIRY.
+)";
+    case CliCommand::Upgrade:
+        return R"(Reads and checks the image, finds the drive, checks that the image is for it,
+then upgrades it: the image in )" + kBlock + R"(-byte blocks, the summed header, the save,
+the waits while the drive programs its flash, and its identity read back. The
+log lines of the Windows program go to standard output, its diagnostics to
+"sum.txt" in the working directory.
+)";
+    default:
+        return R"(
+Upgrades the firmware of a CD/DVD-class drive over the Linux SCSI generic
+interface (SG_IO), with the checks of the KAVORA Windows program: the model
+list, the image's identity scan, the summed header, resends, the waits while
+the drive programs, and its identity read back.
+)";
+    }
+}
+
+constexpr char kImageLine[] = "  IMAGE            .hex or .bin (default: the one the list names)\n";
+
+constexpr char kUpgradeMore[] = R"(
+Several drives are upgraded at the same time (LUNs of one target one after
+the other), each with its log lines under
+its name ("sr1: Check Sum : F286"), its own "sum-sr1.txt", and a line in the
+table at the end; the exit status is the worst of theirs. A drive that fails
+or hangs never holds up the others. A named drive that is missing or refused
+has its line too, and makes the status at least 1.
+
+A drive has one writer: a second upgrade of it, through either of its nodes,
+is refused, naming the process that holds /run/lock/kavora-cli-H:C:T:L.lock;
+so is a drive whose disc is mounted.
+
+Ctrl-C, SIGTERM or SIGHUP before the last block stops the run before anything
+is saved; after it the drive is programming, and the run goes on to its end.
+Each command has a time-out that fits it: seconds for INQUIRY and TEST UNIT
+READY, a minute for a block, minutes for the save.
+WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability.
+
+Exit status: 0 the drive came back as its model (upgraded, or with the
+revision it had, which is said); 1 refused, nothing written; 2 nothing saved,
+the drive keeps its old firmware; 3 its state is unknown (the save got no
+answer or an error, the drive stayed busy, did not answer again or came back
+as another model).
+)";
+
+constexpr char kGeneralMore[] = R"(
+The program's log and the data of list and info go to standard output;
+verdicts, notes and errors to standard error.
+
+Exit status:
+  0  done: the drive came back as its model (upgraded, or with the revision
+     it had, which is said); check: the image is for the drive; list, info:
+     shown
+  1  refused before anything was written to the drive: a usage error, no
+     list, a bad image, no matching drive, an image for another model or
+     revision, no permission, not confirmed
+  2  failed or stopped before the save command, or the drive declined the
+     save: nothing was saved, the drive keeps its old firmware
+  3  the drive's state is unknown: the save got no answer or an error, the
+     drive stayed busy, never answered INQUIRY again or came back as another
+     model; the program says what to do
+)";
+
+// "[-d DEV]... [-a] [-l FILE]": the options `command` takes, help and
+// version aside, and its operand.
+std::string Synopsis(const CommandSpec& command)
+{
+    std::string words;
+    for (const OptionSpec& option : Options()) {
+        if (option.id == OptionId::Help || option.id == OptionId::Version || !Takes(command.command, option))
+            continue;
+        words += std::string(" [-") + option.letter + (option.argument ? std::string(" ") + option.argument : "") +
+                 "]" + ((option.repeatedBy & Bit(command.command)) ? "..." : "");
+    }
+    return command.operand[0] ? words + " " + command.operand : words;
+}
+
+// "  -l, --list=FILE  the model list ...", wrapped lines under the first.
+std::string OptionLine(const OptionSpec& option)
+{
+    std::string head = std::string("  -") + option.letter + ", " + LongForm(option) +
+                       (option.argument ? std::string("=") + option.argument : "");
+    head.resize(19, ' ');
+    std::string line = head;
+    for (const char* c = option.help; *c; ++c)
+        line += *c == '\n' ? "\n" + std::string(19, ' ') : std::string(1, *c);
+    return line + "\n";
+}
+
+std::string CommandHelp(const CommandSpec& command)
+{
+    std::string text = std::string("Usage: kavora-cli ") + command.name + Synopsis(command) + "\n\n" +
+                       About(command.command) + "\n";
+    for (const OptionSpec& option : Options())
+        if (option.id != OptionId::Help && option.id != OptionId::Version && Takes(command.command, option))
+            text += OptionLine(option);
+    if (command.command == CliCommand::Check || command.command == CliCommand::Upgrade)
+        text += kImageLine;
+    return command.command == CliCommand::Upgrade ? text + kUpgradeMore : text;
+}
+
+std::string GeneralHelp()
+{
+    std::string text = "Usage:\n";
+    for (const CommandSpec& command : Commands()) {
+        std::string name = command.name;
+        if (command.command != CliCommand::Help)
+            name.resize(7, ' ');
+        text += "  kavora-cli " + name + Synopsis(command) + "\n";
+    }
+    text += "  kavora-cli --version\n" + About(CliCommand::None) + "\nCommands:\n";
+    for (const CommandSpec& command : Commands()) {
+        std::string name = command.name;
+        name.resize(9, ' ');
+        text += "  " + name + command.summary + "\n";
+    }
+    text += "\nOptions:\n";
+    for (const OptionSpec& option : Options())
+        text += OptionLine(option);
+    return text + kGeneralMore;
+}
+
+} // namespace
+
+std::string HelpText(CliCommand command)
+{
+    for (const CommandSpec& c : Commands())
+        if (c.command == command && command != CliCommand::Help)
+            return CommandHelp(c);
+    return GeneralHelp();
+}
+
+std::string VersionText()
+{
+    return std::string("kavora-cli ") + KAVORA_VERSION + " (revision " + KAVORA_REVISION + ")\n";
+}

@@ -1,0 +1,78 @@
+#include "cli/option_table.h"
+
+namespace {
+
+constexpr CommandSet kList = Bit(CliCommand::List);
+constexpr CommandSet kInfo = Bit(CliCommand::Info);
+constexpr CommandSet kCheck = Bit(CliCommand::Check);
+constexpr CommandSet kUpgrade = Bit(CliCommand::Upgrade);
+constexpr CommandSet kGeneral = Bit(CliCommand::None);
+constexpr CommandSet kEvery = kList | kInfo | kCheck | kUpgrade | kGeneral;
+
+} // namespace
+
+const std::vector<OptionSpec>& Options()
+{
+    static const std::vector<OptionSpec> options = {
+        {OptionId::Drive, "drive", 'd', "DEV", kCheck | kUpgrade | kGeneral, kUpgrade,
+         "the drive: /dev/srN or /dev/sgN (default: the one drive\n"
+         "whose model the list names); upgrade takes several"},
+        {OptionId::All, "all", 'a', nullptr, kUpgrade | kGeneral, 0,
+         "upgrade: every CD/DVD-class drive the list names and the\n"
+         "image is for; the others are named with the reason\n"
+         "and not touched"},
+        {OptionId::List, "list", 'l', "FILE", kEvery, 0, "the model list (default: IDString.txt)"},
+        {OptionId::Yes, "yes", 'y', nullptr, kUpgrade | kGeneral, 0,
+         "do not ask for confirmation when the list asks for it"},
+        {OptionId::Verbose, "verbose", 'v', nullptr, kList | kCheck | kUpgrade | kGeneral,
+         kList | kCheck | kUpgrade | kGeneral, "each SCSI command on standard error; -vv with data-in bytes"},
+        {OptionId::Json, "json", 'j', nullptr, kList | kInfo | kUpgrade | kGeneral, 0,
+         "list, info: one JSON object instead of the lines;\n"
+         "upgrade: a one-object summary on standard output at the end"},
+        {OptionId::Help, "help", 'h', nullptr, kEvery, 0, "help; after a command, that command's"},
+        {OptionId::Version, "version", 'V', nullptr, kGeneral, 0, "the version and the source revision"},
+    };
+    return options;
+}
+
+const OptionSpec& Option(OptionId id)
+{
+    for (const OptionSpec& option : Options())
+        if (option.id == id)
+            return option;
+    return Options().front();
+}
+
+const std::vector<CommandSpec>& Commands()
+{
+    static const std::vector<CommandSpec> commands = {
+        {CliCommand::List, "list", "", "every CD/DVD-class drive, and those the model list names",
+         "shows every drive"},
+        {CliCommand::Info, "info", "IMAGE", "what an upgrade would do with an image (no drive needed)",
+         "reaches no drive"},
+        {CliCommand::Check, "check", "[IMAGE]", "whether an image is for the drive (sends only INQUIRY)", ""},
+        {CliCommand::Upgrade, "upgrade", "[IMAGE]", "the upgrade", ""},
+        {CliCommand::Help, "help", "[COMMAND]", "this text, or a command's ('kavora-cli help upgrade')", ""},
+    };
+    return commands;
+}
+
+CliCommand CommandNamed(const std::string& word)
+{
+    for (const CommandSpec& c : Commands())
+        if (word == c.name)
+            return c.command;
+    return CliCommand::None;
+}
+
+const char* NameOf(CliCommand command)
+{
+    for (const CommandSpec& c : Commands())
+        if (c.command == command)
+            return c.name;
+    return "";
+}
+
+bool Takes(CliCommand command, const OptionSpec& option) { return (option.takenBy & Bit(command)) != 0; }
+
+std::string LongForm(const OptionSpec& option) { return std::string("--") + option.name; }

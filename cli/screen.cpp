@@ -1,0 +1,75 @@
+#include "cli/screen.h"
+
+Screen::Screen(std::ostream& out, std::ostream& err, bool terminal, std::size_t slots)
+    : out_(out), err_(err), terminal_(terminal), bars_(slots)
+{
+}
+
+void Screen::Line(const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    Clear();
+    out_ << text << '\n';
+    out_.flush();
+    Draw();
+}
+
+void Screen::Note(const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    Clear();
+    out_.flush();
+    err_ << text << '\n';
+    err_.flush();
+    Draw();
+}
+
+void Screen::Data(const std::string& text)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    Clear();
+    out_ << text;
+    out_.flush();
+}
+
+void Screen::Show(std::size_t slot, const std::string& bar)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (!terminal_ || slot >= bars_.size())
+        return;
+    bars_[slot] = bar;
+    Redraw();
+}
+
+void Screen::End()
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    Clear();
+    terminal_ = false;
+}
+
+void SingleBar::Clear()
+{
+    if (!drawn_)
+        return;
+    err_ << "\r\033[K";
+    err_.flush();
+    drawn_ = false;
+}
+
+void SingleBar::Draw()
+{
+    if (!terminal_ || bars_[0].empty())
+        return;
+    err_ << "\r\033[K" << bars_[0];
+    err_.flush();
+    drawn_ = true;
+}
+
+void SingleBar::Redraw()
+{
+    if (bars_[0].empty())
+        Clear();
+    else
+        Draw();
+}
