@@ -137,12 +137,10 @@ void CFlashDlg::MatchModels()
 {
     bool matched = false;
     for (int i = 0; i < m_nDriveCount; ++i) {
-        for (int k = 0; k < m_nModelCount; ++k) {
-            if (ModelTextsAgree(m_pDrives[i]->sModel, m_szModel[k])) {
-                matched = true;
-                m_cbDrive.SetWindowText(m_pDrives[i]->sModel);
-                ::SetDlgItemTextA(m_hWnd, IDC_REVISION, m_pDrives[i]->sRevision);
-            }
+        if (ListedAt(*this, m_pDrives[i]->sModel) >= 0) {
+            matched = true;
+            m_cbDrive.SetWindowText(m_pDrives[i]->sModel);
+            ::SetDlgItemTextA(m_hWnd, IDC_REVISION, m_pDrives[i]->sRevision);
         }
     }
     if (!matched) {

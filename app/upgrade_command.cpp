@@ -113,10 +113,7 @@ void CFlashDlg::OnUpgrade()
 
     PrepareParam();
 
-    bool listed = false;
-    for (int k = 0; k < m_nModelCount && !listed; ++k)
-        listed = ModelTextsAgree(m_FlashParam.drive.sModel, m_szModel[k]);
-    if (!listed) {
+    if (ListedAt(*this, m_FlashParam.drive.sModel) < 0) {
         CBShowMessage(this, "Drive model doesn't match!");
         Refuse();
         return;
@@ -152,11 +149,10 @@ void CFlashDlg::OnUpgrade()
     m_cbDrive.GetWindowText(m_FlashParam.szModel, kComboTextChars);
     ::GetDlgItemTextA(m_hWnd, IDC_REVISION, m_FlashParam.szRevision, kLabelTextChars);
 
-    for (int k = 0; k < m_nModelCount; ++k) {
-        if (ModelTextsAgree(m_FlashParam.szModel, m_szModel[k]))
-            std::snprintf(m_FlashParam.szImagePath, sizeof m_FlashParam.szImagePath, "%s\\%s",
-                          directory, m_szFile[k]);
-    }
+    const int listed = ListedAt(*this, m_FlashParam.szModel);
+    if (listed >= 0)
+        std::snprintf(m_FlashParam.szImagePath, sizeof m_FlashParam.szImagePath, "%s\\%s", directory,
+                      m_szFile[listed]);
 
     if (m_FlashParam.szImagePath[0] == '\0') {
         ShowError(m_hWnd, "Update file name is not assigned.");

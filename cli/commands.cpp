@@ -81,7 +81,7 @@ int RunList(const CliOptions& options, CliContext& context)
             entry["error"] = "no answer to INQUIRY: " + id.failure;
             line += "  no answer to INQUIRY: " + id.failure;
         } else {
-            const bool listed = haveList && Listed(list, ModelText(id));
+            const bool listed = haveList && ListedAt(list, ModelText(id).c_str()) >= 0;
             entry["model"] = id.model;
             entry["revision"] = id.revision;
             entry["listed"] = listed;

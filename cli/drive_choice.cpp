@@ -46,14 +46,6 @@ std::string Quoted(const std::string& text)
 
 std::string ModelText(const Identity& id) { return std::string(id.model.c_str()); }
 
-bool Listed(const ModelList& list, const std::string& model)
-{
-    for (int k = 0; k < list.m_nModelCount; ++k)
-        if (ModelTextsAgree(model.c_str(), list.m_szModel[k]))
-            return true;
-    return false;
-}
-
 bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, CliContext& context,
                 Chosen& chosen, std::string& error)
 {
@@ -98,7 +90,7 @@ Fit Qualify(const DriveName& name, const ModelList& list, LoadedImage* image, co
         why = "not a CD/DVD-class drive (INQUIRY device type " + std::to_string(chosen.id.deviceType) + ")";
         return Fit::NotCdRom;
     }
-    if (!Listed(list, ModelText(chosen.id))) {
+    if (ListedAt(list, ModelText(chosen.id).c_str()) < 0) {
         why = Quoted(chosen.id.model) + ", not the model the list names";
         return Fit::NotListed;
     }

@@ -35,8 +35,6 @@ std::string Quoted(const std::string& text);
 // first zero byte, as the Windows program's drive table keeps it.
 std::string ModelText(const Identity& id);
 
-bool Listed(const ModelList& list, const std::string& model);
-
 // An open drive, seen through -v when it is asked for.
 struct Chosen {
     DriveName name;

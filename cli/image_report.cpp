@@ -232,17 +232,7 @@ bool LoadedImage::BelongsTo(const std::string& model, const std::string& revisio
 
 std::vector<std::string> LoadedImage::PassingRevisions(const std::string& model)
 {
-    const std::uint16_t checkSum = facts_.checkSum;
-    std::vector<std::string> passing;
-    std::string revision(2, ' ');
-    for (char first = ' '; first <= '~'; ++first) {
-        revision[0] = first;
-        for (char second = ' '; second <= '~'; ++second) {
-            revision[1] = second;
-            if (BelongsTo(model, revision))
-                passing.push_back(revision);
-        }
-    }
-    facts_.checkSum = checkSum;
-    return passing;
+    std::memset(engine_->m_szModel, 0, sizeof engine_->m_szModel);
+    std::snprintf(engine_->m_szModel, sizeof engine_->m_szModel, "%s", model.c_str());
+    return engine_->PassingRevisionStarts();
 }

@@ -30,5 +30,3 @@ struct DriveEntry {
 };
 
 constexpr int kMaxDrives = 8;
-// The Linux program's name for scsi::kModelChars, until it asks that itself.
-constexpr int kModelChars = static_cast<int>(scsi::kModelChars);

@@ -64,13 +64,16 @@ struct Result {
         return outcome == Outcome::CheckCondition && decoded.valid && !decoded.deferred ? decoded.key : -1;
     }
     // The command was carried out: GOOD, or current sense of NO SENSE or
-    // RECOVERED ERROR (the drive reports something it dealt with, as
-    // sg3_utils counts it). A deferred error reports an earlier command's
-    // failure; the one it answers was not carried out.
+    // RECOVERED ERROR with its ASC and ASCQ (the drive reports something it
+    // dealt with, as sg3_utils counts it). Sense that ends before its codes
+    // may be a cleared area the drive barely wrote into: the command is
+    // taken as not carried out, and a block is sent again rather than counted
+    // in the header's sum unproven. A deferred error reports an earlier
+    // command's failure; the one it answers was not carried out.
     bool Completed() const
     {
         const int key = CurrentKey();
-        return outcome == Outcome::Good || (key >= 0 && key <= kSenseKeyRecoveredError);
+        return outcome == Outcome::Good || (key >= 0 && key <= kSenseKeyRecoveredError && decoded.codes);
     }
     // The drive declined the command without starting it: sense that says
     // so, an error deferred from an earlier command, or a status that turns

@@ -98,6 +98,7 @@ DecodedSense ReadFixedSense(const std::uint8_t* area, std::size_t length)
     sense.flags = area[2] & kSenseFlagBits;
     sense.asc = counted > 12 ? area[12] : 0;
     sense.ascq = counted > 13 ? area[13] : 0;
+    sense.codes = counted > 13;
     return sense;
 }
 
@@ -118,6 +119,7 @@ DecodedSense NormaliseSense(std::uint8_t* area, std::size_t length)
         sense.key = area[1] & kSenseKeyMask;
         sense.asc = counted > 2 ? area[2] : 0;
         sense.ascq = counted > 3 ? area[3] : 0;
+        sense.codes = counted > 3;
         ToFixed(area, counted, sense);
         sense.flags = area[2] & kSenseFlagBits;
         return sense;

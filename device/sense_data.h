@@ -22,6 +22,10 @@ struct DecodedSense {
     std::uint8_t key = 0;  // 0 to 15, without the flag bits
     std::uint8_t asc = 0, ascq = 0;
     std::uint8_t flags = 0; // FILEMARK, EOM, ILI as fixed format's byte 2 holds them
+    // The drive's sense reached its ASC and ASCQ: it said what happened, not
+    // only a key. Zeros where a transport cannot tell how much was written
+    // (ASPI) read as NO SENSE without them.
+    bool codes = false;
 
     bool Is(std::uint8_t k, std::uint8_t c, std::uint8_t q) const
     {

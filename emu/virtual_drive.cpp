@@ -111,6 +111,8 @@ TargetAnswer VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLeng
             built[12] = triple.asc;
             built[13] = triple.ascq;
         }
+        if (faults_.senseBytes != 0 && faults_.senseBytes < kSenseLength)
+            std::memset(built + faults_.senseBytes, 0, kSenseLength - faults_.senseBytes);
         if (sense)
             std::memcpy(sense, built, std::min<std::size_t>(senseLength, kSenseLength));
     }

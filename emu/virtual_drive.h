@@ -93,6 +93,7 @@ enum class SenseFormat : std::uint8_t { Fixed, Descriptor };
 struct DriveFaults {
     SenseFormat senseFormat = SenseFormat::Fixed;
     std::uint8_t senseFlags = 0;           // FILEMARK 80h, EOM 40h, ILI 20h on every sense
+    std::size_t senseBytes = 0;            // when set: only this much of every sense is sent, zeros after it
     int noisySaves = 0;                    // saves carried out, answered CHECK CONDITION with:
     SenseTriple noisySaveSense{0x01, 0x00, 0x00}; // ... NO SENSE or RECOVERED ERROR sense
     std::string productAfterSave;          // when set: the product the drive names once programmed

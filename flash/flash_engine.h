@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "device/drive_entry.h"
 #include "device/scsi_defs.h"
@@ -52,6 +53,14 @@ public:
     // Whether the loaded image carries the drive's model and revision; also
     // computes m_wCheckSum over the part of the buffer the image occupies.
     bool CheckIdentity();
+    // The scan alone: whether the loaded image carries m_szModel and
+    // m_szRevision as the check asks.
+    bool CarriesIdentity() const;
+    // The two-character revision starts, printable, with which a drive of
+    // the model in m_szModel passes CheckIdentity with the loaded image: the
+    // same scans, asked only for the pairs the image could match. Leaves
+    // m_szRevision and m_wCheckSum as they were.
+    std::vector<std::string> PassingRevisionStarts();
     // How many bytes of the loaded image the transfer sends.
     std::uint32_t SentLength() const;
     // What sending the loaded image takes: its blocks and the waits after.

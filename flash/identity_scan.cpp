@@ -1,4 +1,5 @@
 // Proving that a loaded image belongs to the selected drive, and its checksum.
+#include <bitset>
 #include <cstring>
 
 #include "flash/flash_engine.h"
@@ -43,11 +44,57 @@ private:
 
 } // namespace
 
+bool CFlashEngine::CarriesIdentity() const
+{
+    return m_bHexFile ? ScanHexIdentity() : ScanRawIdentity();
+}
+
 bool CFlashEngine::CheckIdentity()
 {
-    bool found = m_bHexFile ? ScanHexIdentity() : ScanRawIdentity();
+    bool found = CarriesIdentity();
     m_wCheckSum = SumBanks(m_bHexFile ? HexImageBanks(m_nBankCount) : kBankCount);
     return found;
+}
+
+std::vector<std::string> CFlashEngine::PassingRevisionStarts()
+{
+    // A pair can pass only where the image holds it, or, for a HEX image,
+    // holds its first character before some digit when its second is a
+    // digit too (that scan takes any digit for a digit).
+    constexpr int kFirst = ' ', kLast = '~', kSpan = kLast - kFirst + 1;
+    auto printable = [](std::uint8_t c) { return c >= kFirst && c <= kLast; };
+    std::bitset<kSpan * kSpan> held;
+    std::bitset<kSpan> beforeDigit;
+    const int banks = m_bHexFile ? HexImageBanks(m_nBankCount) : kBankCount;
+    std::uint8_t before = 0;
+    for (int bank = 0; bank < banks; ++bank) {
+        for (const std::uint8_t* p = m_pBank[bank]; p < m_pBank[bank] + kBankSize; ++p) {
+            if (printable(before) && printable(*p)) {
+                held.set((before - kFirst) * kSpan + (*p - kFirst));
+                if (IsDigit(*p))
+                    beforeDigit.set(before - kFirst);
+            }
+            before = *p;
+        }
+    }
+    char kept[sizeof m_szRevision];
+    std::memcpy(kept, m_szRevision, sizeof kept);
+    std::memset(m_szRevision, 0, sizeof m_szRevision);
+    std::vector<std::string> passing;
+    for (int first = 0; first < kSpan; ++first) {
+        for (int second = 0; second < kSpan; ++second) {
+            const bool candidate = held[first * kSpan + second] ||
+                                   (m_bHexFile && beforeDigit[first] && IsDigit(kFirst + second));
+            if (!candidate)
+                continue;
+            m_szRevision[0] = static_cast<char>(kFirst + first);
+            m_szRevision[1] = static_cast<char>(kFirst + second);
+            if (CarriesIdentity())
+                passing.emplace_back(m_szRevision, 2);
+        }
+    }
+    std::memcpy(m_szRevision, kept, sizeof kept);
+    return passing;
 }
 
 bool CFlashEngine::ScanHexIdentity() const

@@ -103,6 +103,15 @@ bool ModelTextsAgree(const char* a, const char* b)
     return std::strncmp(a, b, scsi::kModelChars) == 0;
 }
 
+int ListedAt(const ModelList& list, const char* model)
+{
+    int at = -1;
+    for (int k = 0; k < list.m_nModelCount && k < kModelSlots; ++k)
+        if (ModelTextsAgree(model, list.m_szModel[k]))
+            at = k;
+    return at;
+}
+
 ModelListRead ReadModelListFile(const char* path, ModelList& list, ModelListShape* shape, int* error)
 {
     errno = 0;

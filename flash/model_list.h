@@ -53,5 +53,9 @@ ModelListRead ReadModelList(std::FILE* file, ModelList& list, ModelListShape* sh
 ModelListRead ReadModelListFile(const char* path, ModelList& list, ModelListShape* shape = nullptr,
                                 int* error = nullptr);
 
+// Which entry of `list` names the drive model `model`: the last that does,
+// as the dialog takes the last match for its image file, or -1 for none.
+int ListedAt(const ModelList& list, const char* model);
+
 // Whether two model texts agree in their first 24 characters.
 bool ModelTextsAgree(const char* a, const char* b);

@@ -18,6 +18,7 @@ struct Said {
     bool valid = false;
     bool current = false;
     std::uint8_t key = 0, asc = 0, ascq = 0;
+    bool codes = false; // the sense reaches its ASC and ASCQ
 };
 
 Said SenseOf(const DriveAnswer& answer)
@@ -35,27 +36,28 @@ Said SenseOf(const DriveAnswer& answer)
         if (n >= 8 && n > 8u + s[7])
             n = 8u + s[7];
         said = {true, (s[0] & 0x7F) == 0x70, static_cast<std::uint8_t>(s[2] & 0x0F), n > 12 ? s[12] : std::uint8_t{0},
-                n > 13 ? s[13] : std::uint8_t{0}};
+                n > 13 ? s[13] : std::uint8_t{0}, n > 13};
         return said;
     case 0x72:
     case 0x73:
         if (n < 2)
             return said;
         said = {true, (s[0] & 0x7F) == 0x72, static_cast<std::uint8_t>(s[1] & 0x0F), n > 2 ? s[2] : std::uint8_t{0},
-                n > 3 ? s[3] : std::uint8_t{0}};
+                n > 3 ? s[3] : std::uint8_t{0}, n > 3};
         return said;
     default:
         return said;
     }
 }
 
-// Carried out: GOOD, or current sense of NO SENSE or RECOVERED ERROR.
+// Carried out: GOOD, or current sense of NO SENSE or RECOVERED ERROR that
+// reaches its ASC and ASCQ.
 bool CarriedOut(const DriveAnswer& answer)
 {
     if (answer.kind == DriveAnswer::Kind::Good)
         return true;
     const Said said = SenseOf(answer);
-    return said.valid && said.current && said.key <= 0x01;
+    return said.valid && said.current && said.key <= 0x01 && said.codes;
 }
 
 // Not started: sense that says the command was turned away (NOT READY,

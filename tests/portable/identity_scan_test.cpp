@@ -53,6 +53,28 @@ TEST_P(IdentityScanTest, FindsTheDrivesModelAndRevision)
     EXPECT_EQ(engine.CheckIdentity(), c.found);
 }
 
+// What `info` tells: every printable revision start with which the check
+// passes, and no other.
+TEST_P(IdentityScanTest, PassingRevisionStartsAreThoseTheScanPasses)
+{
+    const ScanCase& c = GetParam();
+    CFlashEngine engine(Param(WriteFile("image", ImageText(c)), c.hex, nullptr, c.model, c.revision), noDrive);
+    ASSERT_GE(engine.LoadImage(), 0);
+    const std::vector<std::string> passing = engine.PassingRevisionStarts();
+    EXPECT_STREQ(engine.m_szRevision, c.revision) << "the run's own revision is kept";
+    std::vector<std::string> expected;
+    for (char first = ' '; first <= '~'; ++first) {
+        for (char second = ' '; second <= '~'; ++second) {
+            std::memset(engine.m_szRevision, 0, sizeof engine.m_szRevision);
+            engine.m_szRevision[0] = first;
+            engine.m_szRevision[1] = second;
+            if (engine.CarriesIdentity())
+                expected.push_back({first, second});
+        }
+    }
+    EXPECT_EQ(passing, expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Table, IdentityScanTest,
     ::testing::Values(

@@ -147,4 +147,23 @@ TEST(ModelList, ModelsAgreeOnFirst24Characters)
     EXPECT_TRUE(ModelTextsAgree("", ""));
 }
 
+// The entry a drive is listed at: the last that names its model, so that a
+// list naming one model twice gives the later file, as the dialog takes it;
+// entries past the count are not the list's.
+TEST(ModelList, ListedAtTheLastEntryThatNamesTheModel)
+{
+    ModelList list;
+    std::snprintf(list.m_szModel[0], kModelSlotChars, "%s", kModel);
+    std::snprintf(list.m_szModel[1], kModelSlotChars, "%s", "OTHER   CD-ROM          ");
+    std::snprintf(list.m_szModel[2], kModelSlotChars, "%s", kModel);
+    std::snprintf(list.m_szModel[3], kModelSlotChars, "%s", "LATE    CD-ROM          ");
+    list.m_nModelCount = 3;
+    EXPECT_EQ(ListedAt(list, "KAVORA  CD-ROM VIRTUAL  (0)"), 2);
+    EXPECT_EQ(ListedAt(list, "OTHER   CD-ROM          (1)"), 1);
+    EXPECT_EQ(ListedAt(list, "LATE    CD-ROM          (0)"), -1);
+    EXPECT_EQ(ListedAt(list, "KAVORA"), -1);
+    list.m_nModelCount = 0;
+    EXPECT_EQ(ListedAt(list, kModel), -1);
+}
+
 } // namespace

@@ -72,6 +72,16 @@ const RuleCase kCases[] = {
          d.AnswerSavesWith({0x01, 0x17, 0x01});
      },
      RunEnd::Upgraded, 2, 1, 1, nullptr},
+    // A block the drive did not take, answered with sense that stops at its
+    // response code (the rest of the area as it was cleared, which reads as
+    // NO SENSE): that proves nothing, and the block goes again rather than
+    // into the header's sum.
+    {"BlockNoSenseWithoutItsCodes",
+     [](VirtualDrive& d) {
+         d.FailBlock(0, 1, {0x00, 0x00, 0x00});
+         d.Faults().senseBytes = 1;
+     },
+     RunEnd::Upgraded, 3, 1, 1, nullptr},
     // A refusal that will come again is not asked for again.
     {"BlockIllegalRequest", [](VirtualDrive& d) { d.FailBlock(0, kForever, {0x05, 0x20, 0x00}); },
      RunEnd::NotSaved, 1, 0, 0, "Execute command errorA!!  5/20/ 0"},
