@@ -11,6 +11,25 @@ constexpr CommandSet kEvery = kList | kInfo | kCheck | kUpgrade | kGeneral;
 
 } // namespace
 
+namespace {
+
+// The first entry of a table that `match` takes, or null.
+template <typename Entry, typename Match>
+const Entry* Find(const std::vector<Entry>& table, Match match)
+{
+    for (const Entry& entry : table)
+        if (match(entry))
+            return &entry;
+    return nullptr;
+}
+
+const CommandSpec* FindCommand(CliCommand command)
+{
+    return Find(Commands(), [command](const CommandSpec& c) { return c.command == command; });
+}
+
+} // namespace
+
 const std::vector<OptionSpec>& Options()
 {
     static const std::vector<OptionSpec> options = {
@@ -37,10 +56,8 @@ const std::vector<OptionSpec>& Options()
 
 const OptionSpec& Option(OptionId id)
 {
-    for (const OptionSpec& option : Options())
-        if (option.id == id)
-            return option;
-    return Options().front();
+    const OptionSpec* option = Find(Options(), [id](const OptionSpec& o) { return o.id == id; });
+    return option ? *option : Options().front();
 }
 
 const std::vector<CommandSpec>& Commands()
@@ -59,18 +76,20 @@ const std::vector<CommandSpec>& Commands()
 
 CliCommand CommandNamed(const std::string& word)
 {
-    for (const CommandSpec& c : Commands())
-        if (word == c.name)
-            return c.command;
-    return CliCommand::None;
+    const CommandSpec* c = Find(Commands(), [&word](const CommandSpec& c) { return word == c.name; });
+    return c ? c->command : CliCommand::None;
 }
 
 const char* NameOf(CliCommand command)
 {
-    for (const CommandSpec& c : Commands())
-        if (c.command == command)
-            return c.name;
-    return "";
+    const CommandSpec* c = FindCommand(command);
+    return c ? c->name : "";
+}
+
+const CommandSpec& SpecOf(CliCommand command)
+{
+    const CommandSpec* c = FindCommand(command);
+    return c ? *c : Commands().front();
 }
 
 bool Takes(CliCommand command, const OptionSpec& option) { return (option.takenBy & Bit(command)) != 0; }

@@ -42,6 +42,8 @@ const std::vector<CommandSpec>& Commands();
 // The command called `word`, or None.
 CliCommand CommandNamed(const std::string& word);
 const char* NameOf(CliCommand command);
+// The entry of `command` (the first entry for None).
+const CommandSpec& SpecOf(CliCommand command);
 
 bool Takes(CliCommand command, const OptionSpec& option);
 // "--drive", "-d"

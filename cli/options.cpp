@@ -166,14 +166,6 @@ bool TakeOperands(const CommandSpec& command, const Given& given, CliOptions& op
     return true;
 }
 
-const CommandSpec& SpecOf(CliCommand command)
-{
-    for (const CommandSpec& c : Commands())
-        if (c.command == command)
-            return c;
-    return Commands().front();
-}
-
 } // namespace
 
 bool ParseOptions(int argc, const char* const* argv, CliOptions& options, std::string& error)

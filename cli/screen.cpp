@@ -5,22 +5,18 @@ Screen::Screen(std::ostream& out, std::ostream& err, bool terminal, std::size_t 
 {
 }
 
-void Screen::Line(const std::string& text)
-{
-    std::lock_guard<std::mutex> hold(mutex_);
-    Clear();
-    out_ << text << '\n';
-    out_.flush();
-    Draw();
-}
+void Screen::Line(const std::string& text) { Put(out_, text); }
 
-void Screen::Note(const std::string& text)
+void Screen::Note(const std::string& text) { Put(err_, text); }
+
+void Screen::Put(std::ostream& to, const std::string& text)
 {
     std::lock_guard<std::mutex> hold(mutex_);
     Clear();
+    // What went to standard output before comes first, wherever both go.
     out_.flush();
-    err_ << text << '\n';
-    err_.flush();
+    to << text << '\n';
+    to.flush();
     Draw();
 }
 

@@ -48,6 +48,10 @@ protected:
     bool drawn_ = false;
 
 private:
+    // `text` and a line end on `to`, with the progress lines taken away and
+    // drawn again around it.
+    void Put(std::ostream& to, const std::string& text);
+
     std::mutex mutex_;
 };
 
