@@ -139,7 +139,7 @@ void CheckTable(const DriveTable& table, const FuzzedSystem& system)
     }
 }
 
-void Upgrade(const DriveEntry& drive, scsi::Transport& transport, Answers& answers,
+void Upgrade(const DriveEntry& drive, scsi::Transport& transport, bool throughAspi, Answers& answers,
              FuzzedDrive& target)
 {
     FlashParam param{};
@@ -154,7 +154,7 @@ void Upgrade(const DriveEntry& drive, scsi::Transport& transport, Answers& answe
     front.stopAt = stop < 0xF0 ? UINT32_MAX : (stop - 0xF0u) * 97u + answers.Byte();
     param.callbacks = {ShowMessage, ShowStatus, SetRevision, SetDriveName, SetProgress, StopRequested, &front, nullptr, nullptr};
 
-    WatchedRun run(target);
+    WatchedRun run(target, throughAspi);
     const UpgradeWatch& watch = run.watch;
     const int held = ImageRegionsHeld();
     RunOutcome outcome;
@@ -231,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         system.SetAnswers(&upgrade);
         const DriveEntry& drive = *table.m_pDrives[0];
         auto transport = DriveTransport(drive, table.m_bIsNT);
-        Upgrade(drive, *transport, upgrade, target);
+        Upgrade(drive, *transport, !table.m_bIsNT, upgrade, target);
         Require(LiveEventCount() == 0, "an event left open by the run");
     }
 

@@ -42,9 +42,11 @@ int FuzzedSgIo::Submit(int, sg_io_hdr_t& request)
         request.driver_status = kDriverSense;
         const unsigned length = answer.senseLength < request.mx_sb_len ? answer.senseLength : request.mx_sb_len;
         std::memcpy(request.sbp, answer.sense, length);
-        // Sometimes a count beyond what was written, and beyond the buffer
-        // (never less: the kernel does not hide sense it has).
-        const unsigned more = answers_.Byte() == 0 ? 0 : answers_.Byte();
+        // The count the kernel gives is what it wrote; where the drive's
+        // sense filled the buffer, sometimes a count beyond the buffer's end,
+        // which the program must not read past. (A count of bytes nobody
+        // wrote would make the program judge a cleared buffer as sense.)
+        const unsigned more = length < request.mx_sb_len || answers_.Byte() == 0 ? 0 : answers_.Byte();
         request.sb_len_wr = static_cast<unsigned char>(length + more > 255 ? 255 : length + more);
         break;
     }

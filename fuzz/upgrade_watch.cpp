@@ -1,5 +1,8 @@
 #include "fuzz/upgrade_watch.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "device/scsi_defs.h"
 #include "fuzz/require.h"
 
@@ -104,8 +107,14 @@ std::uint16_t SumOfBlock(const std::uint8_t* data)
 } // namespace
 
 void UpgradeWatch::Saw(const std::uint8_t* cdb, const std::uint8_t* data, std::uint32_t length,
-                       const DriveAnswer& answer)
+                       const DriveAnswer& drives)
 {
+    DriveAnswer answer = drives;
+    if (throughAspi_ && answer.kind == DriveAnswer::Kind::CheckCondition) {
+        const std::uint32_t written = std::min<std::uint32_t>(answer.senseLength, scsi::kAspiSenseLength);
+        std::fill(answer.sense + written, std::end(answer.sense), std::uint8_t{0});
+        answer.senseLength = scsi::kAspiSenseArea;
+    }
     ++commands_;
     Require(commands_ <= static_cast<int>(blocks_) * kBlockSends + 2 * kAttentionSends + kReadyPolls + kInquiries,
             "more commands than a run may send");

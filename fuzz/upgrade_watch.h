@@ -19,6 +19,11 @@ class UpgradeWatch : public CommandObserver {
 public:
     explicit UpgradeWatch(std::uint32_t blocks) : blocks_(blocks) {}
 
+    // ASPI gives no count of the sense bytes a drive wrote: the program sees
+    // its whole sense area, the bytes the drive did not write as cleared.
+    // The watch then judges the answers as they reach the program.
+    void SeeSenseThroughAspi() { throughAspi_ = true; }
+
     void Saw(const std::uint8_t* cdb, const std::uint8_t* data, std::uint32_t length,
              const DriveAnswer& answer) override;
     // The run's verdict against what the drive answered.
@@ -47,6 +52,7 @@ private:
     bool blockFinal_ = false;    // a block got an answer that sending again cannot change
     std::uint16_t sumHeld_ = 0;  // of the bytes of the blocks the drive holds
     int headerSends_ = 0;
+    bool throughAspi_ = false;
     bool headerAccepted_ = false;
     bool headerRefused_ = false; // the header got an answer other than a unit attention
     int saveSends_ = 0;
@@ -63,8 +69,11 @@ private:
 // the real one, for as long as this lives.
 class WatchedRun {
 public:
-    explicit WatchedRun(FuzzedDrive& drive) : drive_(drive), previousClock_(SetClock(&clock))
+    explicit WatchedRun(FuzzedDrive& drive, bool throughAspi = false)
+        : drive_(drive), previousClock_(SetClock(&clock))
     {
+        if (throughAspi)
+            watch.SeeSenseThroughAspi();
         drive_.Watch(&watch);
     }
     ~WatchedRun()
