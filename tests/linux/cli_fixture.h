@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -16,6 +17,24 @@
 #include "device/linux/sg_io_transport.h"
 #include "tests/linux/virtual_sg_io.h"
 #include "tests/portable/engine_drive.h"
+
+// The checkout the tests were built from, found through this file's own
+// name (absolute, or from the checkout's root where a release-configured
+// build maps its folders away); empty where it is not there, as in the QEMU
+// guest, which carries the test program and no sources. Tests of the
+// checkout's files skip themselves there.
+inline std::filesystem::path SourceTree()
+{
+    std::string root = __FILE__;
+    root.erase(root.rfind("tests"));
+    const std::filesystem::path path = root.empty() ? std::filesystem::path(".") : std::filesystem::path(root);
+    std::error_code error;
+    return std::filesystem::exists(path / "cli" / "kavora-cli.1.scd", error) ? path : std::filesystem::path();
+}
+
+#define SKIP_WITHOUT_SOURCES()                                                     \
+    if (SourceTree().empty())                                                      \
+    GTEST_SKIP() << "the checkout's files are not here (as in the QEMU guest)"
 
 namespace engine_test {
 

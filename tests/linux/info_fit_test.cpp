@@ -12,13 +12,7 @@
 namespace engine_test {
 namespace {
 
-std::filesystem::path Examples()
-{
-    // The sources are compiled by absolute path; the samples sit two up.
-    std::string root = __FILE__;
-    root.erase(root.rfind("tests"));
-    return std::filesystem::path(root) / "examples";
-}
+std::filesystem::path Examples() { return SourceTree() / "examples"; }
 
 bool Listed(const nlohmann::json& passing, const std::string& beginning)
 {
@@ -30,6 +24,7 @@ bool Listed(const nlohmann::json& passing, const std::string& beginning)
 
 TEST_F(Cli, InfoAndCheckAgreeOnWhichRevisionsPass)
 {
+    SKIP_WITHOUT_SOURCES();
     for (const char* name : {"KV110.hex", "KV110.bin"})
         std::filesystem::copy_file(Examples() / name, Path(name));
     WriteFile("IDString.txt", ListFor(kModel, "KV110.hex"));
@@ -73,6 +68,7 @@ TEST_F(Cli, InfoAndCheckAgreeOnWhichRevisionsPass)
 // The line says it too, runs of second characters as ranges.
 TEST_F(Cli, InfoNamesThePassingRevisionsInItsLine)
 {
+    SKIP_WITHOUT_SOURCES();
     std::filesystem::copy_file(Examples() / "KV110.hex", Path("KV110.hex"));
     WriteFile("IDString.txt", ListFor(kModel, "KV110.hex"));
     ASSERT_EQ(Run({"info", "KV110.hex"}), kExitUpgraded) << err.str();
