@@ -68,8 +68,9 @@ TEST(LabelScale, FontIsMadeForTheWindowsDpi)
         EXPECT_EQ(label.GetDpi(), c.dpi);
         EXPECT_EQ(MadeHeight(label), c.made);
         // What the label was told stays as told.
-        if (c.size)
+        if (c.size) {
             EXPECT_EQ(label.GetLogFont().lfHeight, c.size);
+        }
     }
 }
 
