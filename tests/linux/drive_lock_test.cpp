@@ -13,6 +13,7 @@
 #include "cli/linux_drives.h"
 #include "device/linux/drive_lock.h"
 #include "device/linux/mount_points.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -28,20 +29,6 @@ std::string ReadAll(const fs::path& path)
 
 class LockFolder : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() / ("kavora_lock_" + std::string(info->name()));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        folder = (root_ / "run/lock").string(); // made by the first lock
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
     // What this process's lock is said to be, as another run reads it.
     std::string HeldBySelf(const std::string& node, const std::string& hctl) const
     {
@@ -52,8 +39,9 @@ protected:
                ".lock; wait for it to finish";
     }
 
-    fs::path root_;
-    std::string folder;
+    ScratchFolder scratch_{"kavora_lock"};
+    const fs::path root_ = scratch_.Path();
+    const std::string folder = (root_ / "run/lock").string(); // made by the first lock
 };
 
 TEST_F(LockFolder, ASecondLockOnTheSameDriveIsRefusedAndNamesItsHolder)

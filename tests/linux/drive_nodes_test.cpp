@@ -8,6 +8,7 @@
 
 #include "cli/linux_drives.h"
 #include "device/linux/drive_nodes.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -22,17 +23,6 @@ struct Device {
 
 class SysfsTree : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() / ("kavora_sysfs_" + std::string(info->name()));
-        fs::remove_all(root_);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
     // A tree as the kernel lays it out, with the nodes in a /dev of its own.
     void Lay(const std::vector<Device>& devices)
     {
@@ -55,7 +45,8 @@ protected:
     std::string Sys() const { return (root_ / "sys").string(); }
     std::string Dev() const { return (root_ / "dev").string(); }
 
-    fs::path root_;
+    ScratchFolder scratch_{"kavora_sysfs"};
+    const fs::path root_ = scratch_.Path();
 };
 
 TEST_F(SysfsTree, DrivesThatDifferOnlyByChannelOrLunAreTwoDrives)

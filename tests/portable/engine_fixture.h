@@ -21,6 +21,7 @@
 #include "flash/flash_param.h"
 #include "flash/hex_lines.h"
 #include "flash/image_buffer.h"
+#include "tests/support/scratch_folder.h"
 
 namespace engine_test {
 
@@ -155,15 +156,7 @@ protected:
     void SetUp() override
     {
         previousDir_ = std::filesystem::current_path();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/')
-                c = '_';
-        dir_ = std::filesystem::temp_directory_path() / ("kavora_engine_" + name);
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        std::filesystem::current_path(dir_);
+        std::filesystem::current_path(scratch_.Path());
         previousClock_ = SetClock(&clock);
         regionsAtStart_ = ImageRegionsHeld();
     }
@@ -172,11 +165,9 @@ protected:
     {
         SetClock(previousClock_);
         std::filesystem::current_path(previousDir_);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
     }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Path(const std::string& name) const { return (scratch_.Path() / name).string(); }
 
     std::string WriteFile(const std::string& name, const std::string& content) const
     {
@@ -224,7 +215,8 @@ protected:
     StopRequest stop;
 
 private:
-    std::filesystem::path dir_, previousDir_;
+    ScratchFolder scratch_{"kavora_engine"};
+    std::filesystem::path previousDir_;
     Clock* previousClock_ = nullptr;
     int regionsAtStart_ = 0;
     Recorded recorded_;
