@@ -1,11 +1,8 @@
 #include "cli/console.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
-#include "device/linux/sense_text.h"
-#include "device/linux/sg_io_transport.h"
+#include "cli/system_words.h"
 #include "device/sense_words.h"
 #include "flash/run_timing.h"
 #include "flash/run_words.h"
@@ -113,30 +110,14 @@ std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeco
         return "no failure";
     case scsi::Outcome::CheckCondition: {
         const scsi::SenseTriple t = result.Triple();
-        return "drive's sense " + SenseCodes(t) + ": " + SenseText(t);
+        return "drive's sense " + SenseCodes(t) + ": " + SenseInWords(t);
     }
     case scsi::Outcome::OtherStatus:
         return "the drive answered SCSI status " + Hex2(result.status) + " without sense data";
-    case scsi::Outcome::TransportFailure: {
-        std::string text = "transport failure, not an answer of the drive: host status " +
-                           Hex2(result.hostStatus) + " (" + HostStatusName(result.hostStatus) +
-                           "), driver status " + Hex2(result.driverStatus) + " (" +
-                           DriverStatusName(result.driverStatus) + ")";
-        if (result.timedOut)
-            text += timeoutSeconds ? "; the drive did not answer within the command's time-out of " +
-                                         std::to_string(timeoutSeconds) + " s"
-                                   : "; the drive did not answer within the command's time-out";
-        return text;
-    }
-    case scsi::Outcome::SystemFailure: {
-        std::string text = std::string("the system failed the request: ") +
-                           std::strerror(static_cast<int>(result.systemError));
-        if (result.deviceGone || result.systemError == ENOENT)
-            text += " (the drive is gone from the system)";
-        else if (result.systemError == EPERM || result.systemError == EACCES)
-            text += " (WRITE BUFFER through SG_IO needs root or CAP_SYS_RAWIO)";
-        return text;
-    }
+    case scsi::Outcome::TransportFailure:
+        return TransportFailureWords(result, timeoutSeconds);
+    case scsi::Outcome::SystemFailure:
+        return SystemFailureWords(result);
     }
     return "unknown";
 }

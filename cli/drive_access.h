@@ -1,5 +1,5 @@
 // What the commands need of the machine's drives: which there are, and a
-// transport to one of them. The Linux program uses the kernel's; tests put
+// transport to one of them. Each system's program has its own; tests put
 // virtual drives here.
 #pragma once
 
@@ -71,4 +71,7 @@ public:
     virtual bool StillThere(const DriveName& drive) = 0;
     // Whether this process may send WRITE BUFFER; `error` says what it lacks.
     virtual bool MayWrite(std::string& error) = 0;
+    // Why a name a user gave is none of Drives(); `exists`: something is
+    // there by that name, but not one of them.
+    virtual std::string WhyNotFound(const std::string& node, bool* exists = nullptr) = 0;
 };

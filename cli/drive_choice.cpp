@@ -1,8 +1,5 @@
 #include "cli/drive_choice.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -65,15 +62,6 @@ bool OpenForUpgrade(Chosen& chosen, const CliOptions& options, CliContext& conte
     chosen.open.reset();
     const DriveName name = chosen.name;
     return OpenChosen(name, true, options, context, chosen, error);
-}
-
-std::string WhyNotFound(const std::string& node, bool* exists)
-{
-    struct stat info{};
-    const bool there = ::stat(node.c_str(), &info) == 0;
-    if (exists)
-        *exists = there;
-    return there ? "not a CD/DVD-class SCSI device (peripheral type 05h) of this system" : std::strerror(errno);
 }
 
 Fit Qualify(const DriveName& name, const ModelList& list, LoadedImage* image, const CliOptions& options,
@@ -139,7 +127,7 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         DriveName name;
         if (!context.drives.Find(options.drive, name)) {
             bool exists = false;
-            const std::string why = WhyNotFound(options.drive, &exists);
+            const std::string why = context.drives.WhyNotFound(options.drive, &exists);
             console.Note("kavora-cli: " + options.drive +
                          (exists ? " is " + why + "; 'kavora-cli list' shows those there are" : ": " + why));
             return kExitRefused;
@@ -193,5 +181,10 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
 std::string ShortName(const std::string& node)
 {
     const std::size_t slash = node.rfind('/');
-    return slash == std::string::npos ? node : node.substr(slash + 1);
+    std::string name = slash == std::string::npos ? node : node.substr(slash + 1);
+    // A drive letter's colon has no place in a file name, and its lines
+    // read "D: Check Sum : F286" without it.
+    if (name.size() == 2 && name[1] == ':')
+        name.pop_back();
+    return name;
 }

@@ -67,15 +67,11 @@ enum class Fit {
 Fit Qualify(const DriveName& name, const ModelList& list, LoadedImage* image, const CliOptions& options,
             CliContext& context, Chosen& chosen, std::string& why);
 
-// Why a node a user named is none of this system's drives; `exists`: the
-// node is there, but not one of them.
-std::string WhyNotFound(const std::string& node, bool* exists = nullptr);
-
 // The drive a command works on: the one --drive names, or the one drive the
 // list names, asked with INQUIRY and, for an upgrade (`write`), then opened
 // for it. Answers an exit status, or -1 when `chosen` is filled.
 int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, CliContext& context,
                 Chosen& chosen);
 
-// "sr1" for /dev/sr1: how a drive's lines and files are named.
+// "sr1" for /dev/sr1, "D" for D:: how a drive's lines and files are named.
 std::string ShortName(const std::string& node);

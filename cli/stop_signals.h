@@ -1,9 +1,11 @@
-// Ctrl-C, SIGTERM and SIGHUP during a run: each asks the stop request of
-// every run under way, never ends the process. Whether it stops a run is that
-// run's to answer: one that has handed its drive the last block goes on.
+// Ctrl-C and the other ways the system asks a program to end (SIGTERM and
+// SIGHUP on Linux; Ctrl-Break, closing the console, logging off and shutting
+// down on Windows) during a run: each asks the stop request of every run
+// under way, never ends the process. Whether it stops a run is that run's to
+// answer: one that has handed its drive the last block goes on. Each system
+// has its own file of it.
 #pragma once
 
-#include <csignal>
 #include <cstddef>
 #include <vector>
 
@@ -11,11 +13,11 @@
 
 class StopOnSignals {
 public:
-    // From now on the three signals ask each of `stops` (and restart
+    // From now on those requests ask each of `stops` (on Linux, restarting
     // interrupted calls). More than kMaxStops throw std::length_error and
     // change nothing: a run the signals could not stop must never start.
     explicit StopOnSignals(const std::vector<StopRequest*>& stops);
-    // Puts back what the signals did before.
+    // Puts back what the requests did before.
     ~StopOnSignals();
     StopOnSignals(const StopOnSignals&) = delete;
     StopOnSignals& operator=(const StopOnSignals&) = delete;
@@ -23,7 +25,4 @@ public:
     // The handler reaches the stops through a fixed table: the most runs
     // one program may have under way, and so the most drives of a tower.
     static constexpr std::size_t kMaxStops = 64;
-
-private:
-    struct sigaction previous_[3];
 };

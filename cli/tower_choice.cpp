@@ -24,7 +24,7 @@ std::vector<DriveName> Candidates(const CliOptions& options, CliContext& context
                 again = again || u.node == node;
             if (again)
                 continue;
-            const std::string why = WhyNotFound(node);
+            const std::string why = context.drives.WhyNotFound(node);
             context.console.Note("kavora-cli: " + node + ": not upgraded: " + why);
             unchosen.push_back({node, "missing", why, {}, true});
         }

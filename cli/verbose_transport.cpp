@@ -7,8 +7,7 @@
 #include <string>
 
 #include "cli/console.h"
-#include "device/linux/sense_text.h"
-#include "device/linux/sg_io_transport.h"
+#include "cli/system_words.h"
 
 namespace {
 
@@ -42,8 +41,8 @@ scsi::Result VerboseTransport::Execute(const scsi::Command& command)
 {
     std::ostringstream err_;
     // The block as the kernel gets it.
-    err_ << "    " << CommandName(command.cdb)
-         << " cdb: " << Bytes(command.cdb, SentCdbLength(command.cdb, command.cdbLength)) << "\n";
+    err_ << "    " << CommandInWords(command.cdb)
+         << " cdb: " << Bytes(command.cdb, CdbBytesSent(command.cdb, command.cdbLength)) << "\n";
     err_ << "      " << DirectionText(command.direction) << ", " << command.dataLength
          << " bytes, time-out " << command.timeoutSeconds << " s\n";
     const auto start = std::chrono::steady_clock::now();

@@ -40,6 +40,12 @@ public:
     }
     bool StillThere(const DriveName&) override { return true; }
     bool MayWrite(std::string&) override { return true; }
+    std::string WhyNotFound(const std::string&, bool* exists) override
+    {
+        if (exists)
+            *exists = false;
+        return "no such drive";
+    }
 
 private:
     SgIo& io_;

@@ -25,7 +25,9 @@ MAY_INCLUDE = {
     "controls": ["framework"],
     "app": ["controls", "framework", "flash", "device", "device/win", "res"],
     "demo": ["app", "emu", "controls", "framework", "flash", "device", "device/win", "res"],
-    "cli": ["flash", "device", "device/linux"],
+    "cli": ["flash", "device"],
+    "cli/linux": ["cli", "flash", "device", "device/linux"],
+    "cli/win": ["cli", "flash", "device", "device/win"],
     "bench": ["emu", "flash", "device", "device/linux"],
     "fuzz": ["emu", "flash", "device", "device/win", "device/linux", "cli"],
 }

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/linux/linux_drives.h"
 #include "device/linux/drive_lock.h"
 #include "device/linux/sg_io_transport.h"
 #include "tests/linux/virtual_sg_io.h"
@@ -116,6 +117,11 @@ public:
         if (!mayWrite)
             error = "WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability";
         return mayWrite;
+    }
+    // As the kernel's drives answer it: by what the file system has there.
+    std::string WhyNotFound(const std::string& node, bool* exists = nullptr) override
+    {
+        return LinuxDrives().WhyNotFound(node, exists);
     }
 
 private:

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/linux_drives.h"
+#include "cli/linux/linux_drives.h"
 #include "device/linux/drive_lock.h"
 #include "device/linux/mount_points.h"
 #include "tests/support/scratch_folder.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/linux_drives.h"
+#include "cli/linux/linux_drives.h"
 #include "device/linux/drive_nodes.h"
 #include "tests/support/scratch_folder.h"
 

@@ -1,6 +1,7 @@
 #include "cli/stop_signals.h"
 
 #include <atomic>
+#include <csignal>
 #include <stdexcept>
 #include <string>
 
@@ -11,6 +12,9 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // The stops the signals ask; a handler may reach only what is lock-free.
 std::atomic<StopRequest*> g_stops[StopOnSignals::kMaxStops];
 static_assert(std::atomic<StopRequest*>::is_always_lock_free);
+
+// What the signals did before; one StopOnSignals is there at a time.
+struct sigaction g_previous[3];
 
 void OnSignal(int)
 {
@@ -33,13 +37,13 @@ StopOnSignals::StopOnSignals(const std::vector<StopRequest*>& stops)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i)
-        sigaction(kSignals[i], &action, &previous_[i]);
+        sigaction(kSignals[i], &action, &g_previous[i]);
 }
 
 StopOnSignals::~StopOnSignals()
 {
     for (int i = 0; i < 3; ++i)
-        sigaction(kSignals[i], &previous_[i], nullptr);
+        sigaction(kSignals[i], &g_previous[i], nullptr);
     for (auto& slot : g_stops)
         slot.store(nullptr);
 }

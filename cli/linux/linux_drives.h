@@ -19,6 +19,7 @@ public:
     std::unique_ptr<OpenDrive> Open(const DriveName& drive, bool write, std::string& error) override;
     bool StillThere(const DriveName& drive) override;
     bool MayWrite(std::string& error) override;
+    std::string WhyNotFound(const std::string& node, bool* exists = nullptr) override;
 
     // What an upgrade of `drive` holds for its whole run, whichever of the
     // drive's nodes it goes through: the drive's lock and its block node.

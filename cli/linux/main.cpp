@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "cli/linux_drives.h"
+#include "cli/linux/linux_drives.h"
 
 int main(int argc, char** argv)
 {

@@ -1,8 +1,9 @@
-#include "cli/linux_drives.h"
+#include "cli/linux/linux_drives.h"
 
 #include <fcntl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -138,4 +139,14 @@ bool LinuxDrives::MayWrite(std::string& error)
     error = "WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability: "
             "run kavora-cli upgrade as root (sudo)";
     return false;
+}
+
+std::string LinuxDrives::WhyNotFound(const std::string& node, bool* exists)
+{
+    struct stat info{};
+    const bool there = ::stat(node.c_str(), &info) == 0;
+    const int cause = errno;
+    if (exists)
+        *exists = there;
+    return there ? "not a CD/DVD-class SCSI device (peripheral type 05h) of this system" : std::strerror(cause);
 }
