@@ -79,7 +79,7 @@ DESTDIR=$stage cmake --install "$work/cli" >/dev/null
 doc=$stage/usr/share/doc/kavora-cli
 mkdir -p "$doc" "$stage/DEBIAN"
 strip --remove-section=.comment --remove-section=.note "$stage/usr/bin/kavora-cli"
-gzip -9n "$stage/usr/share/man/man1/kavora-cli.1"
+gzip -9n "$stage/usr/share/man/man8/kavora-cli.8"
 fill tools/release/copyright > "$doc/copyright"
 fill tools/release/changelog | sed "s/@DATE@/$(date -u -R -d "@$SOURCE_DATE_EPOCH")/" | gzip -9n > "$doc/changelog.Debian.gz"
 # dpkg-shlibdeps reads the package's name from a control file of the source.
