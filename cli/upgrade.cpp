@@ -148,12 +148,16 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
     for (const Chosen& c : chosen)
         confirming.push_back(&c);
     if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed(confirming, context)) {
-        console.Note(std::string("kavora-cli: not confirmed; nothing was sent to the drive") + (tower ? "s" : ""));
+        console.Refuse(std::string("not confirmed; nothing was sent to the drive") + (tower ? "s" : ""));
         return kExitRefused;
     }
     std::unique_ptr<Board> board;
-    if (tower)
-        board = std::make_unique<Board>(console.Out(), console.Err(), console.Terminal(), chosen.size());
+    if (tower) {
+        board = std::make_unique<Board>(console.Out(), console.Err(), console.Terminal(), chosen.size(),
+                                        console.Width());
+        if (console.LinesGoToErr())
+            board->LinesToErr();
+    }
     std::vector<DriveRun> runs(chosen.size());
     std::string names;
     for (std::size_t k = 0; k < chosen.size(); ++k) {

@@ -89,7 +89,7 @@ TEST_F(CommandLines, SayWhatIsWrongOnTheRightStream)
          "big.bin holds 1052672 bytes, more than the 1 MiB an image can hold: byte 0x100000 is 0x5A"},
         {"good image, no drive", {"check"}, 0, 1, false, "no CD/DVD-class drive"},
         {"verdict of check", {"check"}, 1, 0, false, "KV.bin carries"},
-        {"list without drives", {"list"}, 0, 0, false, "no CD/DVD-class drive"},
+        {"list without drives", {"list"}, 0, 1, false, "no CD/DVD-class drive"},
         {"directory as list", {"list", "--list", "ldir"}, 1, 0, false,
          "cannot read the model list ldir: Is a directory"},
         {"first character of the list", {"list", "--list", "quote.txt"}, 1, 0, false,
@@ -130,10 +130,13 @@ TEST(CliOptions, UsageErrorsInOneLine)
         {{"frob"}, "unknown command 'frob'"},
         {{"list", "-q"}, "unknown option '-q'"},
         {{"list", "--frob=1"}, "unknown option '--frob'"},
-        {{"check", "--json"}, "check takes no --json"},
+        {{"list", "--json=yes"}, "option '--json' takes no value"},
+        {{"list", "--js=1"}, "option '--json' takes no value"},
+        {{"--frob", "list"}, "unknown option '--frob'"},
         {{"info", "-d", "/dev/sr0", "a.bin"}, "info reaches no drive"},
         {{"check", "-y"}, "check takes no --yes"},
         {{"help", "frob"}, "no help on 'frob'"},
+        {{"help", "list", "extra"}, "help takes one COMMAND; 'extra' is one too many"},
         {{"check", "--all"}, "check works on one drive: only upgrade takes --all or several --drive"},
         {{"check", "-d", "/dev/sr0", "-d", "/dev/sr1"}, "check works on one drive"},
         {{"upgrade", "--all", "-d", "/dev/sr0"}, "--all takes every drive the list names"},
@@ -141,8 +144,13 @@ TEST(CliOptions, UsageErrorsInOneLine)
         {{"info", "-v", "a.bin"}, "info reaches no drive: it takes no --verbose"},
         {{"list", "-d", "/dev/sr0"}, "list shows every drive: it takes no --drive"},
         {{"list", "--yes"}, "list shows every drive: it takes no --yes"},
-        {{"info", "--all", "a.bin"}, "info works on one drive: only upgrade takes --all"},
+        {{"info", "--all", "a.bin"}, "info reaches no drive: it takes no --all"},
+        {{"--all", "list"}, "list shows every drive: it takes no --all"},
+        {{"list", "-d", "/dev/sr0", "-d", "/dev/sr1"}, "list shows every drive: it takes no --drive"},
         {{"check", "--list="}, "an empty value for --list"},
+        {{"check", "--drive="}, "an empty value for --drive"},
+        {{"check", "-d", ""}, "an empty value for --drive"},
+        {{"upgrade", "-d", "/dev/sr0", "--drive="}, "an empty value for --drive"},
         {{"info"}, "info needs an IMAGE"},
     };
     for (Case& c : cases) {
@@ -242,9 +250,14 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
 
     EXPECT_EQ(Run({"info", "bad.hex"}), kExitRefused);
     EXPECT_NE(err.str().find("checksum is wrong"), std::string::npos) << err.str();
-    // With --json, standard output holds JSON or nothing: the log lines go with the notes.
+    // With --json, standard output holds the error document and nothing
+    // else: the log lines go with the notes.
     EXPECT_EQ(Run({"info", "--json", "bad.hex"}), kExitRefused);
-    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(jsonKind, CliJsonKind::Error);
+    const nlohmann::json error = nlohmann::json::parse(out.str())["error"];
+    EXPECT_EQ(error["exitStatus"], kExitRefused);
+    EXPECT_EQ(error["message"].get<std::string>().rfind("bad.hex, line 1: the record's checksum is wrong", 0), 0u)
+        << error;
     EXPECT_NE(err.str().find("ERR: input file format mismatched!"), std::string::npos) << err.str();
     EXPECT_TRUE(drives.io.Requests().empty());
 }

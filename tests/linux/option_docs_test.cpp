@@ -69,7 +69,7 @@ std::set<std::string> TakenBy(CliCommand command)
 TEST(OptionDocs, TheManualPageNamesEachOptionAsTheTableDoes)
 {
     SKIP_WITHOUT_SOURCES();
-    const std::string page = ReadAll(Source("cli/kavora-cli.1.scd"));
+    const std::string page = ReadAll(Source("cli/kavora-cli.8.scd"));
     const std::size_t from = page.find("\n# OPTIONS\n");
     ASSERT_NE(from, std::string::npos);
     const std::string section = page.substr(from, page.find("\n# ", from + 1) - from);
