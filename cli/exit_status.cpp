@@ -4,8 +4,9 @@ const std::vector<ExitStatusSpec>& ExitStatuses()
 {
     static const std::vector<ExitStatusSpec> statuses = {
         {kExitUpgraded, "done",
-         "upgrade: the drive came back as its model (upgraded, or with the revision it had, which is said); "
-         "check: the image is for the drive; list: at least one drive answered; info, help: shown."},
+         "The command did what was asked. upgrade: the drive came back as its model (upgraded, or with the "
+         "revision it had, which is said); check: the image is for the drive; list: at least one drive "
+         "answered; info, help: shown."},
         {kExitRefused, "refused",
          "Refused before anything was written to the drive: no model list, a bad image, no matching drive, an "
          "image for another model or revision, no permission, the drive held by another upgrade or program or "

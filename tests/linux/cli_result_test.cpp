@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/verdict.h"
 #include "tests/linux/cli_fixture.h"
 
 namespace engine_test {
@@ -47,6 +48,26 @@ TEST_F(Cli, ResultComesFromTheIdentityTheDriveReportsAfterTheSave)
         EXPECT_EQ(summary["model"], kModel) << "the model the run began with";
         EXPECT_EQ(summary["modelAfter"], drive.ModelText());
         EXPECT_EQ(summary["exitStatus"], c.status);
+    }
+}
+
+// A run the engine refused says why in its summary, never an empty
+// explanation: a script must not be left to guess.
+TEST(CliSummary, ARefusedRunSaysWhy)
+{
+    Chosen drive;
+    drive.name.path = "/dev/sr0";
+    for (const RefusalReason reason : {RefusalReason::None, RefusalReason::ImageUnreadable,
+                                       RefusalReason::ImageFormat, RefusalReason::NoMemory,
+                                       RefusalReason::WrongImage}) {
+        RunOutcome outcome;
+        outcome.end = RunEnd::Refused;
+        outcome.refusal = reason;
+        const nlohmann::json summary = SummaryJson(outcome, drive, kExitRefused);
+        EXPECT_EQ(summary["result"], "refused");
+        EXPECT_EQ(summary["explanation"].get<std::string>().rfind("refused before anything was sent: ", 0), 0u)
+            << summary;
+        EXPECT_GT(summary["explanation"].get<std::string>().size(), 34u) << summary;
     }
 }
 
