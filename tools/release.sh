@@ -110,6 +110,20 @@ if [ $lintian_status != 0 ]; then
     echo "error: lintian reports errors in $deb" >&2
     exit 1
 fi
+# The hardening tags at every severity: a program built without all of
+# dpkg-buildflags (its CPPFLAGS, its LDFLAGS) must not ship. Lintian has no
+# tag for bind-now; the dynamic section tells.
+hardening=$(lintian -I --tags hardening-no-relro,hardening-no-fortify-functions,hardening-no-pie \
+    "$dist/$deb" 2>&1 | grep -v 'running with root privileges' || true)
+if [ -n "$hardening" ]; then
+    echo "$hardening"
+    echo "error: lintian finds kavora-cli built without Debian's hardening (tools/release/configure.sh cli)" >&2
+    exit 1
+fi
+if ! readelf -d "$work/cli/kavora-cli" | grep -q 'BIND_NOW'; then
+    echo "error: kavora-cli is not linked with -z now (LDFLAGS of dpkg-buildflags: tools/release/configure.sh cli)" >&2
+    exit 1
+fi
 echo "lintian: ${lintian_out:-no tags}" | sed '2,$s/^/         /'
 
 (cd "$dist" && sha256sum "$zip" "$deb" > SHA256SUMS)
