@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "device/sense_words.h"
+#include "device/win/system_text.h"
 
 namespace {
 
@@ -13,21 +14,6 @@ std::string Hex2(unsigned value)
     char text[8];
     std::snprintf(text, sizeof text, "%02Xh", value & 0xFF);
     return text;
-}
-
-// The system's own text for an error code, on one line.
-std::string SystemText(DWORD error)
-{
-    char text[256] = {};
-    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                          error, 0, text, sizeof text, nullptr);
-    std::string words(text, length);
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
-                              words.back() == '.'))
-        words.pop_back();
-    char code[32];
-    std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(error));
-    return words.empty() ? code : words + " (" + code + ")";
 }
 
 // What the drive's sense means for the one who runs the upgrade. What became

@@ -6,21 +6,12 @@
 #include "app/taskbar_progress.h"
 #include "device/win/device_io.h"
 #include "device/win/drive_transport.h"
+#include "device/win/keep_awake.h"
 #include "flash/flash_engine.h"
 #include "flash/run_words.h"
 #include "res/resource.h"
 
 namespace {
-
-// A system that sleeps in the middle of a run leaves the drive half flashed:
-// the run holds the system awake from its first to its last command.
-class SystemKeptAwake {
-public:
-    SystemKeptAwake() { Dev().SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED); }
-    ~SystemKeptAwake() { Dev().SetThreadExecutionState(ES_CONTINUOUS); }
-    SystemKeptAwake(const SystemKeptAwake&) = delete;
-    SystemKeptAwake& operator=(const SystemKeptAwake&) = delete;
-};
 
 // What one worker keeps for its run, handed to the engine as the context of
 // its routines: the dialog's own routines, which it passes the dialog's lines

@@ -15,7 +15,10 @@ struct DriveName {
     std::string other; // the drive's other node, or empty
     // Where the drive sits: behind a port multiplier two drives share host
     // and target and differ by channel, and one target can hold several LUNs.
+    // On Windows: port, bus, target and unit. A system that does not tell
+    // (`addressKnown` false) leaves the drive told apart by its name alone.
     int host = 0, channel = 0, target = 0, lun = 0;
+    bool addressKnown = true;
 
     // "0:0:1:0", as sysfs names the device.
     std::string Hctl() const
@@ -38,16 +41,18 @@ struct DriveName {
     }
 };
 
-// One drive, whichever of its nodes each name goes through.
-inline bool SameDrive(const DriveName& a, const DriveName& b)
-{
-    return a.host == b.host && a.channel == b.channel && a.target == b.target && a.lun == b.lun;
-}
-
 // LUNs of one target are parts of one device.
 inline bool SameTarget(const DriveName& a, const DriveName& b)
 {
+    if (!a.addressKnown || !b.addressKnown)
+        return a.path == b.path;
     return a.host == b.host && a.channel == b.channel && a.target == b.target;
+}
+
+// One drive, whichever of its nodes each name goes through.
+inline bool SameDrive(const DriveName& a, const DriveName& b)
+{
+    return SameTarget(a, b) && (!a.addressKnown || !b.addressKnown || a.lun == b.lun);
 }
 
 class OpenDrive {

@@ -35,16 +35,6 @@ DemoOptions ParseOptions()
     return options;
 }
 
-bool LoadMachine(MachineSpec& description, std::string& error)
-{
-    std::ifstream file(kMachineFile);
-    if (!file) {
-        description = DefaultMachine();
-        return true;
-    }
-    return ParseMachineFile(file, description, error);
-}
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
@@ -53,8 +43,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     MachineSpec description;
     std::string error;
-    if (!LoadMachine(description, error)) {
-        std::string text = std::string(kMachineFile) + ": " + error;
+    if (!LoadMachineFile(kMachineFile, description, error)) {
+        const std::string& text = error;
         if (!options.logPath.empty()) {
             std::ofstream(options.logPath) << text << "\r\n";
         } else {

@@ -7,3 +7,7 @@ add_executable(kavora_demo WIN32
     ${KAVORA_RES}
 )
 target_link_libraries(kavora_demo PRIVATE kavora_app kavora_emu)
+
+# The demo of kavora-cli: the product's command line over the same machine.
+add_executable(kavora-cli-demo demo/cli_demo_main.cpp)
+target_link_libraries(kavora-cli-demo PRIVATE kavora_cli_start kavora_emu)

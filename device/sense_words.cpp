@@ -31,3 +31,17 @@ std::string SenseWords(const scsi::SenseTriple& triple)
     }
     return text;
 }
+
+std::string CommandNameOf(const std::uint8_t* cdb)
+{
+    using sense_table::CommandVariant;
+    const CommandVariant* begin = sense_table::kCommandVariants;
+    const CommandVariant* end = begin + sense_table::kCommandVariantCount;
+    const CommandVariant key{cdb[0], static_cast<std::uint8_t>(cdb[1] & 0x1F), nullptr};
+    const CommandVariant* found = std::lower_bound(begin, end, key, [](const CommandVariant& a, const CommandVariant& b) {
+        return a.opcode != b.opcode ? a.opcode < b.opcode : a.action < b.action;
+    });
+    if (found != end && found->opcode == key.opcode && found->action == key.action)
+        return found->text;
+    return sense_table::kCommandNames[cdb[0]];
+}

@@ -1,6 +1,7 @@
 #include "emu/machine_file.h"
 
 #include <cctype>
+#include <fstream>
 #include <cstdlib>
 #include <optional>
 
@@ -326,4 +327,17 @@ MachineSpec DefaultMachine()
     MachineSpec description;
     description.drives.push_back(DriveSpec{});
     return description;
+}
+
+bool LoadMachineFile(const std::string& path, MachineSpec& description, std::string& error)
+{
+    std::ifstream file(path);
+    if (!file) {
+        description = DefaultMachine();
+        return true;
+    }
+    if (ParseMachineFile(file, description, error))
+        return true;
+    error = path + ": " + error;
+    return false;
 }

@@ -35,6 +35,11 @@ bool ParseMachineFile(std::istream& in, MachineSpec& description, std::string& e
 // One CD-ROM drive at d: with the default identity.
 MachineSpec DefaultMachine();
 
+// The demo programs' machine: the file at `path`, or the default machine
+// where there is none. False with `error` ("machine.txt: line 4: ...") for a
+// file that is there and wrong.
+bool LoadMachineFile(const std::string& path, MachineSpec& description, std::string& error);
+
 #ifdef _WIN32
 class VirtualMachine;
 // Each drive on an adapter of its own, in the order of the description.

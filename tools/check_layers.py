@@ -24,7 +24,7 @@ MAY_INCLUDE = {
     "res": [],
     "controls": ["framework"],
     "app": ["controls", "framework", "flash", "device", "device/win", "res"],
-    "demo": ["app", "emu", "controls", "framework", "flash", "device", "device/win", "res"],
+    "demo": ["app", "emu", "controls", "framework", "flash", "device", "device/win", "res", "cli", "cli/win"],
     "cli": ["flash", "device"],
     "cli/linux": ["cli", "flash", "device", "device/linux"],
     "cli/win": ["cli", "flash", "device", "device/win"],

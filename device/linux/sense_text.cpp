@@ -21,7 +21,7 @@ std::string SenseText(const scsi::SenseTriple& triple)
 
 std::string CommandName(const std::uint8_t* cdb)
 {
-    char name[80] = {};
+    char name[256] = {};
     // Peripheral type 05h: a CD/DVD device, whose commands the name is for.
     sg_get_command_name(cdb, 0x05, sizeof name, name);
     return name;

@@ -149,9 +149,9 @@ void ScanDeviceLists(DriveTable& table)
     }
 }
 
-void ScanDirect(DriveTable& table)
+void ScanDirect(DriveTable& table, char first)
 {
-    for (char letter = 'c'; letter <= 'z' && !TableFull(table); ++letter) {
+    for (char letter = first; letter <= 'z' && !TableFull(table); ++letter) {
         HANDLE handle = OpenLetter(table, letter);
         if (handle == INVALID_HANDLE_VALUE)
             continue;
@@ -256,5 +256,11 @@ void ScanDrives(DriveTable& table)
     else if (table.m_bNT4)
         ScanDeviceLists(table);
     else
-        ScanDirect(table);
+        ScanDirect(table, 'c');
+}
+
+void ScanLettersFrom(DriveTable& table, char first)
+{
+    table.m_nDriveCount = 0;
+    ScanDirect(table, first < 'c' ? 'c' : first);
 }

@@ -37,3 +37,7 @@ AspiBinding BindAspiLibrary(DriveTable& table);
 bool ReleaseDriveAccess(DriveTable& table);
 // Finds the CD-ROM class drives with the method the system family calls for.
 void ScanDrives(DriveTable& table);
+// The NT family's scan, letter by letter, from `first` on: a program with
+// more drives than one table holds (a duplicator tower) goes on from the
+// letter after the last one a full table took.
+void ScanLettersFrom(DriveTable& table, char first);

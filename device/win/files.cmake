@@ -9,8 +9,8 @@ add_library(kavora_device_win STATIC
     device/win/drive_transport.cpp
 )
 target_link_libraries(kavora_device_win PUBLIC kavora_device)
-# One writer per drive: made of named system objects, which the stand-in for
-# Windows of the fuzz build does not offer.
+# One writer per drive, made of named system objects, and the system's words
+# for an error: the stand-in for Windows of the fuzz build offers neither.
 if(KAVORA_WINDOWS)
-    target_sources(kavora_device_win PRIVATE device/win/drive_lock.cpp)
+    target_sources(kavora_device_win PRIVATE device/win/drive_lock.cpp device/win/system_text.cpp)
 endif()

@@ -25,4 +25,21 @@ TEST(SenseWords, AgreeWithLibsgutils2)
     EXPECT_EQ(SenseWords({0x04, 0x80, 0x01}), "Hardware Error, ASC 80h ASCQ 01h (vendor specific or reserved)");
 }
 
+// The commands a run sends, named as the library names them.
+TEST(SenseWords, CommandNamesAgreeWithLibsgutils2)
+{
+    const std::uint8_t blocks[][12] = {
+        {0x12, 0, 0, 0, 0x24}, {0x00}, {0x3B, 0x06, 0, 0, 0x10, 0, 0, 0x10}, {0x3B, 0x07}, {0x03, 0, 0, 0, 18},
+    };
+    for (const auto& cdb : blocks)
+        EXPECT_EQ(CommandNameOf(cdb), CommandName(cdb)) << int(cdb[0]);
+    // Every operation code, and every value of byte 1's low bits.
+    for (int opcode = 0; opcode < 256; ++opcode) {
+        for (int action = 0; action < 32; ++action) {
+            const std::uint8_t cdb[16] = {static_cast<std::uint8_t>(opcode), static_cast<std::uint8_t>(action)};
+            ASSERT_EQ(CommandNameOf(cdb), CommandName(cdb)) << opcode << "/" << action;
+        }
+    }
+}
+
 } // namespace
