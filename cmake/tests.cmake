@@ -36,8 +36,8 @@ if(KAVORA_WINDOWS)
         set_tests_properties(${name} PROPERTIES TIMEOUT 600)
     endfunction()
 
-    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT})
-    target_link_libraries(kavora_test_support PUBLIC kavora_app kavora_emu gtest)
+    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT} ${KAVORA_CLI_JSON_KEYS})
+    target_link_libraries(kavora_test_support PUBLIC kavora_app kavora_emu kavora_cli_start gtest)
     target_compile_options(kavora_test_support PRIVATE ${KAVORA_TEST_OPTIMISATION})
 
     add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})

@@ -167,11 +167,11 @@ TEST_F(CliOnWindows, CommandsAndTheirJson)
         const char* logged; // on standard output, without --json
         CliJsonKind kind;   // of the --json form
     } cases[] = {
-        {{"info", "KV.bin"}, "1.10", kExitUpgraded, "sent:        12288 bytes in 3 blocks of 4096", CliJsonKind::Info},
+        {{"info", "KV.bin"}, "1.10", kExitUpgraded, "sent:        9000 bytes in 3 blocks of 4096", CliJsonKind::Info},
         {{"check"}, "1.10", kExitUpgraded, "Check Sum : ", CliJsonKind::Check},
         {{"check", "--drive", "D:"}, "1.10", kExitUpgraded, "Check Sum : ", CliJsonKind::Check},
         {{"check"}, "2.10", kExitRefused, "It is an incorrect firmware version!", CliJsonKind::Check},
-        {{"upgrade"}, "2.10", kExitRefused, "It is an incorrect firmware version!", CliJsonKind::Error},
+        {{"upgrade"}, "2.10", kExitRefused, "It is an incorrect firmware version!", CliJsonKind::Upgrade},
         {{"upgrade", "--drive", "Z:"}, "1.10", kExitRefused, "", CliJsonKind::Error},
         {{"upgrade"}, "1.10", kExitUpgraded, "Please Restart Your Computer.", CliJsonKind::Upgrade},
     };
