@@ -12,7 +12,7 @@
 
 struct DriveName {
     std::string path;  // the node commands go through
-    std::string other; // the drive's other node, or empty
+    std::string other; // the drive's other node, or empty; on Windows its SCSI address
     // Where the drive sits: behind a port multiplier two drives share host
     // and target and differ by channel, and one target can hold several LUNs.
     // On Windows: port, bus, target and unit. A system that does not tell

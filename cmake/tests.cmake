@@ -21,7 +21,7 @@ file(GLOB KAVORA_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wi
 file(GLOB KAVORA_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 # The table of kavora-cli's --json documents, for the tests of each system's
 # kavora-cli: it needs nlohmann's header, which comes with kavora_cli.
-set(KAVORA_CLI_JSON_KEYS ${CMAKE_SOURCE_DIR}/tests/support/cli_json_keys.cpp)
+set(KAVORA_CLI_JSON_KEYS ${CMAKE_SOURCE_DIR}/tests/support/cli_json_keys.cpp ${CMAKE_SOURCE_DIR}/tests/support/cli_cases.cpp)
 list(REMOVE_ITEM KAVORA_TEST_SUPPORT ${KAVORA_CLI_JSON_KEYS})
 
 if(KAVORA_WINDOWS)

@@ -27,6 +27,10 @@ DriveName NameOf(const DriveEntry& entry)
     name.target = entry.address.byTarget;
     name.lun = entry.address.byLun;
     name.addressKnown = entry.address.bKnown;
+    // What a letter does not tell: where the drive sits, as "list" shows it
+    // beside the letter, in the place of Linux's other node.
+    if (name.addressKnown)
+        name.other = "SCSI " + name.Hctl();
     return name;
 }
 

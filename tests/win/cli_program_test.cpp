@@ -19,6 +19,7 @@
 #include "cli/win/windows_drives.h"
 #include "device/win/drive_lock.h"
 #include "tests/portable/engine_fixture.h"
+#include "tests/support/cli_cases.h"
 #include "tests/support/cli_json_keys.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/win/support/machine_scope.h"
@@ -145,8 +146,8 @@ TEST_F(CliOnWindows, ListsTheCdDrivesByLetter)
     scope.machine.AddCdRom('f', other);
     ListAndImage();
     EXPECT_EQ(Run({"list"}), kExitUpgraded) << err.str();
-    EXPECT_TRUE(Logged("D:  \"KAVORA  CD-ROM VIRTUAL  \"  1.00  <- IDString.txt\n")) << out.str();
-    EXPECT_TRUE(Logged("F:  \"KAVORA  OTHER DRIVE     \"  1.00\n")) << out.str();
+    EXPECT_TRUE(Logged("D: (SCSI 1:0:0:0)  \"KAVORA  CD-ROM VIRTUAL  \"  1.00  <- IDString.txt\n")) << out.str();
+    EXPECT_TRUE(Logged("F: (SCSI 2:0:0:0)  \"KAVORA  OTHER DRIVE     \"  1.00\n")) << out.str();
     EXPECT_FALSE(Logged("C:")) << out.str();
 
     EXPECT_EQ(Run({"list", "--json"}), kExitUpgraded) << err.str();
@@ -196,6 +197,26 @@ TEST_F(CliOnWindows, CommandsAndTheirJson)
         }
     }
     EXPECT_TRUE(std::filesystem::exists("sum.txt"));
+}
+
+// The command lines both systems' programs run alike give here what they
+// give on Linux (tests/linux/cli_shared_cases_test.cpp), byte for byte.
+TEST_F(CliOnWindows, SharedCasesGiveTheOutputBothSystemsGive)
+{
+    const DriveNaming naming{"D:", "SCSI 0:0:0:0", "D: (SCSI 0:0:0:0)"};
+    scope.machine.AddCdRom('d');
+    for (const SharedCliCase& c : SharedCliCases()) {
+        SCOPED_TRACE(c.name);
+        // Each case meets the drive as it was first: an upgrade before it
+        // changed its revision.
+        scope.machine.DriveAt('d')->SetIdentity(DriveIdentity{});
+        ListAndImage(c.imageRevision);
+        std::vector<std::string> words;
+        for (const std::string& w : c.words)
+            words.push_back(Filled(w, naming));
+        EXPECT_EQ(Run(words), c.status) << err.str();
+        EXPECT_EQ(out.str(), Filled(c.out, naming));
+    }
 }
 
 TEST_F(CliOnWindows, UsageErrorsAreToldApartFromRefusals)
