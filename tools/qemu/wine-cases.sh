@@ -1,6 +1,7 @@
-# The second part of the lane, sourced by cases.sh: the Windows program
-# (kavora.exe itself, no virtual machine) under Wine in the guest, against
-# the same scsi_debug as d:. The guest sees the host's files read-only over
+# The second part of the lane, sourced by cases.sh: the Windows programs
+# (kavora.exe and kavora-cli.exe themselves, no virtual machine) under Wine
+# in the guest, against the same scsi_debug as d: (and as d: to g: for the
+# tower). The guest sees the host's files read-only over
 # virtio-9p and writes over them in memory; Wine and the build come from the
 # host: /lane/wine.env names the checkout, the host's signal the build.
 . /lane/wine.env
