@@ -15,7 +15,7 @@ void Board::Draw()
     if (!terminal_)
         return;
     for (const std::string& bar : bars_)
-        err_ << bar << "\033[K\n";
+        err_ << Fitted(bar) << "\033[K\n";
     err_.flush();
     drawn_ = true;
 }

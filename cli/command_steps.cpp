@@ -35,21 +35,27 @@ bool ReadList(const std::string& path, ModelList& list, Console& console, const 
     int error = 0;
     const ModelListRead read = ReadModelListFile(path.c_str(), list, &shape, &error);
     const std::string then = without.empty() ? "" : "; " + without;
+    // A command that cannot go on without the list refuses.
+    const auto unusable = [&](const std::string& text) {
+        if (without.empty())
+            console.Refuse(text);
+        else
+            console.Note("kavora-cli: " + text + then);
+    };
     switch (read) {
     case ModelListRead::Missing:
     case ModelListRead::Unreadable: {
         const bool absent = read == ModelListRead::Missing && error == ENOENT;
         if (absent && !without.empty())
-            console.Note("kavora-cli: no model list " + path + then);
+            unusable("no model list " + path);
         else
-            console.Note("kavora-cli: cannot read the model list " + path + ": " + std::strerror(error) +
-                         (absent ? " (the Windows program says \"The IDString.txt doesn't exist!!\")" : "") +
-                         then);
+            unusable("cannot read the model list " + path + ": " + std::strerror(error) +
+                     (absent ? " (the Windows program says \"The IDString.txt doesn't exist!!\")" : ""));
         return false;
     }
     case ModelListRead::BadStart:
-        console.Note("kavora-cli: " + path + ": its first character must be a double quote" +
-                     " (the Windows program says \"Input file context is incorrect!!\")" + then);
+        unusable(path + ": its first character must be a double quote" +
+                 " (the Windows program says \"Input file context is incorrect!!\")");
         return false;
     case ModelListRead::Ok:
         break;
@@ -91,8 +97,8 @@ bool Confirmed(const std::vector<const Chosen*>& drives, CliContext& context)
     console.Note(std::string(warning_text::kGreeting) + current + "\n\nWarning !!\n" +
                  warning_text::kAdvice + "\n\nATTENTION !!\n" + warning_text::kCaution + "\n");
     if (!context.inputIsTerminal) {
-        console.Note("kavora-cli: the model list asks for confirmation and no terminal can give it; "
-                     "give --yes to upgrade without asking");
+        console.Refuse("the model list asks for confirmation and no terminal can give it; "
+                       "give --yes to upgrade without asking");
         return false;
     }
     console.Note(std::string(warning_text::kQuestion) + " [y/N]");
@@ -106,18 +112,17 @@ int PrepareImage(const CliOptions& options, bool write, CliContext& context, Pre
     Console& console = context.console;
     if (!ReadList(options.list, ready.list, console))
         return kExitRefused;
-    ShowList(ready.list, console);
     const std::string image = options.image.empty() ? std::string(ready.list.m_szFile[0]) : options.image;
     if (image.empty()) {
-        console.Note("kavora-cli: the list names no image and none was given (the Windows program says "
-                     "\"Update file name is not assigned.\")");
+        console.Refuse("the list names no image and none was given (the Windows program says "
+                       "\"Update file name is not assigned.\")");
         return kExitRefused;
     }
     if (!ready.image.Read(image, console))
         return kExitRefused;
     std::string error;
     if (write && !context.drives.MayWrite(error)) {
-        console.Note("kavora-cli: " + error);
+        console.Refuse(error);
         return kExitRefused;
     }
     return -1;

@@ -23,7 +23,8 @@ struct Prepared {
 // that works without one says what it does `without` it. A confirmation
 // field that is not plainly Y or N is warned about and asks (m_bWarning 1).
 bool ReadList(const std::string& path, ModelList& list, Console& console, const std::string& without = "");
-// The list's lines of the Windows program's log.
+// The list's lines of the Windows program's log, which it shows as it
+// matches the drives: once there is a drive to match.
 void ShowList(const ModelList& list, Console& console);
 // The warning of the Windows program for these drives, and the user's yes.
 bool Confirmed(const std::vector<const Chosen*>& drives, CliContext& context);

@@ -22,11 +22,11 @@ constexpr std::uint32_t kWaitSeconds = run_timing::kProgrammingWaitMs / 1000;
 // How many runs of passing revision beginnings info names before it counts the rest.
 constexpr int kShownGroups = 12;
 
-// As the log shows a sum ("Check Sum : %X"), or in four digits for scripts.
-std::string HexSum(std::uint16_t value, bool fourDigits = false)
+// A sum as the log shows it ("Check Sum : %X"), in the lines and the JSON alike.
+std::string HexSum(std::uint16_t value)
 {
     char text[8];
-    std::snprintf(text, sizeof text, fourDigits ? "%04X" : "%X", static_cast<unsigned>(value));
+    std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
     return text;
 }
 
@@ -69,6 +69,7 @@ int RunList(const CliOptions& options, CliContext& context)
     if (drives.empty())
         console.Note("kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found");
     nlohmann::json shown = nlohmann::json::array();
+    bool anyAnswered = false;
     for (const DriveName& name : drives) {
         nlohmann::json entry = {{"node", name.path}, {"other", name.other}};
         std::string line = name.path + (name.other.empty() ? "" : " (" + name.other + ")");
@@ -82,6 +83,7 @@ int RunList(const CliOptions& options, CliContext& context)
             line += "  no answer to INQUIRY: " + id.failure;
         } else {
             const bool listed = haveList && ListedAt(list, ModelText(id).c_str()) >= 0;
+            anyAnswered = true;
             entry["model"] = id.model;
             entry["revision"] = id.revision;
             entry["listed"] = listed;
@@ -92,8 +94,11 @@ int RunList(const CliOptions& options, CliContext& context)
             console.Line(line);
     }
     if (options.json)
-        console.Data(JsonText({{"list", haveList ? options.list : ""}, {"drives", shown}}));
-    return kExitUpgraded;
+        console.Data(JsonDocument({{"list", haveList ? options.list : ""}, {"drives", shown}}));
+    // Nothing to show is not a list a script can go on with.
+    if (!anyAnswered && !drives.empty())
+        console.Note("kavora-cli: no drive could be opened and answered INQUIRY");
+    return anyAnswered ? kExitUpgraded : kExitRefused;
 }
 
 int RunInfo(const CliOptions& options, CliContext& context)
@@ -121,15 +126,15 @@ int RunInfo(const CliOptions& options, CliContext& context)
         lines.push_back("model " + Quoted(list.m_szModel[k]) + ": " + PassingWords(passing));
     }
     if (options.json) {
-        console.Data(JsonText({{"image", f.path},
+        console.Data(JsonDocument({{"image", f.path},
                                {"kind", f.hex ? "hex" : "bin"},
                                {"size", f.fileSize},
                                {"imageLength", f.imageLength},
                                {"sentLength", f.sentLength},
                                {"blocks", f.blocks},
                                {"programmingWaits", f.programmingWaits},
-                               {"checkSum", HexSum(f.checkSum, true)},
-                               {"headerSum", HexSum(f.headerSum, true)},
+                               {"checkSum", HexSum(f.checkSum)},
+                               {"headerSum", HexSum(f.headerSum)},
                                {"models", models}}));
         return kExitUpgraded;
     }
@@ -158,20 +163,28 @@ int RunCheck(const CliOptions& options, CliContext& context)
     if (int status = Prepare(options, false, context, ready); status >= 0)
         return status;
     const Chosen& drive = ready.drive;
+    const ImageFacts& image = ready.image.Facts();
     // The identity scan sends nothing to the drive.
     const bool belongs = ready.image.BelongsTo(ModelText(drive.id), drive.id.revision);
-    console.Line("Check Sum : " + HexSum(ready.image.Facts().checkSum));
-    if (!belongs) {
+    console.Line("Check Sum : " + HexSum(image.checkSum));
+    if (!belongs)
         console.Line("It is an incorrect firmware version!");
-        console.Note("kavora-cli: " + ready.image.Facts().path + " is not for the drive at " + drive.name.path +
-                     ": it does not carry " + Quoted(drive.id.model) + " with revision " +
-                     Quoted(drive.id.revision.substr(0, 2)));
-        return kExitRefused;
-    }
-    console.Note("kavora-cli: " + ready.image.Facts().path + " carries " + Quoted(drive.id.model) +
-                 " and revision " + Quoted(drive.id.revision.substr(0, 2)) + ": it is for the drive at " +
-                 drive.name.path);
-    return kExitUpgraded;
+    const std::string carried = Quoted(drive.id.model) + (belongs ? " and revision " : " with revision ") +
+                                Quoted(drive.id.revision.substr(0, 2));
+    const std::string verdict = belongs ? image.path + " carries " + carried + ": it is for the drive at " +
+                                              drive.name.path
+                                        : image.path + " is not for the drive at " + drive.name.path +
+                                              ": it does not carry " + carried;
+    console.Note("kavora-cli: " + verdict);
+    if (options.json)
+        console.Data(JsonDocument({{"drive", drive.name.path},
+                                   {"model", drive.id.model},
+                                   {"revision", drive.id.revision},
+                                   {"image", image.path},
+                                   {"checkSum", HexSum(image.checkSum)},
+                                   {"forDrive", belongs},
+                                   {"verdict", verdict}}));
+    return belongs ? kExitUpgraded : kExitRefused;
 }
 
 int RunCommand(const CliOptions& options, CliContext& context)

@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "cli/drive_access.h"
+#include "cli/exit_status.h"
 #include "cli/options.h"
 
 struct CliContext {

@@ -122,8 +122,8 @@ std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeco
     return "unknown";
 }
 
-Console::Console(std::ostream& out, std::ostream& err, bool terminal)
-    : ownScreen_(std::make_unique<SingleBar>(out, err, terminal)), screen_(*ownScreen_)
+Console::Console(std::ostream& out, std::ostream& err, bool terminal, Columns columns)
+    : ownScreen_(std::make_unique<SingleBar>(out, err, terminal, std::move(columns))), screen_(*ownScreen_)
 {
 }
 
@@ -145,7 +145,20 @@ void Console::Trace(const std::string& lines)
     screen_.Note(lines.substr(0, lines.size() - (!lines.empty() && lines.back() == '\n')));
 }
 
-void Console::Data(const std::string& text) { screen_.Data(text); }
+void Console::Data(const std::string& text)
+{
+    wroteData_ = true;
+    screen_.Data(text);
+}
+
+void Console::Refuse(const std::string& text, const std::string& drive)
+{
+    if (refusal_.empty()) {
+        refusal_ = text;
+        refusedDrive_ = drive;
+    }
+    Note("kavora-cli: " + text);
+}
 
 void Console::Note(const std::string& text)
 {

@@ -1,8 +1,10 @@
 // The terminal side of a run: the log lines of the Windows program, one per
-// line on standard output; notes, verdicts and errors on standard error, with
-// a progress bar there when it is a terminal (the step and the time left of
+// line on standard output (on standard error with --json, whose document is
+// all standard output holds); notes, verdicts and errors on standard error,
+// with a progress bar there when it draws one (the step and the time left of
 // the fixed waits), or else a line for each stage the run enters. It answers
-// the engine's stop question from the run's stop request.
+// the engine's stop question from the run's stop request, and keeps what a
+// refusal said, for the error document of --json.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +21,8 @@
 
 class Console {
 public:
-    // `terminal`: standard error is a terminal.
-    Console(std::ostream& out, std::ostream& err, bool terminal);
+    // `terminal`: standard error draws a progress bar, cut to `columns`.
+    Console(std::ostream& out, std::ostream& err, bool terminal, Columns columns = {});
     // One of several runs at once: its lines go through `screen` (a board)
     // under its `name` ("sr1"), its bar is the screen's line `slot`.
     Console(Screen& screen, std::size_t slot, const std::string& name);
@@ -31,9 +33,20 @@ public:
     void Data(const std::string& text);
     // A verdict, note or error, on standard error.
     void Note(const std::string& text);
+    // Why the command refuses to go on, as a note after "kavora-cli: "; the
+    // first is kept, with the `drive` it is about, if any.
+    void Refuse(const std::string& text, const std::string& drive = "");
+    const std::string& Refusal() const { return refusal_; }
+    const std::string& RefusedDrive() const { return refusedDrive_; }
+    // Whether Data() has written anything.
+    bool WroteData() const { return wroteData_; }
+    // The log lines go to standard error from now on (--json).
+    void LinesToErr() { screen_.LinesToErr(); }
     std::ostream& Out() { return screen_.Out(); }
     std::ostream& Err() { return screen_.Err(); }
     bool Terminal() const { return screen_.Terminal(); }
+    const Columns& Width() const { return screen_.Width(); }
+    bool LinesGoToErr() const { return screen_.LinesGoToErr(); }
     // Lines of a command trace (-v), kept together.
     void Trace(const std::string& lines);
     void EndBar();
@@ -57,6 +70,8 @@ private:
     RunProgress progress_;
     const StopRequest* stop_ = nullptr;
     bool lateStopNoted_ = false;
+    bool wroteData_ = false;
+    std::string refusal_, refusedDrive_;
     std::uint32_t attentionResends_ = 0; // commands sent again after a unit attention
 };
 

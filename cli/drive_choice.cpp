@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/command_steps.h"
 #include "cli/image_report.h"
 
 Identity Inquire(scsi::Transport& transport)
@@ -50,9 +51,11 @@ bool OpenChosen(const DriveName& name, bool write, const CliOptions& options, Cl
     chosen.open = context.drives.Open(name, write, error);
     if (!chosen.open)
         return false;
+    // Several drives' traces interleave: each line names its drive.
+    const bool several = options.all || options.drives.size() > 1;
     if (options.verbose)
         chosen.verbose = std::make_unique<VerboseTransport>(chosen.open->Transport(), context.console,
-                                                            options.verbose);
+                                                            options.verbose, several ? ShortName(name.path) : "");
     return true;
 }
 
@@ -98,18 +101,18 @@ int RefuseNamed(Console& console, const std::string& why, Fit fit, const Chosen&
     const std::string& path = c.name.path;
     switch (fit) {
     case Fit::NoAnswer:
-        console.Note("kavora-cli: " + path + " does not answer INQUIRY: " + why);
+        console.Refuse(path + " does not answer INQUIRY: " + why, path);
         break;
     case Fit::NotListed:
         // The Windows program's words for it, then ours.
         console.Line("Drive model doesn't match!");
-        console.Note("kavora-cli: " + path + " is " + why);
+        console.Refuse(path + " is " + why, path);
         break;
     case Fit::NotCdRom:
-        console.Note("kavora-cli: " + path + " is " + why);
+        console.Refuse(path + " is " + why, path);
         break;
     default:
-        console.Note("kavora-cli: " + why);
+        console.Refuse(why, path);
         break;
     }
     return kExitRefused;
@@ -128,18 +131,21 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         if (!context.drives.Find(options.drive, name)) {
             bool exists = false;
             const std::string why = context.drives.WhyNotFound(options.drive, &exists);
-            console.Note("kavora-cli: " + options.drive +
-                         (exists ? " is " + why + "; 'kavora-cli list' shows those there are" : ": " + why));
+            console.Refuse(options.drive + (exists ? " is " + why + "; 'kavora-cli list' shows those there are"
+                                                   : ": " + why),
+                           options.drive);
             return kExitRefused;
         }
         candidates.push_back(name);
     } else {
         candidates = context.drives.Drives();
         if (candidates.empty()) {
-            console.Note("kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found");
+            console.Refuse("no CD/DVD-class drive (SCSI peripheral type 05h) found");
             return kExitRefused;
         }
     }
+    // As the Windows program reads its list before it matches the drives.
+    ShowList(list, console);
 
     std::vector<Chosen> matching;
     std::vector<std::string> others;
@@ -158,21 +164,21 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         }
     }
     if (matching.empty()) {
-        console.Note("kavora-cli: no drive of the model the list names (the Windows program says "
-                     "\"CD-ROM drive model doesn't match!!\")");
+        console.Refuse("no drive of the model the list names (the Windows program says "
+                       "\"CD-ROM drive model doesn't match!!\")");
         for (const std::string& other : others)
             console.Note("kavora-cli:   " + other);
         return kExitRefused;
     }
     if (matching.size() > 1) {
-        console.Note("kavora-cli: " + std::to_string(matching.size()) +
-                     " drives of the listed model are attached; name one with --drive");
+        console.Refuse(std::to_string(matching.size()) +
+                       " drives of the listed model are attached; name one with --drive");
         return kExitRefused;
     }
     chosen = std::move(matching.front());
     std::string error;
     if (write && !OpenForUpgrade(chosen, options, context, error)) {
-        console.Note("kavora-cli: " + error);
+        console.Refuse(error, chosen.name.path);
         return kExitRefused;
     }
     return -1;

@@ -2,6 +2,8 @@
 # portable code, and each system's part: how it finds and reaches drives,
 # asks to stop, and speaks of a failed request.
 add_library(kavora_cli STATIC
+    cli/program.cpp
+    cli/exit_status.cpp
     cli/options.cpp
     cli/option_table.cpp
     cli/help_text.cpp

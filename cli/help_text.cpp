@@ -1,7 +1,9 @@
 // The help texts: their usage lines and option lines come from the option
 // table, the rest is each command's own.
+#include <sstream>
 #include <string>
 
+#include "cli/exit_status.h"
 #include "cli/option_table.h"
 #include "device/scsi_defs.h"
 #include "kavora_revision.h" // made by the build
@@ -68,31 +70,36 @@ is saved; after it the drive is programming, and the run goes on to its end.
 Each command has a time-out that fits it: seconds for INQUIRY and TEST UNIT
 READY, a minute for a block, minutes for the save.
 WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability.
-
-Exit status: 0 the drive came back as its model (upgraded, or with the
-revision it had, which is said); 1 refused, nothing written; 2 nothing saved,
-the drive keeps its old firmware; 3 its state is unknown (the save got no
-answer or an error, the drive stayed busy, did not answer again or came back
-as another model).
 )";
 
 constexpr char kGeneralMore[] = R"(
 The program's log and the data of list and info go to standard output;
-verdicts, notes and errors to standard error.
-
-Exit status:
-  0  done: the drive came back as its model (upgraded, or with the revision
-     it had, which is said); check: the image is for the drive; list, info:
-     shown
-  1  refused before anything was written to the drive: a usage error, no
-     list, a bad image, no matching drive, an image for another model or
-     revision, no permission, not confirmed
-  2  failed or stopped before the save command, or the drive declined the
-     save: nothing was saved, the drive keeps its old firmware
-  3  the drive's state is unknown: the save got no answer or an error, the
-     drive stayed busy, never answered INQUIRY again or came back as another
-     model; the program says what to do
+verdicts, notes and errors to standard error. With --json standard output
+holds one JSON object and nothing else, whatever the end.
 )";
+
+constexpr std::size_t kWidth = 79;
+constexpr std::size_t kStatusIndent = 6;
+
+// "Exit status:" and the table, each meaning wrapped under its code.
+std::string ExitStatusText()
+{
+    std::string text = "\nExit status:\n";
+    for (const ExitStatusSpec& status : ExitStatuses()) {
+        const std::string code = std::to_string(status.code);
+        std::string line = std::string(4 - code.size(), ' ') + code + "  " + status.name + ":";
+        std::istringstream words(status.meaning);
+        for (std::string word; words >> word;) {
+            if (line.size() + 1 + word.size() > kWidth) {
+                text += line + "\n";
+                line = std::string(kStatusIndent - 1, ' ');
+            }
+            line += " " + word;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
 
 // "[-d DEV]... [-a] [-l FILE]": the options `command` takes, help and
 // version aside, and its operand.
@@ -129,7 +136,7 @@ std::string CommandHelp(const CommandSpec& command)
             text += OptionLine(option);
     if (command.command == CliCommand::Check || command.command == CliCommand::Upgrade)
         text += kImageLine;
-    return command.command == CliCommand::Upgrade ? text + kUpgradeMore : text;
+    return command.command == CliCommand::Upgrade ? text + kUpgradeMore + ExitStatusText() : text;
 }
 
 std::string GeneralHelp()
@@ -150,7 +157,7 @@ std::string GeneralHelp()
     text += "\nOptions:\n";
     for (const OptionSpec& option : Options())
         text += OptionLine(option);
-    return text + kGeneralMore;
+    return text + kGeneralMore + ExitStatusText();
 }
 
 } // namespace

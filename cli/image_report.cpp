@@ -125,9 +125,9 @@ bool ImageKindFor(const std::string& path, bool& hex, Console& console)
 {
     const ImageKind kind = ImageKindOf(path.c_str());
     if (kind == ImageKind::Other) {
-        console.Note("kavora-cli: " + path +
-                     ": an image must be a .hex (Intel HEX) or a .bin (raw) file; the Windows program "
-                     "says \"Input file format mismatched.\"");
+        console.Refuse(path +
+                       ": an image must be a .hex (Intel HEX) or a .bin (raw) file; the Windows program "
+                       "says \"Input file format mismatched.\"");
         return false;
     }
     hex = kind == ImageKind::Hex;
@@ -141,8 +141,7 @@ bool LoadedImage::Read(const std::string& path, Console& console, bool logOnOutp
     if (!ImageKindFor(path, facts_.hex, console))
         return false;
     if (path.size() >= kPathChars) {
-        console.Note("kavora-cli: the image path is longer than " + std::to_string(kPathChars - 1) +
-                     " characters");
+        console.Refuse("the image path is longer than " + std::to_string(kPathChars - 1) + " characters");
         return false;
     }
 
@@ -169,7 +168,7 @@ bool LoadedImage::Read(const std::string& path, Console& console, bool logOnOutp
         // As the upgrade logs an image it cannot open.
         engine_->ReportError(FE_OPEN_INPUT);
         engine_->ReportError(FE_READ_INPUT);
-        console.Note("kavora-cli: cannot read the image " + path + ": " + std::strerror(error));
+        console.Refuse("cannot read the image " + path + ": " + std::strerror(error));
         return false;
     }
     facts_.fileSize = static_cast<std::uint64_t>(info.st_size);
@@ -177,14 +176,14 @@ bool LoadedImage::Read(const std::string& path, Console& console, bool logOnOutp
     switch (engine_->LoadImageFrom(file)) {
     case kLoadReadError:
         engine_->ReportError(FE_READ_INPUT);
-        console.Note("kavora-cli: " + Described(engine_->m_loadProblem, path));
+        console.Refuse(Described(engine_->m_loadProblem, path));
         return false;
     case kLoadFormatError:
         engine_->ReportError(FE_FORMAT);
-        console.Note("kavora-cli: " + Described(engine_->m_loadProblem, path));
+        console.Refuse(Described(engine_->m_loadProblem, path));
         return false;
     case kLoadNoMemory:
-        console.Note("kavora-cli: no memory for the 1 MiB image buffer");
+        console.Refuse("no memory for the 1 MiB image buffer");
         return false;
     case kLoadTruncated:
         // A file of exactly 1 MiB loads whole; only a longer one is cut.

@@ -45,9 +45,10 @@ const std::vector<OptionSpec>& Options()
          "do not ask for confirmation when the list asks for it"},
         {OptionId::Verbose, "verbose", 'v', nullptr, kList | kCheck | kUpgrade | kGeneral,
          kList | kCheck | kUpgrade | kGeneral, "each SCSI command on standard error; -vv with data-in bytes"},
-        {OptionId::Json, "json", 'j', nullptr, kList | kInfo | kUpgrade | kGeneral, 0,
-         "list, info: one JSON object instead of the lines;\n"
-         "upgrade: a one-object summary on standard output at the end"},
+        {OptionId::Json, "json", 'j', nullptr, kList | kInfo | kCheck | kUpgrade | kGeneral, 0,
+         "standard output holds one JSON object and nothing else,\n"
+         "an error object included; upgrade's log goes to standard\n"
+         "error and its summary is the object"},
         {OptionId::Help, "help", 'h', nullptr, kEvery, 0, "help; after a command, that command's"},
         {OptionId::Version, "version", 'V', nullptr, kGeneral, 0, "the version and the source revision"},
     };

@@ -58,15 +58,22 @@ void Take(const OptionSpec& o, const char* value, CliOptions& options, Given& gi
     }
 }
 
+// getopt_long's '?': an option it does not know, or a value given to one
+// that takes none ("--json=yes"), for which it names the option's letter.
 std::string Unknown(const char* word)
 {
     const std::string text = word ? word : "";
+    const OptionSpec* known = optopt ? OptionOfLetter(optopt) : nullptr;
+    if (known && text.rfind("--", 0) == 0)
+        return "option '" + LongForm(*known) + "' takes no value";
     return optopt ? std::string("unknown option '-") + static_cast<char>(optopt) + "'"
                   : "unknown option '" + text.substr(0, text.find('=')) + "'";
 }
 
 // Runs getopt_long over a copy of the words: it permutes its argument
-// vector and keeps state between calls, so a copy, and a fresh start.
+// vector and keeps state between calls, so a copy, and a fresh start. After
+// the first error it reads on, keeping that error, to learn whether the
+// words ask for JSON.
 bool ReadWords(int argc, const char* const* argv, CliOptions& options, Given& given, std::string& error)
 {
     static const GetoptTable table;
@@ -77,21 +84,28 @@ bool ReadWords(int argc, const char* const* argv, CliOptions& options, Given& gi
     args.push_back(nullptr);
     optind = 0;
     opterr = 0;
+    error.clear();
     for (int c; (c = getopt_long(argc, args.data(), table.letters.c_str(), table.longOptions.data(), nullptr)) != -1;) {
         const OptionSpec* o = OptionOfLetter(c);
-        if (c == ':' || !o) {
-            error = c == ':' ? "option '" + std::string(args[optind - 1] ? args[optind - 1] : "") + "' needs a value"
-                             : Unknown(args[optind - 1]);
-            return false;
+        std::string wrong;
+        if (c == ':')
+            wrong = "option '" + std::string(args[optind - 1] ? args[optind - 1] : "") + "' needs a value";
+        else if (!o)
+            wrong = Unknown(args[optind - 1]);
+        else if (o->argument && !*optarg)
+            wrong = "an empty value for " + LongForm(*o);
+        if (wrong.empty()) {
+            Take(*o, optarg, options, given);
+            continue;
         }
-        if (o->argument && !*optarg) {
-            error = "an empty value for " + LongForm(*o);
-            return false;
-        }
-        Take(*o, optarg, options, given);
+        // "--json=yes" asks for JSON too, wrongly.
+        if (c == '?' && optopt == Option(OptionId::Json).letter)
+            options.json = true;
+        if (error.empty())
+            error = wrong;
     }
     given.operands.assign(args.begin() + optind, args.begin() + argc);
-    return true;
+    return error.empty();
 }
 
 // help, and -h after a command: the help asked for.
@@ -101,8 +115,12 @@ bool TakeHelp(CliOptions& options, Given& given, std::string& error)
     options.helpOn = helpCommand ? CliCommand::None : options.command;
     if (helpCommand && !given.operands.empty()) {
         options.helpOn = CommandNamed(given.operands[0]);
-        if (options.helpOn == CliCommand::None || options.helpOn == CliCommand::Help || given.operands.size() > 1) {
+        if (options.helpOn == CliCommand::None || options.helpOn == CliCommand::Help) {
             error = "no help on '" + given.operands[0] + "'";
+            return false;
+        }
+        if (given.operands.size() > 1) {
+            error = "help takes one COMMAND; '" + given.operands[1] + "' is one too many";
             return false;
         }
     }
@@ -130,9 +148,11 @@ bool CheckOptions(const CommandSpec& command, Given& given, std::string& error)
         if (times == 0)
             continue;
         if (!Takes(command.command, o)) {
-            error = o.id == OptionId::All ? OneDriveOnly(name)
-                    : command.refusing[0] ? name + " " + command.refusing + ": it takes no " + LongForm(o)
-                                          : name + " takes no " + LongForm(o);
+            // A command that works on one drive is told from one that works
+            // on none or on every one.
+            error = command.refusing[0] ? name + " " + command.refusing + ": it takes no " + LongForm(o)
+                    : o.id == OptionId::All ? OneDriveOnly(name)
+                                            : name + " takes no " + LongForm(o);
             return false;
         }
         if (times > 1 && o.id == OptionId::Drive && !(o.repeatedBy & Bit(command.command))) {

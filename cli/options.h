@@ -21,16 +21,11 @@ struct CliOptions {
 };
 
 // False with `error` set (one line, no program name) for a command line that
-// is not one of the forms the help gives.
+// is not one of the forms the help gives; `options.json` then says whether
+// it asked for JSON all the same, so that the error can be said in it.
 bool ParseOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
 
 // The help: the general text, or one command's.
 std::string HelpText(CliCommand command = CliCommand::None);
 // "kavora-cli 2.70 (revision ...)".
 std::string VersionText();
-
-// Exit statuses.
-constexpr int kExitUpgraded = 0;
-constexpr int kExitRefused = 1;     // nothing was written to the drive
-constexpr int kExitNotSaved = 2;    // failed or stopped before the save: old firmware
-constexpr int kExitStateUnknown = 3; // the drive may have taken the save and did not come back

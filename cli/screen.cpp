@@ -1,11 +1,21 @@
 #include "cli/screen.h"
 
-Screen::Screen(std::ostream& out, std::ostream& err, bool terminal, std::size_t slots)
-    : out_(out), err_(err), terminal_(terminal), bars_(slots)
+Screen::Screen(std::ostream& out, std::ostream& err, bool terminal, std::size_t slots, Columns columns)
+    : out_(out), err_(err), terminal_(terminal), columns_(std::move(columns)), bars_(slots)
 {
 }
 
-void Screen::Line(const std::string& text) { Put(out_, text); }
+void Screen::Line(const std::string& text) { Put(linesToErr_ ? err_ : out_, text); }
+
+std::string Screen::Fitted(const std::string& bar) const
+{
+    const int columns = columns_ ? columns_() : 0;
+    // The last column left free: a terminal that wraps there would move the
+    // cursor to a line of its own.
+    if (columns <= 1 || bar.size() < static_cast<std::size_t>(columns))
+        return bar;
+    return bar.substr(0, static_cast<std::size_t>(columns) - 1);
+}
 
 void Screen::Note(const std::string& text) { Put(err_, text); }
 
@@ -57,7 +67,7 @@ void SingleBar::Draw()
 {
     if (!terminal_ || bars_[0].empty())
         return;
-    err_ << "\r\033[K" << bars_[0];
+    err_ << "\r\033[K" << Fitted(bars_[0]);
     err_.flush();
     drawn_ = true;
 }

@@ -6,15 +6,20 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
 
+// Standard error's width in columns as it is now; 0: not known.
+using Columns = std::function<int()>;
+
 class Screen {
 public:
-    // `terminal`: standard error is a terminal; `slots`: progress lines.
-    Screen(std::ostream& out, std::ostream& err, bool terminal, std::size_t slots);
+    // `terminal`: standard error draws progress lines; `slots`: how many;
+    // `columns`: its width, to which each line is cut.
+    Screen(std::ostream& out, std::ostream& err, bool terminal, std::size_t slots, Columns columns = {});
     virtual ~Screen() = default;
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;
@@ -27,6 +32,11 @@ public:
     // The progress lines go; what the runs wrote stays.
     void End();
     bool Terminal() const { return terminal_; }
+    const Columns& Width() const { return columns_; }
+    // From now on the log lines go to standard error, with the notes: with
+    // --json standard output holds nothing but the document.
+    void LinesToErr() { linesToErr_ = true; }
+    bool LinesGoToErr() const { return linesToErr_; }
     std::ostream& Out() { return out_; }
     std::ostream& Err() { return err_; }
 
@@ -34,6 +44,9 @@ protected:
     // Takes the progress lines away when they are drawn, and draws them.
     virtual void Clear() = 0;
     virtual void Draw() = 0;
+    // `bar` cut to the width, so that it never wraps: a wrapped line would
+    // not be taken away whole.
+    std::string Fitted(const std::string& bar) const;
     // Draws them anew after one has changed.
     virtual void Redraw()
     {
@@ -44,6 +57,8 @@ protected:
     std::ostream& out_;
     std::ostream& err_;
     bool terminal_;
+    Columns columns_;
+    bool linesToErr_ = false;
     std::vector<std::string> bars_;
     bool drawn_ = false;
 
@@ -58,7 +73,10 @@ private:
 // One run: its bar on the last line of standard error, redrawn in place.
 class SingleBar final : public Screen {
 public:
-    SingleBar(std::ostream& out, std::ostream& err, bool terminal) : Screen(out, err, terminal, 1) {}
+    SingleBar(std::ostream& out, std::ostream& err, bool terminal, Columns columns = {})
+        : Screen(out, err, terminal, 1, std::move(columns))
+    {
+    }
 
 private:
     void Clear() override;

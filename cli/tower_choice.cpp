@@ -1,5 +1,6 @@
 #include "cli/tower_choice.h"
 
+#include "cli/command_steps.h"
 #include "cli/image_report.h"
 #include "cli/stop_signals.h"
 
@@ -48,6 +49,8 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
     Console& console = context.console;
     const bool named = !options.all;
     const std::vector<DriveName> candidates = Candidates(options, context, unchosen);
+    if (!candidates.empty())
+        ShowList(list, console);
     // Each one asked first, and none taken for the upgrade while there are
     // more than a run can stop.
     struct Asked {
@@ -62,7 +65,7 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
         fitting += asked[k].fit == Fit::Fits ? 1 : 0;
     }
     if (fitting > StopOnSignals::kMaxStops) {
-        console.Note("kavora-cli: " + std::to_string(fitting) + " drives to upgrade, more than the " +
+        console.Refuse(std::to_string(fitting) + " drives to upgrade, more than the " +
                      std::to_string(StopOnSignals::kMaxStops) +
                      " one run of the program can take at once; nothing was sent to them. Name at most " +
                      std::to_string(StopOnSignals::kMaxStops) + " with --drive");
@@ -85,9 +88,8 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
         unchosen.push_back({c.name.path, "refused", reason, c.id, forThisUpgrade});
     }
     if (chosen.empty()) {
-        console.Note(options.all && candidates.empty()
-                         ? "kavora-cli: no CD/DVD-class drive (SCSI peripheral type 05h) found"
-                         : "kavora-cli: no drive to upgrade");
+        console.Refuse(options.all && candidates.empty() ? "no CD/DVD-class drive (SCSI peripheral type 05h) found"
+                                                         : "no drive to upgrade");
         return kExitRefused;
     }
     return -1;

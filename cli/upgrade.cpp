@@ -102,7 +102,7 @@ int EndTower(const CliOptions& options, std::vector<DriveRun>& runs, const std::
     nlohmann::json summaries = nlohmann::json::array();
     for (DriveRun& run : runs) {
         worst = std::max(worst, run.status);
-        summaries.push_back(nlohmann::json::parse(SummaryJson(run.outcome, *run.drive, run.status)));
+        summaries.push_back(SummaryJson(run.outcome, *run.drive, run.status));
     }
     // Every drive the user named is accounted for, upgraded or not.
     for (const Unchosen& u : unchosen) {
@@ -126,7 +126,7 @@ int EndTower(const CliOptions& options, std::vector<DriveRun>& runs, const std::
                      Padded(u.id.revision, 8) + Padded("", 7) + u.result + " (exit " +
                      std::to_string(kExitRefused) + "): " + u.reason);
     if (options.json)
-        console.Data(JsonText({{"drives", summaries}, {"exitStatus", worst}}));
+        console.Data(JsonDocument({{"drives", summaries}, {"exitStatus", worst}}));
     return worst;
 }
 
@@ -148,12 +148,16 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
     for (const Chosen& c : chosen)
         confirming.push_back(&c);
     if (ready.list.m_bWarning == 1 && !options.yes && !Confirmed(confirming, context)) {
-        console.Note(std::string("kavora-cli: not confirmed; nothing was sent to the drive") + (tower ? "s" : ""));
+        console.Refuse(std::string("not confirmed; nothing was sent to the drive") + (tower ? "s" : ""));
         return kExitRefused;
     }
     std::unique_ptr<Board> board;
-    if (tower)
-        board = std::make_unique<Board>(console.Out(), console.Err(), console.Terminal(), chosen.size());
+    if (tower) {
+        board = std::make_unique<Board>(console.Out(), console.Err(), console.Terminal(), chosen.size(),
+                                        console.Width());
+        if (console.LinesGoToErr())
+            board->LinesToErr();
+    }
     std::vector<DriveRun> runs(chosen.size());
     std::string names;
     for (std::size_t k = 0; k < chosen.size(); ++k) {
@@ -169,8 +173,11 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
     }
     const std::vector<std::vector<DriveRun*>> targets = ByTarget(runs);
     if (tower)
-        console.Note("kavora-cli: upgrading " + std::to_string(chosen.size()) + " drives " +
-                     (targets.size() < runs.size() ? "(LUNs of one target one after another):" : "at once:") +
+        console.Note("kavora-cli: upgrading " +
+                     (chosen.size() == 1                ? std::string("1 drive:")
+                      : targets.size() < runs.size() ? std::to_string(chosen.size()) +
+                                                           " drives (LUNs of one target one after another):"
+                                                     : std::to_string(chosen.size()) + " drives at once:") +
                      names);
     RunAll(runs, targets, tower, ready.image);
     if (board)
@@ -182,6 +189,6 @@ int RunUpgrade(const CliOptions& options, CliContext& context)
     if (tower)
         return EndTower(options, runs, unchosen, console);
     if (options.json)
-        console.Data(SummaryJson(runs.front().outcome, *runs.front().drive, runs.front().status));
+        console.Data(JsonDocument(SummaryJson(runs.front().outcome, *runs.front().drive, runs.front().status)));
     return runs.front().status;
 }

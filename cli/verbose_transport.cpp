@@ -61,6 +61,14 @@ scsi::Result VerboseTransport::Execute(const scsi::Command& command)
             err_ << offset << Bytes(command.data + at, n) << "\n";
         }
     }
-    console_->Trace(err_.str());
+    if (name_.empty()) {
+        console_->Trace(err_.str());
+        return result;
+    }
+    std::string named;
+    std::istringstream lines(err_.str());
+    for (std::string line; std::getline(lines, line);)
+        named += name_ + ": " + line + "\n";
+    console_->Trace(named);
     return result;
 }

@@ -4,14 +4,19 @@
 // at -vv the bytes that came in too.
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "device/scsi_transport.h"
 
 class Console;
 
 class VerboseTransport : public scsi::Transport {
 public:
-    VerboseTransport(scsi::Transport& inner, Console& console, int level)
-        : inner_(inner), console_(&console), level_(level)
+    // `name`: the drive's ("sr1"), on each line, when the trace is one of
+    // several drives'.
+    VerboseTransport(scsi::Transport& inner, Console& console, int level, std::string name = "")
+        : inner_(inner), console_(&console), level_(level), name_(std::move(name))
     {
     }
     scsi::Result Execute(const scsi::Command& command) override;
@@ -22,4 +27,5 @@ private:
     scsi::Transport& inner_;
     Console* console_;
     int level_;
+    std::string name_;
 };

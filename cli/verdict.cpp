@@ -13,8 +13,28 @@ namespace {
 constexpr char kLookAgain[] =
     " 'kavora-cli list' shows the revision it reports.";
 
+// Why the run refused the drive, with nothing sent to it.
+std::string RefusalWords(RefusalReason reason)
+{
+    switch (reason) {
+    case RefusalReason::ImageUnreadable:
+        return "the image could not be read";
+    case RefusalReason::ImageFormat:
+        return "the image is not a well-formed image";
+    case RefusalReason::NoMemory:
+        return "there was no memory for the image buffer";
+    case RefusalReason::WrongImage:
+        return "the image does not carry the drive's model with its revision";
+    case RefusalReason::None:
+        break;
+    }
+    return "a check failed before the first command";
+}
+
 std::string Explanation(const RunOutcome& outcome)
 {
+    if (outcome.end == RunEnd::Refused)
+        return "refused before anything was sent: " + RefusalWords(outcome.refusal);
     if (outcome.failed == DriveCommand::None)
         return "";
     return CommandWords(outcome.failed, outcome.blockOffset) + " failed: " +
@@ -25,7 +45,7 @@ std::string Explanation(const RunOutcome& outcome)
 
 int Verdict(const RunOutcome& outcome, const Chosen& drive, DriveAccess& drives, Console& console)
 {
-    if (outcome.failed != DriveCommand::None)
+    if (outcome.failed != DriveCommand::None || outcome.end == RunEnd::Refused)
         console.Note("kavora-cli: " + Explanation(outcome));
     if (outcome.end != RunEnd::Upgraded && outcome.end != RunEnd::SameRevision &&
         outcome.end != RunEnd::Refused && !drives.StillThere(drive.name))
@@ -55,9 +75,9 @@ int Verdict(const RunOutcome& outcome, const Chosen& drive, DriveAccess& drives,
     return kExitStateUnknown;
 }
 
-std::string SummaryJson(const RunOutcome& outcome, const Chosen& drive, int status)
+nlohmann::json SummaryJson(const RunOutcome& outcome, const Chosen& drive, int status)
 {
-    nlohmann::json summary = {
+    return {
         {"node", drive.name.path},
         {"model", drive.id.model},
         {"revisionBefore", drive.id.revision},
@@ -70,5 +90,4 @@ std::string SummaryJson(const RunOutcome& outcome, const Chosen& drive, int stat
         {"explanation", Explanation(outcome)},
         {"stateWords", StateWords(outcome)},
     };
-    return JsonText(summary);
 }

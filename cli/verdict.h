@@ -3,10 +3,12 @@
 #pragma once
 
 #include "cli/drive_choice.h"
+#include "cli/json_text.h"
 #include "flash/run_outcome.h"
 
 // Said on `console`, the console of the drive's run.
 int Verdict(const RunOutcome& outcome, const Chosen& drive, DriveAccess& drives, Console& console);
 
-// --json's one-object summary of an upgrade.
-std::string SummaryJson(const RunOutcome& outcome, const Chosen& drive, int status);
+// --json's summary of one drive's upgrade: the document of a single one, an
+// entry of a tower's.
+nlohmann::json SummaryJson(const RunOutcome& outcome, const Chosen& drive, int status);

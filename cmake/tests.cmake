@@ -19,6 +19,10 @@ file(GLOB KAVORA_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_tes
 file(GLOB KAVORA_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
 # Shared by the portable and the Windows tests.
 file(GLOB KAVORA_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+# The table of kavora-cli's --json documents, for the tests of each system's
+# kavora-cli: it needs nlohmann's header, which comes with kavora_cli.
+set(KAVORA_CLI_JSON_KEYS ${CMAKE_SOURCE_DIR}/tests/support/cli_json_keys.cpp)
+list(REMOVE_ITEM KAVORA_TEST_SUPPORT ${KAVORA_CLI_JSON_KEYS})
 
 if(KAVORA_WINDOWS)
     # Each test program runs under Wine in a folder of its own, since runs write
@@ -32,8 +36,8 @@ if(KAVORA_WINDOWS)
         set_tests_properties(${name} PROPERTIES TIMEOUT 600)
     endfunction()
 
-    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT})
-    target_link_libraries(kavora_test_support PUBLIC kavora_app kavora_emu gtest)
+    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT} ${KAVORA_CLI_JSON_KEYS})
+    target_link_libraries(kavora_test_support PUBLIC kavora_app kavora_emu kavora_cli_start gtest)
     target_compile_options(kavora_test_support PRIVATE ${KAVORA_TEST_OPTIMISATION})
 
     add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})
@@ -67,7 +71,7 @@ else()
     if(TARGET kavora_cli)
         # The Linux program and its SG_IO transport against virtual drives.
         file(GLOB KAVORA_LINUX_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*.cpp)
-        add_executable(linux_tests ${KAVORA_LINUX_TESTS})
+        add_executable(linux_tests ${KAVORA_LINUX_TESTS} ${KAVORA_CLI_JSON_KEYS})
         target_link_libraries(linux_tests PRIVATE kavora_cli kavora_emu gtest_main)
         add_test(NAME linux_tests COMMAND linux_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     endif()

@@ -26,27 +26,27 @@ cmake --install "$build" --prefix "$prefix" > "$scratch/install.log" 2>&1 ||
     { cat "$scratch/install.log" >&2; fail "cmake --install $build failed (its output is above)"; }
 echo "install: ok cmake --install into $prefix"
 
-expected=$'bin/kavora-cli\nshare/bash-completion/completions/kavora-cli\nshare/man/man1/kavora-cli.1'
+expected=$'bin/kavora-cli\nshare/bash-completion/completions/kavora-cli\nshare/man/man8/kavora-cli.8'
 found=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
 if [ "$found" != "$expected" ]; then
     fail "cmake --install did not put exactly the three files in place:
 $(LC_ALL=C comm -23 <(echo "$expected") <(echo "$found") | sed 's/^/  missing: /')
 $(LC_ALL=C comm -13 <(echo "$expected") <(echo "$found") | sed 's/^/  not expected: /')" \
-        "see the install() rules in cli/files.cmake"
+        "see the install() rules in cli/linux/files.cmake"
 fi
 [ -x "$prefix/bin/kavora-cli" ] || fail "the installed bin/kavora-cli is not executable"
 version=$("$prefix/bin/kavora-cli" --version) || fail "the installed kavora-cli --version failed"
 [[ $version == "kavora-cli "* ]] || fail "the installed kavora-cli --version said '$version'"
-echo "install: ok exactly bin/kavora-cli (it runs: $version), share/man/man1/kavora-cli.1, share/bash-completion/completions/kavora-cli"
+echo "install: ok exactly bin/kavora-cli (it runs: $version), share/man/man8/kavora-cli.8, share/bash-completion/completions/kavora-cli"
 
-page=$prefix/share/man/man1/kavora-cli.1
+page=$prefix/share/man/man8/kavora-cli.8
 env -u MAN_KEEP_FORMATTING MANWIDTH=80 MANPAGER=cat PAGER=cat LC_ALL=C.UTF-8 \
     man --warnings -E UTF-8 -l "$page" > "$scratch/page.txt" 2> "$scratch/man.err" ||
     { cat "$scratch/man.err" >&2; fail "man could not render $page"; }
 [ ! -s "$scratch/man.err" ] ||
-    { cat "$scratch/man.err" >&2; fail "man warned about the page (above)" "fix cli/kavora-cli.1.scd"; }
+    { cat "$scratch/man.err" >&2; fail "man warned about the page (above)" "fix cli/kavora-cli.8.scd"; }
 for text in "EXIT STATUS" "kavora-cli upgrade"; do
-    grep -qF "$text" "$scratch/page.txt" || fail "the rendered page has no \"$text\"" "fix cli/kavora-cli.1.scd"
+    grep -qF "$text" "$scratch/page.txt" || fail "the rendered page has no \"$text\"" "fix cli/kavora-cli.8.scd"
 done
 echo "install: ok the manual page renders without a warning, with its EXIT STATUS and synopsis"
 

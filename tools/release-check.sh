@@ -98,7 +98,7 @@ step="running the installed kavora-cli"
 chroot "$chroot" kavora-cli --version | tee "$out/cli-version.txt"
 chroot "$chroot" sh -c 'cd /tmp/sample && kavora-cli info KV110.hex' | tee "$out/info.txt"
 grep -q '^Check Sum :  1813' "$out/info.txt" || { echo "error: info gave no checksum" >&2; exit 1; }
-for file in /usr/share/man/man1/kavora-cli.1.gz /usr/share/bash-completion/completions/kavora-cli \
+for file in /usr/share/man/man8/kavora-cli.8.gz /usr/share/bash-completion/completions/kavora-cli \
             /usr/share/doc/kavora-cli/copyright; do
     [ -f "$chroot$file" ] || { echo "error: the package did not install $file" >&2; exit 1; }
 done

@@ -83,7 +83,7 @@ DESTDIR=$stage cmake --install "$work/cli" >/dev/null
 doc=$stage/usr/share/doc/kavora-cli
 mkdir -p "$doc" "$stage/DEBIAN"
 strip --remove-section=.comment --remove-section=.note "$stage/usr/bin/kavora-cli"
-gzip -9n "$stage/usr/share/man/man1/kavora-cli.1"
+gzip -9n "$stage/usr/share/man/man8/kavora-cli.8"
 fill tools/release/copyright > "$doc/copyright"
 fill tools/release/changelog | sed "s/@DATE@/$(date -u -R -d "@$SOURCE_DATE_EPOCH")/" | gzip -9n > "$doc/changelog.Debian.gz"
 # dpkg-shlibdeps reads the package's name from a control file of the source.
@@ -112,6 +112,20 @@ lintian_out=$(echo "$lintian_out" | grep -v 'running with root privileges' || tr
 if [ $lintian_status != 0 ]; then
     echo "$lintian_out"
     echo "error: lintian reports errors in $deb" >&2
+    exit 1
+fi
+# The hardening tags at every severity: a program built without all of
+# dpkg-buildflags (its CPPFLAGS, its LDFLAGS) must not ship. Lintian has no
+# tag for bind-now; the dynamic section tells.
+hardening=$(lintian -I --tags hardening-no-relro,hardening-no-fortify-functions,hardening-no-pie \
+    "$dist/$deb" 2>&1 | grep -v 'running with root privileges' || true)
+if [ -n "$hardening" ]; then
+    echo "$hardening"
+    echo "error: lintian finds kavora-cli built without Debian's hardening (tools/release/configure.sh cli)" >&2
+    exit 1
+fi
+if ! readelf -d "$work/cli/kavora-cli" | grep -q 'BIND_NOW'; then
+    echo "error: kavora-cli is not linked with -z now (LDFLAGS of dpkg-buildflags: tools/release/configure.sh cli)" >&2
     exit 1
 fi
 echo "lintian: ${lintian_out:-no tags}" | sed '2,$s/^/         /'

@@ -4,6 +4,7 @@ add_library(kavora_cli_linux STATIC
     cli/linux/linux_drives.cpp
     cli/linux/stop_signals.cpp
     cli/linux/system_words.cpp
+    cli/linux/terminal.cpp
 )
 find_package(Threads REQUIRED)
 target_link_libraries(kavora_cli_linux PUBLIC kavora_core kavora_device_linux Threads::Threads)
@@ -25,17 +26,17 @@ if(NOT KAVORA_FUZZ)
     endif()
     # Through a scratch file, so that a failed scdoc leaves no page that looks
     # up to date.
-    set(KAVORA_CLI_PAGE ${CMAKE_BINARY_DIR}/kavora-cli.1)
+    set(KAVORA_CLI_PAGE ${CMAKE_BINARY_DIR}/kavora-cli.8)
     add_custom_command(OUTPUT ${KAVORA_CLI_PAGE}
-        COMMAND ${SCDOC} < ${CMAKE_SOURCE_DIR}/cli/kavora-cli.1.scd > ${KAVORA_CLI_PAGE}.part
+        COMMAND ${SCDOC} < ${CMAKE_SOURCE_DIR}/cli/kavora-cli.8.scd > ${KAVORA_CLI_PAGE}.part
         COMMAND ${CMAKE_COMMAND} -E rename ${KAVORA_CLI_PAGE}.part ${KAVORA_CLI_PAGE}
-        DEPENDS ${CMAKE_SOURCE_DIR}/cli/kavora-cli.1.scd
-        COMMENT "Writing the manual page kavora-cli.1"
+        DEPENDS ${CMAKE_SOURCE_DIR}/cli/kavora-cli.8.scd
+        COMMENT "Writing the manual page kavora-cli.8"
         VERBATIM)
     add_custom_target(kavora-cli-man ALL DEPENDS ${KAVORA_CLI_PAGE})
 
     install(TARGETS kavora-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    install(FILES ${KAVORA_CLI_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${KAVORA_CLI_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
     install(FILES ${CMAKE_SOURCE_DIR}/cli/kavora-cli.bash-completion
             DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
             RENAME kavora-cli)

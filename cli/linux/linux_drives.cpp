@@ -111,8 +111,13 @@ std::unique_ptr<OpenDrive> LinuxDrives::Open(const DriveName& drive, bool write,
     if (fd < 0) {
         const int cause = errno;
         error = "cannot open " + drive.path + ": " + std::strerror(cause);
-        if (cause == EACCES || cause == EPERM)
+        // Reading a drive's identity needs only read access to its node;
+        // the upgrade needs more.
+        if ((cause == EACCES || cause == EPERM) && write)
             error += " (run as root: WRITE BUFFER through SG_IO needs root or CAP_SYS_RAWIO)";
+        else if (cause == EACCES || cause == EPERM)
+            error += " (reading the drive's identity needs read access to its node: be in the group that "
+                     "owns it, often cdrom, or root)";
         else if (cause == ENOENT || cause == ENXIO || cause == ENODEV)
             error += " (is the drive still attached? 'kavora-cli list' shows the drives there are)";
         return nullptr;

@@ -4,10 +4,12 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 
-#include "cli/commands.h"
 #include "cli/linux/linux_drives.h"
+#include "cli/program.h"
+#include "cli/terminal.h"
 
 int main(int argc, char** argv)
 {
@@ -22,22 +24,15 @@ int main(int argc, char** argv)
     // end a run that has saved and is waiting for the drive: a failed write
     // stops that stream, the run goes on, and the exit status still tells.
     ::signal(SIGPIPE, SIG_IGN);
-    CliOptions options;
-    std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
-        std::cerr << "kavora-cli: " << error << "\nTry 'kavora-cli --help' for more information.\n";
-        return kExitRefused;
-    }
-    if (options.command == CliCommand::Help) {
-        std::cout << HelpText(options.helpOn);
-        return 0;
-    }
-    if (options.command == CliCommand::Version) {
-        std::cout << VersionText();
-        return 0;
-    }
     LinuxDrives drives;
-    Console console(std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
-    CliContext context{drives, console, std::cin, ::isatty(STDIN_FILENO) == 1};
-    return RunCommand(options, context);
+    const char* term = std::getenv("TERM");
+    SystemSide system{drives,
+                      std::cin,
+                      std::cout,
+                      std::cerr,
+                      ::isatty(STDIN_FILENO) == 1,
+                      ::isatty(STDERR_FILENO) == 1,
+                      term ? term : "",
+                      TerminalColumns};
+    return RunProgram(argc, argv, system);
 }

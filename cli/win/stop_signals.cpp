@@ -1,5 +1,7 @@
 #include "cli/stop_signals.h"
 
+#include "cli/win/console_stop.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -12,6 +14,8 @@ namespace {
 // thread of its own, at any moment: it reaches only what is lock-free.
 std::atomic<StopRequest*> g_stops[StopOnSignals::kMaxStops];
 std::atomic<bool> g_watching{false};
+
+} // namespace
 
 BOOL WINAPI OnConsoleRequest(DWORD request)
 {
@@ -32,8 +36,6 @@ BOOL WINAPI OnConsoleRequest(DWORD request)
         return FALSE;
     }
 }
-
-} // namespace
 
 StopOnSignals::StopOnSignals(const std::vector<StopRequest*>& stops)
 {

@@ -3,6 +3,8 @@
 // usage errors in one line, info, -v and --json.
 #include <sys/stat.h>
 
+#include <streambuf>
+
 #include <nlohmann/json.hpp>
 
 #include "tests/linux/cli_fixture.h"
@@ -89,7 +91,7 @@ TEST_F(CommandLines, SayWhatIsWrongOnTheRightStream)
          "big.bin holds 1052672 bytes, more than the 1 MiB an image can hold: byte 0x100000 is 0x5A"},
         {"good image, no drive", {"check"}, 0, 1, false, "no CD/DVD-class drive"},
         {"verdict of check", {"check"}, 1, 0, false, "KV.bin carries"},
-        {"list without drives", {"list"}, 0, 0, false, "no CD/DVD-class drive"},
+        {"list without drives", {"list"}, 0, 1, false, "no CD/DVD-class drive"},
         {"directory as list", {"list", "--list", "ldir"}, 1, 0, false,
          "cannot read the model list ldir: Is a directory"},
         {"first character of the list", {"list", "--list", "quote.txt"}, 1, 0, false,
@@ -130,10 +132,13 @@ TEST(CliOptions, UsageErrorsInOneLine)
         {{"frob"}, "unknown command 'frob'"},
         {{"list", "-q"}, "unknown option '-q'"},
         {{"list", "--frob=1"}, "unknown option '--frob'"},
-        {{"check", "--json"}, "check takes no --json"},
+        {{"list", "--json=yes"}, "option '--json' takes no value"},
+        {{"list", "--js=1"}, "option '--json' takes no value"},
+        {{"--frob", "list"}, "unknown option '--frob'"},
         {{"info", "-d", "/dev/sr0", "a.bin"}, "info reaches no drive"},
         {{"check", "-y"}, "check takes no --yes"},
         {{"help", "frob"}, "no help on 'frob'"},
+        {{"help", "list", "extra"}, "help takes one COMMAND; 'extra' is one too many"},
         {{"check", "--all"}, "check works on one drive: only upgrade takes --all or several --drive"},
         {{"check", "-d", "/dev/sr0", "-d", "/dev/sr1"}, "check works on one drive"},
         {{"upgrade", "--all", "-d", "/dev/sr0"}, "--all takes every drive the list names"},
@@ -141,8 +146,13 @@ TEST(CliOptions, UsageErrorsInOneLine)
         {{"info", "-v", "a.bin"}, "info reaches no drive: it takes no --verbose"},
         {{"list", "-d", "/dev/sr0"}, "list shows every drive: it takes no --drive"},
         {{"list", "--yes"}, "list shows every drive: it takes no --yes"},
-        {{"info", "--all", "a.bin"}, "info works on one drive: only upgrade takes --all"},
+        {{"info", "--all", "a.bin"}, "info reaches no drive: it takes no --all"},
+        {{"--all", "list"}, "list shows every drive: it takes no --all"},
+        {{"list", "-d", "/dev/sr0", "-d", "/dev/sr1"}, "list shows every drive: it takes no --drive"},
         {{"check", "--list="}, "an empty value for --list"},
+        {{"check", "--drive="}, "an empty value for --drive"},
+        {{"check", "-d", ""}, "an empty value for --drive"},
+        {{"upgrade", "-d", "/dev/sr0", "--drive="}, "an empty value for --drive"},
         {{"info"}, "info needs an IMAGE"},
     };
     for (Case& c : cases) {
@@ -182,6 +192,133 @@ TEST(CliOptions, HelpForEachCommandAndTheVersion)
         EXPECT_EQ(HelpText(command).rfind(std::string("Usage: kavora-cli ") + name, 0), 0u);
     EXPECT_NE(HelpText().find("-y, --yes"), std::string::npos);
     EXPECT_EQ(VersionText().rfind("kavora-cli 2.70 (revision ", 0), 0u) << VersionText();
+}
+
+// A usage error is told from a refusal: status 64, the error and the hint
+// on standard error, nothing on standard output and nothing sent.
+TEST_F(Cli, UsageErrorsExitWith64AndTouchNoDrive)
+{
+    drives.Add("/dev/sr0");
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    for (const std::vector<const char*>& words : std::vector<std::vector<const char*>>{
+             {"upgrade", "KV.bin", "KV.bin"}, {"upgrade", "--drive="}, {"frob"}, {}, {"help", "list", "extra"}}) {
+        EXPECT_EQ(Run(words), kExitUsage);
+        EXPECT_EQ(out.str(), "");
+        EXPECT_NE(err.str().find("\nTry 'kavora-cli --help' for more information.\n"), std::string::npos)
+            << err.str();
+    }
+    EXPECT_TRUE(drives.io.Requests().empty());
+}
+
+// A stream whose every write fails, as standard output does on a full disk.
+class FullDisk : public std::streambuf {
+protected:
+    int overflow(int) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+// What went wrong on standard output is said, and the status says it unless
+// it has more to say of a drive that was written to.
+TEST_F(Cli, AFailedWriteToStandardOutputIsAnError)
+{
+    const struct {
+        const char* name;
+        std::vector<const char*> words;
+        bool blockFails;
+        int status;
+    } cases[] = {
+        {"info", {"info", "--json", "KV.bin"}, false, kExitOutput},
+        {"list", {"list"}, false, kExitOutput},
+        {"help", {"--help"}, false, kExitOutput},
+        {"refused", {"info", "none.bin"}, false, kExitOutput},
+        {"usage error stays", {"list", "--json", "--frob"}, false, kExitUsage},
+        {"upgraded", {"upgrade"}, false, kExitOutput},
+        {"not saved stays", {"upgrade"}, true, kExitNotSaved},
+    };
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        VirtualDrive& drive = drives.Add("/dev/sr0");
+        if (c.blockFails)
+            drive.FailBlock(1, 6);
+        FullDisk full;
+        std::ostream failing(&full);
+        std::vector<const char*> words = c.words;
+        words.insert(words.begin(), "kavora-cli");
+        err.str("");
+        SystemSide system{drives, in, failing, err, false, false, "xterm", {}};
+        EXPECT_EQ(RunProgram(static_cast<int>(words.size()), words.data(), system), c.status) << err.str();
+        EXPECT_NE(err.str().find("kavora-cli: standard output could not be written"), std::string::npos)
+            << err.str();
+        // The run went on after its reader left.
+        EXPECT_EQ(drive.SavesAccepted(), std::string(c.name) == "upgraded" ? 1 : 0);
+    }
+}
+
+// The model list's lines of the Windows program's log come as it matches
+// the drives, not when there is none to match.
+TEST_F(Cli, TheListsLinesComeOnlyWithADriveToMatch)
+{
+    WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+    WriteFile("KV.bin", MakeImage(5000));
+    for (const char* command : {"check", "upgrade"}) {
+        SCOPED_TRACE(command);
+        drives = VirtualDrives();
+        EXPECT_EQ(Run({command}), kExitRefused);
+        EXPECT_EQ(out.str().find("It's only for"), std::string::npos) << out.str();
+        drives.Add("/dev/sr0");
+        EXPECT_EQ(Run({command}), kExitUpgraded);
+        EXPECT_EQ(out.str().rfind(std::string("It's only for\n(1) ") + kModel + ".\n", 0), 0u) << out.str();
+    }
+}
+
+// The bar is for a terminal that draws it and has room for it, cut to its
+// width; anywhere else a line per stage.
+TEST_F(Cli, TheProgressBarFitsTheTerminalOrGivesWayToLines)
+{
+    const struct {
+        const char* name;
+        const char* term;
+        int columns;
+        bool bars;
+    } cases[] = {
+        {"a terminal of unknown width", "xterm", 0, true},
+        {"80 columns", "xterm", 80, true},
+        {"50 columns", "xterm", 50, true},
+        {"TERM=dumb", "dumb", 80, false},
+        {"30 columns", "xterm", 30, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        drives = VirtualDrives();
+        drives.Add("/dev/sr0");
+        WriteFile("IDString.txt", ListFor(kModel, "KV.bin"));
+        WriteFile("KV.bin", MakeImage(5000));
+        outputIsTerminal = true;
+        term = c.term;
+        columns = c.columns;
+        ASSERT_EQ(Run({"upgrade"}), kExitUpgraded);
+        EXPECT_EQ(err.str().find("\033[") != std::string::npos, c.bars) << err.str();
+        EXPECT_EQ(err.str().find("kavora-cli: transfer: 2 blocks") != std::string::npos, !c.bars) << err.str();
+        // Each drawing of the bar, between its "\r\033[K" and the next
+        // control, within the width less its last column.
+        const std::string text = err.str();
+        int drawings = 0;
+        for (std::size_t at = text.find("\r\033[K"); c.columns && at != std::string::npos;
+             at = text.find("\r\033[K", at + 1)) {
+            const std::size_t from = at + 4;
+            const std::string drawn = text.substr(from, text.find_first_of("\r\n", from) - from);
+            if (drawn.rfind("[", 0) == 0) {
+                ++drawings;
+                EXPECT_LT(drawn.size(), static_cast<std::size_t>(c.columns)) << drawn;
+            }
+        }
+        EXPECT_EQ(drawings > 0, c.bars && c.columns > 0);
+    }
+    outputIsTerminal = false;
 }
 
 // info, without a drive: good and bad images of both kinds.
@@ -242,9 +379,14 @@ TEST_F(Cli, InfoTellsWhatAnUpgradeWouldDoWithAnImage)
 
     EXPECT_EQ(Run({"info", "bad.hex"}), kExitRefused);
     EXPECT_NE(err.str().find("checksum is wrong"), std::string::npos) << err.str();
-    // With --json, standard output holds JSON or nothing: the log lines go with the notes.
+    // With --json, standard output holds the error document and nothing
+    // else: the log lines go with the notes.
     EXPECT_EQ(Run({"info", "--json", "bad.hex"}), kExitRefused);
-    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(jsonKind, CliJsonKind::Error);
+    const nlohmann::json error = nlohmann::json::parse(out.str())["error"];
+    EXPECT_EQ(error["exitStatus"], kExitRefused);
+    EXPECT_EQ(error["message"].get<std::string>().rfind("bad.hex, line 1: the record's checksum is wrong", 0), 0u)
+        << error;
     EXPECT_NE(err.str().find("ERR: input file format mismatched!"), std::string::npos) << err.str();
     EXPECT_TRUE(drives.io.Requests().empty());
 }

@@ -13,10 +13,12 @@
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/program.h"
 #include "cli/linux/linux_drives.h"
 #include "device/linux/drive_lock.h"
 #include "device/linux/sg_io_transport.h"
 #include "tests/linux/virtual_sg_io.h"
+#include "tests/support/cli_json_keys.h"
 #include "tests/portable/engine_drive.h"
 
 // The checkout the tests were built from, found through this file's own
@@ -30,7 +32,7 @@ inline std::filesystem::path SourceTree()
     root.erase(root.rfind("tests"));
     const std::filesystem::path path = root.empty() ? std::filesystem::path(".") : std::filesystem::path(root);
     std::error_code error;
-    return std::filesystem::exists(path / "cli" / "kavora-cli.1.scd", error) ? path : std::filesystem::path();
+    return std::filesystem::exists(path / "cli" / "kavora-cli.8.scd", error) ? path : std::filesystem::path();
 }
 
 #define SKIP_WITHOUT_SOURCES()                                                     \
@@ -159,17 +161,25 @@ protected:
         EngineTest::TearDown();
     }
 
+    // The program from its command line, as main() runs it. Every --json
+    // run's standard output is held to the table of documents.
     int Run(std::vector<const char*> words)
     {
         words.insert(words.begin(), "kavora-cli");
-        CliOptions options;
-        std::string error;
-        EXPECT_TRUE(ParseOptions(static_cast<int>(words.size()), words.data(), options, error)) << error;
         out.str("");
+        out.clear();
         err.str("");
-        Console console(out, err, outputIsTerminal);
-        CliContext context{drives, console, in, terminal};
-        return RunCommand(options, context);
+        SystemSide system{drives, in, out, err, terminal, outputIsTerminal, term, [this] { return columns; }};
+        const int status = RunProgram(static_cast<int>(words.size()), words.data(), system);
+        CliOptions options;
+        std::string ignored;
+        ParseOptions(static_cast<int>(words.size()), words.data(), options, ignored);
+        jsonKind = CliJsonKind::Unknown;
+        if (options.json && options.command != CliCommand::Help && options.command != CliCommand::Version) {
+            for (const std::string& fault : CliJsonOutputFaults(out.str(), &jsonKind))
+                ADD_FAILURE() << fault << "\nof: " << out.str();
+        }
+        return status;
     }
 
     int Writes(const VirtualDrive& drive) const
@@ -184,7 +194,10 @@ protected:
     std::ostringstream out, err;
     std::istringstream in;
     bool terminal = false;         // standard input
-    bool outputIsTerminal = false; // standard output: the progress bar
+    bool outputIsTerminal = false; // standard error: the progress bar
+    std::string term = "xterm";
+    int columns = 0;               // standard error's width; 0: not known
+    CliJsonKind jsonKind = CliJsonKind::Unknown; // of the last --json run's document
 };
 
 } // namespace engine_test

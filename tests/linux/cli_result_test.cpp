@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/verdict.h"
 #include "tests/linux/cli_fixture.h"
 
 namespace engine_test {
@@ -38,13 +39,35 @@ TEST_F(Cli, ResultComesFromTheIdentityTheDriveReportsAfterTheSave)
         WriteFile("KV.bin", MakeImage(5000, 0x100, c.imageRevision));
         EXPECT_EQ(Run({"upgrade", "--json"}), c.status);
         EXPECT_NE(err.str().find(c.says), std::string::npos) << err.str();
-        EXPECT_EQ(LinesOf(out.str()).size() > 1 ? LinesOf(out.str())[LinesOf(out.str()).size() - 2] : "",
-                  "Please Restart Your Computer.");
-        const nlohmann::json summary = nlohmann::json::parse(LinesOf(out.str()).back());
+        // With --json the log goes with the notes; the summary is all
+        // standard output holds.
+        EXPECT_NE(err.str().find("\nPlease Restart Your Computer.\n"), std::string::npos) << err.str();
+        EXPECT_EQ(jsonKind, CliJsonKind::Upgrade);
+        const nlohmann::json summary = nlohmann::json::parse(out.str());
         EXPECT_EQ(summary["result"], c.result);
         EXPECT_EQ(summary["model"], kModel) << "the model the run began with";
         EXPECT_EQ(summary["modelAfter"], drive.ModelText());
         EXPECT_EQ(summary["exitStatus"], c.status);
+    }
+}
+
+// A run the engine refused says why in its summary, never an empty
+// explanation: a script must not be left to guess.
+TEST(CliSummary, ARefusedRunSaysWhy)
+{
+    Chosen drive;
+    drive.name.path = "/dev/sr0";
+    for (const RefusalReason reason : {RefusalReason::None, RefusalReason::ImageUnreadable,
+                                       RefusalReason::ImageFormat, RefusalReason::NoMemory,
+                                       RefusalReason::WrongImage}) {
+        RunOutcome outcome;
+        outcome.end = RunEnd::Refused;
+        outcome.refusal = reason;
+        const nlohmann::json summary = SummaryJson(outcome, drive, kExitRefused);
+        EXPECT_EQ(summary["result"], "refused");
+        EXPECT_EQ(summary["explanation"].get<std::string>().rfind("refused before anything was sent: ", 0), 0u)
+            << summary;
+        EXPECT_GT(summary["explanation"].get<std::string>().size(), 34u) << summary;
     }
 }
 

@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "cli/exit_status.h"
 #include "cli/option_table.h"
 #include "tests/linux/cli_fixture.h"
 
@@ -69,7 +71,7 @@ std::set<std::string> TakenBy(CliCommand command)
 TEST(OptionDocs, TheManualPageNamesEachOptionAsTheTableDoes)
 {
     SKIP_WITHOUT_SOURCES();
-    const std::string page = ReadAll(Source("cli/kavora-cli.1.scd"));
+    const std::string page = ReadAll(Source("cli/kavora-cli.8.scd"));
     const std::size_t from = page.find("\n# OPTIONS\n");
     ASSERT_NE(from, std::string::npos);
     const std::string section = page.substr(from, page.find("\n# ", from + 1) - from);
@@ -81,6 +83,56 @@ TEST(OptionDocs, TheManualPageNamesEachOptionAsTheTableDoes)
     for (const OptionSpec& o : Options())
         table.insert(std::string(1, o.letter) + " " + o.name + " " + (o.argument ? o.argument : ""));
     EXPECT_EQ(documented, table);
+}
+
+// EXIT STATUS gives each status of the table under its code and name, in
+// the table's words: the help is made from the table, the page is held to it.
+TEST(OptionDocs, TheManualPageGivesTheExitStatusesOfTheTable)
+{
+    SKIP_WITHOUT_SOURCES();
+    const std::string page = ReadAll(Source("cli/kavora-cli.8.scd"));
+    const std::size_t from = page.find("\n# EXIT STATUS\n");
+    ASSERT_NE(from, std::string::npos);
+    const std::string section = page.substr(from, page.find("\n# ", from + 1) - from);
+    // "*1* refused", then the meaning on indented lines.
+    const std::regex entry(R"(\n\*([0-9]+)\* ([a-z ]+)\n((\t[^\n]*\n)+))");
+    std::map<int, std::string> documented, table;
+    for (std::sregex_iterator m(section.begin(), section.end(), entry), end; m != end; ++m) {
+        std::istringstream words((*m)[3].str());
+        std::string meaning;
+        for (std::string word; words >> word;)
+            meaning += (meaning.empty() ? "" : " ") + word;
+        documented[std::stoi((*m)[1].str())] = (*m)[2].str() + ": " + meaning;
+    }
+    for (const ExitStatusSpec& status : ExitStatuses())
+        table[status.code] = std::string(status.name) + ": " + status.meaning;
+    EXPECT_EQ(documented, table);
+}
+
+// The help gives every status of the table, the general help and upgrade's.
+TEST(OptionDocs, TheHelpGivesTheExitStatusesOfTheTable)
+{
+    for (const CliCommand command : {CliCommand::None, CliCommand::Upgrade}) {
+        const std::string help = HelpText(command);
+        std::istringstream lines(help.substr(help.find("\nExit status:\n")));
+        std::map<int, std::string> given, table;
+        std::string line;
+        std::getline(lines, line);
+        std::getline(lines, line);
+        int code = -1;
+        for (; std::getline(lines, line) && !line.empty();) {
+            std::istringstream words(line);
+            std::string word;
+            if (line.rfind("      ", 0) != 0 && (words >> code)) {
+                given[code] = "";
+            }
+            for (; words >> word;)
+                given[code] += (given[code].empty() ? "" : " ") + word;
+        }
+        for (const ExitStatusSpec& status : ExitStatuses())
+            table[status.code] = std::string(status.name) + ": " + status.meaning;
+        EXPECT_EQ(given, table) << help;
+    }
 }
 
 TEST(OptionDocs, TheCompletionOffersEachCommandItsOwnOptions)

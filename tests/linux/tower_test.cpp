@@ -213,6 +213,29 @@ TEST_F(Tower, DrivesTellApartByTheirWholeAddress)
     }
 }
 
+// Under a tower every -v line names its drive, as its log lines do, and a
+// tower of one drive is one drive.
+TEST_F(Tower, TraceLinesNameTheirDrive)
+{
+    Lay({kFine, kFine});
+    drives.Alias("/dev/sg0", "/dev/sr0");
+    ASSERT_EQ(Run({"upgrade", "-v", "--all"}), kExitUpgraded) << err.str();
+    int traced = 0;
+    for (const std::string& line : LinesOf(err.str())) {
+        if (line.find("cdb: ") == std::string::npos && line.find(", time-out ") == std::string::npos)
+            continue;
+        ++traced;
+        EXPECT_TRUE(line.rfind("sr0:     ", 0) == 0 || line.rfind("sr1:     ", 0) == 0) << line;
+    }
+    EXPECT_GT(traced, 8);
+    EXPECT_NE(err.str().find("\nsr1:     Write buffer, download microcode with offsets and activate cdb: 3b 06"),
+              std::string::npos)
+        << err.str();
+
+    ASSERT_EQ(Run({"upgrade", "-d", "/dev/sr0", "-d", "/dev/sg0"}), kExitUpgraded) << err.str();
+    EXPECT_NE(err.str().find("kavora-cli: upgrading 1 drive: /dev/sr0\n"), std::string::npos) << err.str();
+}
+
 // In a tower too, a drive another run holds gets nothing but INQUIRY; it is
 // in the table and the JSON as refused, and the status is at least 1 for
 // it. The drives this run took are held until they are done.
@@ -334,6 +357,22 @@ TEST_F(Tower, ProgressLinesStayUnderTheLogAndGoAtTheEnd)
     ASSERT_NE(table, std::string::npos);
     EXPECT_EQ(text.find("\033[K\n", table), std::string::npos);
     EXPECT_EQ(text.find(" [#", table), std::string::npos);
+
+    // Each line within the terminal's width, less its last column: a line
+    // that wrapped would not be taken away whole.
+    columns = 45;
+    ASSERT_EQ(Run({"upgrade", "-d", "/dev/sr0", "-d", "/dev/sr1"}), kExitUpgraded) << err.str();
+    const std::string narrow = err.str();
+    int lines = 0;
+    for (std::size_t end = narrow.find("\033[K\n"); end != std::string::npos; end = narrow.find("\033[K\n", end + 1)) {
+        const std::size_t newline = narrow.rfind('\n', end);
+        const std::size_t cleared = narrow.rfind("\033[J", end);
+        const std::size_t from = std::max(newline == std::string::npos ? 0 : newline + 1,
+                                          cleared == std::string::npos ? 0 : cleared + 3);
+        ++lines;
+        EXPECT_LT(end - from, 45u) << narrow.substr(from, end - from);
+    }
+    EXPECT_GT(lines, 4);
 }
 
 } // namespace

@@ -18,10 +18,14 @@ case $kind in
     win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake") ;;
     win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake") ;;
     cli)
-        # CMake takes the flags from the environment when it first configures
-        # a folder, and keeps them.
-        eval "$(dpkg-buildflags --export=sh)"
-        args+=(-DKAVORA_SANITIZE=OFF -DCMAKE_INSTALL_PREFIX=/usr) ;;
+        # All of Debian's hardening: bind-now too, which the default leaves out.
+        eval "$(DEB_BUILD_MAINT_OPTIONS=${DEB_BUILD_MAINT_OPTIONS:-hardening=+all} dpkg-buildflags --export=sh)"
+        # Given on the command line, so that a folder configured before takes
+        # them too. CMake has no CPPFLAGS: the preprocessor's flags
+        # (-D_FORTIFY_SOURCE) go before each compiler's.
+        args+=(-DKAVORA_SANITIZE=OFF -DCMAKE_INSTALL_PREFIX=/usr
+               "-DCMAKE_C_FLAGS=$CPPFLAGS $CFLAGS" "-DCMAKE_CXX_FLAGS=$CPPFLAGS $CXXFLAGS"
+               "-DCMAKE_EXE_LINKER_FLAGS=$LDFLAGS") ;;
     *) echo "error: no release build is called '$kind' (win32, win64 or cli)" >&2; exit 2 ;;
 esac
 if ! cmake "${args[@]}" "$@" > /dev/null; then
