@@ -2,7 +2,8 @@
 # The QEMU lane: Debian's own kernel in a guest under software emulation,
 # the kernel's scsi_debug module posing as a CD-ROM drive (a SCSI target
 # nobody here wrote), and kavora-cli run against it by the case table in
-# tools/qemu/cases.sh. One boot; prints the cases, the benchmark and the
+# tools/qemu/cases.sh; then kavora.exe and kavora-cli.exe under Wine against
+# it (tools/qemu/wine-cases.sh). One boot; prints the cases, the benchmark and the
 # figures, and fails unless every case passed.
 #   tools/qemu-lane.sh [--windows-later]
 set -euo pipefail
@@ -30,7 +31,7 @@ cli=$root/build/cli
 { "$root/tools/release/configure.sh" cli "$cli" &&
   cmake --build "$cli" -j"${KAVORA_JOBS:-2}" --target kavora-cli kavora-sg-bench linux_tests; } \
     > "$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; fail "building kavora-cli for the guest failed"; }
-# The Windows program's part: the 32-bit release build where this machine
+# The Windows programs' part: the 32-bit release build where this machine
 # made a 32-bit prefix (it runs 32-bit programs), the 64-bit one otherwise.
 # The guest sees the host's files read-only, and over a second share, read
 # afresh each time, the file "windows" that names the architecture to run or

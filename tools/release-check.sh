@@ -4,7 +4,7 @@
 #    must be the same byte for byte: both made here from clean clones, one
 #    after the other, or (--first) one already made by the test command in
 #    this checkout with its own builds, and one from a clean clone;
-#  - the zip holds exactly its four files, in order, with the commit's time;
+#  - the zip holds exactly its six files, in order, with the commit's time;
 #  - the Debian package installs with apt in a fresh Debian (a copy of the
 #    one tools/release/make-debian.sh made in build/debian), and
 #    kavora-cli --version and info on the sample image run there.
@@ -68,7 +68,7 @@ step="checking the zip's listing"
 dist=$first/dist
 zip=$(cd "$dist" && ls kavora-*-windows.zip)
 listing=$(unzip -Z1 "$dist/$zip" | tr '\n' ' ')
-[ "$listing" = "kavora.exe kavora64.exe README.txt IDString.txt.example " ] ||
+[ "$listing" = "kavora.exe kavora64.exe kavora-cli.exe kavora-cli64.exe README.txt IDString.txt.example " ] ||
     { echo "error: $zip holds \"$listing\"" >&2; exit 1; }
 epoch=$(git -C "$root" log -1 --format=%ct)
 want=$(TZ=UTC date -d "@$(( epoch / 2 * 2 ))" +%Y%m%d.%H%M%S)

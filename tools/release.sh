@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes the release of this checkout's commit in dist/:
-#   kavora-VERSION-windows.zip     kavora.exe (32-bit), kavora64.exe, README.txt,
+#   kavora-VERSION-windows.zip     kavora.exe (32-bit), kavora64.exe, the console
+#                                  program kavora-cli.exe (32-bit) and
+#                                  kavora-cli64.exe, README.txt,
 #                                  IDString.txt.example
 #   kavora-cli_VERSION-1_ARCH.deb  kavora-cli with its manual page and completion
 #   SHA256SUMS                     over both
@@ -46,16 +48,17 @@ build() { # folder, then targets; the compiler's words go to a log, shown on fai
 }
 
 for arch in win32 win64; do
-    step="building the $arch program"
+    step="building the $arch programs"
     case $arch in
-        win32) triple=i686-w64-mingw32; name=kavora.exe ;;
-        win64) triple=x86_64-w64-mingw32; name=kavora64.exe ;;
+        win32) triple=i686-w64-mingw32; dialog=kavora.exe; console=kavora-cli.exe ;;
+        win64) triple=x86_64-w64-mingw32; dialog=kavora64.exe; console=kavora-cli64.exe ;;
     esac
-    echo "-- $name"
+    echo "-- $dialog, $console"
     tools/release/configure.sh "$arch" "$work/$arch"
-    build "$work/$arch" kavora
-    # The symbol table names the objects it came from; the program needs none of it.
-    "$triple-strip" -o "$work/files/$name" "$work/$arch/kavora.exe"
+    build "$work/$arch" kavora kavora-cli
+    # The symbol table names the objects it came from; the programs need none of it.
+    "$triple-strip" -o "$work/files/$dialog" "$work/$arch/kavora.exe"
+    "$triple-strip" -o "$work/files/$console" "$work/$arch/kavora-cli.exe"
 done
 
 step="building kavora-cli"
@@ -71,6 +74,7 @@ fill tools/release/README.txt > "$work/files/README.txt"
 zip=kavora-$version-windows.zip
 tools/release/make_zip.py "$dist/$zip" \
     kavora.exe="$work/files/kavora.exe" kavora64.exe="$work/files/kavora64.exe" \
+    kavora-cli.exe="$work/files/kavora-cli.exe" kavora-cli64.exe="$work/files/kavora-cli64.exe" \
     README.txt="$work/files/README.txt" IDString.txt.example=examples/IDString.txt
 
 step="writing the Debian package"

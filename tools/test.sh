@@ -121,19 +121,31 @@ else
     echo "note: the checkout has uncommitted changes: both releases are made from clean clones of its last commit"
     tools/release-check.sh "$release"
 fi
-# The released programs as Windows shows them: the version resource of each,
-# read by the 64-bit test program, against the packaged kavora-cli's --version.
-echo "== release: the version resources of kavora.exe and kavora64.exe under Wine"
+# The released programs as Windows shows them: the version resource of each
+# dialog, read by the 64-bit test program, and what each console program
+# says of itself, against the packaged kavora-cli's --version.
+echo "== release: the version resources of kavora.exe and kavora64.exe, kavora-cli.exe and kavora-cli64.exe --version, under Wine"
 mkdir -p "$release/windows"
-unzip -o -q "$release"/dist/kavora-*-windows.zip kavora.exe kavora64.exe -d "$release/windows"
+unzip -o -q "$release"/dist/kavora-*-windows.zip kavora.exe kavora64.exe kavora-cli.exe kavora-cli64.exe \
+    -d "$release/windows"
+cli_version=$(cat "$release/cli-version.txt")
 kavora_use_wine win64
 for exe in kavora.exe kavora64.exe; do
-    (cd "$release/windows" && KAVORA_EXE=$exe KAVORA_CLI_VERSION=$(cat "$release/cli-version.txt") \
+    (cd "$release/windows" && KAVORA_EXE=$exe KAVORA_CLI_VERSION=$cli_version \
         kavora_wine "$root/build/win64/product_start_test.exe" --gtest_filter=Product.CarriesItsVersion \
         --gtest_brief=1)
 done
+# The 32-bit one where this machine runs 32-bit programs.
+for arch in "${arches[@]}"; do
+    case $arch in win32) exe=kavora-cli.exe ;; win64) exe=kavora-cli64.exe ;; esac
+    kavora_use_wine "$arch"
+    said=$(cd "$release/windows" && kavora_wine "./$exe" --version < /dev/null | tr -d '\r')
+    [ "$said" = "$cli_version" ] ||
+        { echo "error: the released $exe --version says \"$said\", the package's kavora-cli \"$cli_version\"" >&2; exit 1; }
+    echo "$exe --version: $said"
+done
 
-stage "QEMU lane: kavora-cli, and kavora.exe under Wine, against the kernel's scsi_debug (the rest of its run)"
+stage "QEMU lane: kavora-cli, and kavora.exe and kavora-cli.exe under Wine, against the kernel's scsi_debug (the rest of its run)"
 lane_status=0
 wait "$lane_pid" || lane_status=$?
 cat "$lane_log"

@@ -1,6 +1,7 @@
-# The second part of the lane, sourced by cases.sh: the Windows program
-# (kavora.exe itself, no virtual machine) under Wine in the guest, against
-# the same scsi_debug as d:. The guest sees the host's files read-only over
+# The second part of the lane, sourced by cases.sh: the Windows programs
+# (kavora.exe and kavora-cli.exe themselves, no virtual machine) under Wine
+# in the guest, against the same scsi_debug as d: (and as d: to g: for the
+# tower). The guest sees the host's files read-only over
 # virtio-9p and writes over them in memory; Wine and the build come from the
 # host: /lane/wine.env names the checkout, the host's signal the build.
 . /lane/wine.env
@@ -57,3 +58,59 @@ dmesg | grep -E 'Result: hostbyte=DID_[A-Z_]+' | grep -v 'DID_OK' | tail -n 2 | 
 for run in wine-upgrade wine-vanish; do
     sed -n '/^DIALOG/,$p' "/tmp/$run.out" | sed "s/^/OUTPUT $run: /"
 done
+
+# kavora-cli.exe under Wine: d: to g: are a tower of four scsi_debug drives.
+# One drive, then all four at once, with the 1 MiB image of the Linux tower,
+# in a scratch folder; their wall times give the tower's cost under Wine.
+# Both runs have the same four drives to scan: only the number upgraded
+# differs. A list first starts Wine's parts the runs share, and shows the
+# letters as the program sees them.
+cli_folder=/newroot/tmp/kernel-cli
+mkdir -p "$cli_folder"
+cp /lane/run/fw.bin /lane/run/IDString.txt "$cli_folder/"
+cli_run() {
+    rm -f "$cli_folder/wall.txt"
+    chroot /newroot /bin/bash "$KAVORA_ROOT/tools/qemu/wine-run.sh" "$KAVORA_ROOT" "$KAVORA_ARCH" cli "$@"
+}
+cli_wall() { cat "$cli_folder/wall.txt" 2>/dev/null || echo 0; }
+# Each drive carried out exactly one save.
+one_save_each() { [ "$(carried_by "3b 07" | awk '$2 == 1' | wc -l)" = "$1" ] && [ "$(carried_out "3b 07")" = "$1" ]; }
+sums_are() { [ "$(cd "$cli_folder" && ls sum*.txt 2>/dev/null | tr '\n' ' ')" = "$1" ]; }
+
+if [ -f "/newroot$KAVORA_ROOT/build/$KAVORA_ARCH/kavora-cli.exe" ]; then
+    load_tower
+    check_case win-cli-list 0 '"Linux   scsi_debug      "' \
+        '[ "$(grep -c "^[DEFG]: " out.txt)" = 4 ]' -- cli_run list
+    list_wall=$(cli_wall)
+
+    # The list sent INQUIRY alone: the same drives serve the one-drive run.
+    dmesg -c > /dev/null
+    rm -f "$cli_folder"/sum*.txt
+    check_case win-cli-one 0 "Please Restart Your Computer." \
+        'one_save_each 1 && sums_are "sum.txt "' -- cli_run upgrade --yes --drive D: fw.bin
+    one_wall=$(cli_wall)
+    carried_by "3b 07" | sed 's/^/KERNEL win-cli-one: saves carried out by /'
+
+    load_tower
+    rm -f "$cli_folder"/sum*.txt
+    check_case win-cli-tower 0 "upgrading 4 drives at once: D: E: F: G:" \
+        'one_save_each 4 && sums_are "sum-D.txt sum-E.txt sum-F.txt sum-G.txt " &&
+         [ "$(grep -c "(exit 0)" out.txt)" = 4 ]' -- cli_run upgrade --all --yes fw.bin
+    tower_wall=$(cli_wall)
+    carried_by "3b 07" | sed 's/^/KERNEL win-cli-tower: saves carried out by /'
+
+    ratio=$(awk -v one="$one_wall" -v four="$tower_wall" \
+        'BEGIN { if (one + 0 > 0 && four + 0 > 0) printf "%.3f", four / one; else print "none" }')
+    echo "BENCH win-cli-tower: 4 drives over 1 drive under Wine (wall; one drive s, four drives s, a list s): $ratio $one_wall $tower_wall $list_wall"
+    if [ "$ratio" != none ] && awk -v r="$ratio" 'BEGIN { exit !(r + 0 <= 1.15) }'; then
+        passed=$((passed + 1)); echo "CASE win-cli-tower-ratio: ok"
+    else
+        failed=$((failed + 1)); echo "CASE win-cli-tower-ratio: FAILED (wall at most 1.15: $ratio)"
+    fi
+    for run in win-cli-list win-cli-one win-cli-tower; do
+        sed "s/^/OUTPUT $run: /" "/tmp/$run.out"
+    done
+else
+    failed=$((failed + 1))
+    echo "CASE win-cli-tower: FAILED (no build/$KAVORA_ARCH/kavora-cli.exe: tools/build-win.sh $KAVORA_ARCH builds it)"
+fi
