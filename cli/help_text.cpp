@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/exit_status.h"
+#include "cli/help_words.h"
 #include "cli/option_table.h"
 #include "device/scsi_defs.h"
 #include "kavora_revision.h" // made by the build
@@ -16,19 +17,19 @@ std::string About(CliCommand command)
 {
     switch (command) {
     case CliCommand::List:
-        return R"(Lists every CD/DVD-class SCSI device (peripheral type 05h): its device node
-(and its other node), the )" + std::to_string(scsi::kModelChars) +
+        return std::string("Lists every CD/DVD-class SCSI device (peripheral type 05h): its ") +
+               help_words::kListedAs + ", the " + std::to_string(scsi::kModelChars) +
                R"(-character vendor and product text exactly as
 INQUIRY gives it (in quotes, so that the blanks show; other bytes as \xNN),
 its revision, and "<- FILE" on those the model list names.
 )";
     case CliCommand::Info:
-        return R"(Reads the image and tells what an upgrade would do with it, without a drive
-and without root: its kind and size, the length sent and its )" + kBlock + R"(-byte
-blocks, the waits after the save, the checksum the Windows program shows and
-the sum the download header carries; and for each model the list names,
-the beginnings of the drive revisions the identity scan passes it with.
-)";
+        return R"(Reads the image and tells what an upgrade would do with it: its kind and
+size, the length sent and its )" + kBlock + R"(-byte blocks, the waits after the save, the
+checksum the Windows program shows and the sum the download header carries;
+and for each model the list names, the beginnings of the drive revisions the
+identity scan passes it with. It needs no drive and no )" +
+               help_words::kPrivilege + ".\n";
     case CliCommand::Check:
         return R"(Reads and checks the image, then finds the drive and runs the identity scan
 of an upgrade against its current model and revision: is this image for this
@@ -42,35 +43,30 @@ log lines of the Windows program go to standard output, its diagnostics to
 "sum.txt" in the working directory.
 )";
     default:
-        return R"(
-Upgrades the firmware of a CD/DVD-class drive over the Linux SCSI generic
-interface (SG_IO), with the checks of the KAVORA Windows program: the model
-list, the image's identity scan, the summed header, resends, the waits while
-the drive programs, and its identity read back.
-)";
+        return help_words::kInterface;
     }
 }
 
 constexpr char kImageLine[] = "  IMAGE            .hex or .bin (default: the one the list names)\n";
 
-constexpr char kUpgradeMore[] = R"(
+std::string UpgradeMore()
+{
+    const std::string name = help_words::kTowerName;
+    return R"(
 Several drives are upgraded at the same time (LUNs of one target one after
-the other), each with its log lines under
-its name ("sr1: Check Sum : F286"), its own "sum-sr1.txt", and a line in the
-table at the end; the exit status is the worst of theirs. A drive that fails
-or hangs never holds up the others. A named drive that is missing or refused
-has its line too, and makes the status at least 1.
+the other), each with its log lines under its name (")" + name + R"(: Check Sum : F286"),
+its own "sum-)" + name + R"(.txt", and a line in the table at the end; the exit status
+is the worst of theirs. A drive that fails or hangs never holds up the others.
+A named drive that is missing or refused has its line too, and makes the
+status at least 1.
 
-A drive has one writer: a second upgrade of it, through either of its nodes,
-is refused, naming the process that holds /run/lock/kavora-cli-H:C:T:L.lock;
-so is a drive whose disc is mounted.
-
-Ctrl-C, SIGTERM or SIGHUP before the last block stops the run before anything
-is saved; after it the drive is programming, and the run goes on to its end.
-Each command has a time-out that fits it: seconds for INQUIRY and TEST UNIT
-READY, a minute for a block, minutes for the save.
-WRITE BUFFER through SG_IO needs root or the CAP_SYS_RAWIO capability.
-)";
+)" + help_words::kOneWriter + "\n" + help_words::kStopping +
+           R"( before the last block stops the run before
+anything is saved; after it the drive is programming, and the run goes on to
+its end. Each command has a time-out that fits it: seconds for INQUIRY and
+TEST UNIT READY, a minute for a block, minutes for the save.
+)" + help_words::kNeeds;
+}
 
 constexpr char kGeneralMore[] = R"(
 The program's log and the data of list and info go to standard output;
@@ -136,7 +132,7 @@ std::string CommandHelp(const CommandSpec& command)
             text += OptionLine(option);
     if (command.command == CliCommand::Check || command.command == CliCommand::Upgrade)
         text += kImageLine;
-    return command.command == CliCommand::Upgrade ? text + kUpgradeMore + ExitStatusText() : text;
+    return command.command == CliCommand::Upgrade ? text + UpgradeMore() + ExitStatusText() : text;
 }
 
 std::string GeneralHelp()

@@ -1,5 +1,7 @@
 #include "cli/option_table.h"
 
+#include "cli/help_words.h"
+
 namespace {
 
 constexpr CommandSet kList = Bit(CliCommand::List);
@@ -34,8 +36,7 @@ const std::vector<OptionSpec>& Options()
 {
     static const std::vector<OptionSpec> options = {
         {OptionId::Drive, "drive", 'd', "DEV", kCheck | kUpgrade | kGeneral, kUpgrade,
-         "the drive: /dev/srN or /dev/sgN (default: the one drive\n"
-         "whose model the list names); upgrade takes several"},
+         help_words::kDriveOption},
         {OptionId::All, "all", 'a', nullptr, kUpgrade | kGeneral, 0,
          "upgrade: every CD/DVD-class drive the list names and the\n"
          "image is for; the others are named with the reason\n"

@@ -4,6 +4,7 @@ add_library(kavora_cli_linux STATIC
     cli/linux/linux_drives.cpp
     cli/linux/stop_signals.cpp
     cli/linux/system_words.cpp
+    cli/linux/help_words.cpp
     cli/linux/terminal.cpp
 )
 find_package(Threads REQUIRED)

@@ -4,6 +4,7 @@ add_library(kavora_cli_win STATIC
     cli/win/windows_drives.cpp
     cli/win/stop_signals.cpp
     cli/win/system_words.cpp
+    cli/win/help_words.cpp
     cli/win/terminal.cpp
     cli/win/console_setup.cpp
 )

@@ -318,6 +318,21 @@ TEST_F(CliOnWindows, KeepsTheSystemAwakeWhileItRuns)
     EXPECT_FALSE(scope.machine.KeptAwake());
 }
 
+// The help speaks of Windows' drives and ways, not of Linux's.
+TEST_F(CliOnWindows, HelpSpeaksOfWindows)
+{
+    for (std::vector<std::string> words : {std::vector<std::string>{"--help"}, {"help", "upgrade"}, {"help", "list"}}) {
+        SCOPED_TRACE(words.back());
+        EXPECT_EQ(Run(words), kExitUpgraded);
+        for (const char* linux : {"SG_IO", "/dev/", "root", "SIGTERM", "/run/lock", "sr1"})
+            EXPECT_EQ(out.str().find(linux), std::string::npos) << linux << "\n" << out.str();
+    }
+    EXPECT_EQ(Run({"help", "upgrade"}), kExitUpgraded);
+    for (const char* windows : {"D: (default", "\"sum-D.txt\"", "Ctrl-C, Ctrl-Break or closing the console",
+                                "run kavora-cli from a console\nopened as administrator"})
+        EXPECT_TRUE(Logged(windows)) << windows << "\n" << out.str();
+}
+
 TEST(CliSystems, NineXFamilyIsToldToUseTheDialog)
 {
     EXPECT_EQ(WhyNotOnThisSystem(VER_PLATFORM_WIN32_NT), "");
