@@ -114,8 +114,14 @@ std::string ExplainFailure(const scsi::Result& result, std::uint32_t timeoutSeco
     }
     case scsi::Outcome::OtherStatus:
         return "the drive answered SCSI status " + Hex2(result.status) + " without sense data";
-    case scsi::Outcome::TransportFailure:
-        return TransportFailureWords(result, timeoutSeconds);
+    case scsi::Outcome::TransportFailure: {
+        std::string text = TransportFailureWords(result);
+        if (result.timedOut)
+            text += timeoutSeconds ? "; the drive did not answer within the command's time-out of " +
+                                         std::to_string(timeoutSeconds) + " s"
+                                   : "; the drive did not answer within the command's time-out";
+        return text;
+    }
     case scsi::Outcome::SystemFailure:
         return SystemFailureWords(result);
     }

@@ -19,9 +19,8 @@ std::string CommandInWords(const std::uint8_t* cdb);
 // How many of the block's `length` bytes reach the drive.
 std::size_t CdbBytesSent(const std::uint8_t* cdb, std::size_t length);
 // A request that did not reach the drive, or came back without its answer
-// (Outcome::TransportFailure), in words; `timeoutSeconds` is named when the
-// system gave up waiting.
-std::string TransportFailureWords(const scsi::Result& result, std::uint32_t timeoutSeconds);
+// (Outcome::TransportFailure), in words.
+std::string TransportFailureWords(const scsi::Result& result);
 // A request the system refused (Outcome::SystemFailure), in words, with what
 // to do where that helps.
 std::string SystemFailureWords(const scsi::Result& result);

@@ -27,16 +27,11 @@ std::size_t CdbBytesSent(const std::uint8_t* cdb, std::size_t length)
     return SentCdbLength(cdb, static_cast<std::uint8_t>(length < 255 ? length : 255));
 }
 
-std::string TransportFailureWords(const scsi::Result& result, std::uint32_t timeoutSeconds)
+std::string TransportFailureWords(const scsi::Result& result)
 {
-    std::string text = "transport failure, not an answer of the drive: host status " + Hex2(result.hostStatus) +
-                       " (" + HostStatusName(result.hostStatus) + "), driver status " + Hex2(result.driverStatus) +
-                       " (" + DriverStatusName(result.driverStatus) + ")";
-    if (result.timedOut)
-        text += timeoutSeconds ? "; the drive did not answer within the command's time-out of " +
-                                     std::to_string(timeoutSeconds) + " s"
-                               : "; the drive did not answer within the command's time-out";
-    return text;
+    return "transport failure, not an answer of the drive: host status " + Hex2(result.hostStatus) + " (" +
+           HostStatusName(result.hostStatus) + "), driver status " + Hex2(result.driverStatus) + " (" +
+           DriverStatusName(result.driverStatus) + ")";
 }
 
 std::string SystemFailureWords(const scsi::Result& result)

@@ -12,16 +12,11 @@ std::string CommandInWords(const std::uint8_t* cdb) { return CommandNameOf(cdb);
 // Pass-through hands the port the whole block as the program builds it.
 std::size_t CdbBytesSent(const std::uint8_t*, std::size_t length) { return length; }
 
-std::string TransportFailureWords(const scsi::Result& result, std::uint32_t timeoutSeconds)
+std::string TransportFailureWords(const scsi::Result& result)
 {
-    std::string text = "transport failure, not an answer of the drive: the adapter, its bus or its driver failed "
-                       "the request: " +
-                       SystemText(static_cast<DWORD>(result.systemError));
-    if (result.timedOut)
-        text += timeoutSeconds ? "; the drive did not answer within the command's time-out of " +
-                                     std::to_string(timeoutSeconds) + " s"
-                               : "; the drive did not answer within the command's time-out";
-    return text;
+    return "transport failure, not an answer of the drive: the adapter, its bus or its driver failed the "
+           "request: " +
+           SystemText(static_cast<DWORD>(result.systemError));
 }
 
 std::string SystemFailureWords(const scsi::Result& result)
