@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -18,6 +19,7 @@
 #include "cli/win/program_start.h"
 #include "cli/win/windows_drives.h"
 #include "device/win/drive_lock.h"
+#include "device/win/scsi_records.h"
 #include "tests/portable/engine_fixture.h"
 #include "tests/support/cli_cases.h"
 #include "tests/support/cli_json_keys.h"
@@ -32,11 +34,14 @@ using engine_test::MakeImage;
 
 constexpr std::uint8_t kWriteBuffer = 0x3B;
 
-// The machine, with a way into the middle of a run: after the drive at d:
-// has taken `blocks` blocks, the console's routine is asked as Ctrl-C asks it.
-class CtrlCAfterBlocks : public DeviceIo {
+// The machine, with a way into the middle of a run: once the drive at d:
+// has taken `blocks` blocks, `then` is done, once.
+class AfterBlocks : public DeviceIo {
 public:
-    CtrlCAfterBlocks(VirtualMachine& machine, int blocks) : machine_(machine), blocks_(blocks) {}
+    AfterBlocks(VirtualMachine& machine, int blocks, std::function<void()> then)
+        : machine_(machine), blocks_(blocks), then_(std::move(then))
+    {
+    }
     HANDLE CreateFile(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override
     {
         return machine_.CreateFile(path, access, share, disposition, flags);
@@ -45,13 +50,15 @@ public:
                          DWORD* returned) override
     {
         const BOOL done = machine_.DeviceIoControl(device, code, in, inLength, out, outLength, returned);
+        const DWORD error = ::GetLastError();
         int written = 0;
         for (const ReceivedCommand& c : machine_.DriveAt('d')->Commands())
             written += c.cdb[0] == kWriteBuffer && c.cdb[1] == 0x06 && c.good ? 1 : 0;
-        if (!asked && written == blocks_) {
-            asked = true;
-            answeredHandled = OnConsoleRequest(CTRL_C_EVENT) == TRUE;
+        if (!done_ && written == blocks_) {
+            done_ = true;
+            then_();
         }
+        ::SetLastError(error);
         return done;
     }
     BOOL CloseHandle(HANDLE handle) override { return machine_.CloseHandle(handle); }
@@ -63,12 +70,11 @@ public:
         return machine_.SetThreadExecutionState(flags);
     }
 
-    bool asked = false;
-    bool answeredHandled = false;
-
 private:
     VirtualMachine& machine_;
     int blocks_;
+    std::function<void()> then_;
+    bool done_ = false;
 };
 
 class CliOnWindows : public ::testing::Test {
@@ -277,20 +283,41 @@ TEST_F(CliOnWindows, TowerNamesEachDriveByItsLetter)
     EXPECT_EQ(Sent(0x07, 'e'), 1);
 }
 
-// Ctrl-C in the transfer stops the run before anything is saved.
+// Ctrl-C in the transfer stops the run before anything is saved, and does
+// not end the process: the program's routine is asked as the console asks it.
 TEST_F(CliOnWindows, CtrlCInTheTransferStopsBeforeTheSave)
 {
     scope.machine.AddCdRom('d');
     ListAndImage();
-    CtrlCAfterBlocks io(scope.machine, 1);
+    BOOL handled = FALSE;
+    AfterBlocks io(scope.machine, 1, [&handled] { handled = OnConsoleRequest(CTRL_C_EVENT); });
     DeviceIo* const was = SetDeviceIo(&io);
     const int status = Run({"upgrade"});
     SetDeviceIo(was);
-    EXPECT_TRUE(io.asked);
-    EXPECT_TRUE(io.answeredHandled) << "Ctrl-C must not end the process";
+    EXPECT_TRUE(handled) << "Ctrl-C must not end the process";
     EXPECT_EQ(status, kExitNotSaved) << err.str();
     EXPECT_EQ(Sent(0x07), 0);
     EXPECT_TRUE(Said("it still has its old firmware")) << err.str();
+}
+
+// A request the adapter fails is told as the system's failure, not the
+// drive's answer, in the system's words.
+TEST_F(CliOnWindows, FailedRequestIsToldInTheSystemsWords)
+{
+    scope.machine.AddCdRom('d');
+    ListAndImage();
+    AfterBlocks io(scope.machine, 1, [this] {
+        scope.machine.SetIoctlError(ERROR_IO_DEVICE);
+        scope.machine.FailIoctl(scsi::IOCTL_SCSI_PASS_THROUGH_DIRECT);
+    });
+    DeviceIo* const was = SetDeviceIo(&io);
+    const int status = Run({"upgrade"});
+    SetDeviceIo(was);
+    EXPECT_EQ(status, kExitNotSaved) << err.str();
+    EXPECT_TRUE(Said("the block at image offset 0x1000 failed: transport failure, not an answer of the drive: the "
+                     "adapter, its bus or its driver failed the request: "))
+        << err.str();
+    EXPECT_TRUE(Said("(error 1117)")) << err.str();
 }
 
 // One writer per drive, whichever program writes: the dialog's lock keeps
