@@ -21,6 +21,21 @@ bool IsConsole(DWORD which, DWORD& mode)
 
 } // namespace
 
+ConsoleFacts FactsOf(const ConsoleState& state)
+{
+    ConsoleFacts facts;
+    facts.inIsTerminal = state.inIsConsole;
+    facts.term = state.term;
+    if (state.errIsConsole) {
+        facts.errIsTerminal = true;
+        if (!state.errTakesSequences)
+            facts.term = "dumb";
+    } else {
+        facts.errIsTerminal = state.errIsOtherTerminal;
+    }
+    return facts;
+}
+
 ConsoleFacts SetUpConsole()
 {
     std::fflush(stdout);
@@ -28,25 +43,18 @@ ConsoleFacts SetUpConsole()
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 
-    ConsoleFacts facts;
+    ConsoleState state;
     const char* term = std::getenv("TERM");
-    facts.term = term ? term : "";
+    state.term = term ? term : "";
     DWORD mode = 0;
-    facts.inIsTerminal = IsConsole(STD_INPUT_HANDLE, mode);
+    state.inIsConsole = IsConsole(STD_INPUT_HANDLE, mode);
     if (IsConsole(STD_ERROR_HANDLE, mode)) {
-        HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
-        if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
-            ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
-            facts.errIsTerminal = true;
-        } else {
-            // A console of an older Windows: the sequences would show as text.
-            facts.errIsTerminal = true;
-            facts.term = "dumb";
-        }
-    } else if (_isatty(_fileno(stderr))) {
-        // A terminal that is not a console (mintty and the like): it draws
-        // the sequences itself.
-        facts.errIsTerminal = true;
+        state.errIsConsole = true;
+        state.errTakesSequences = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
+                                  ::SetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE),
+                                                   mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    } else {
+        state.errIsOtherTerminal = _isatty(_fileno(stderr)) != 0;
     }
-    return facts;
+    return FactsOf(state);
 }

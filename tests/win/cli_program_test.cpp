@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/exit_status.h"
+#include "cli/win/console_setup.h"
 #include "cli/win/console_stop.h"
 #include "cli/win/program_start.h"
 #include "cli/win/windows_drives.h"
@@ -358,6 +359,29 @@ TEST_F(CliOnWindows, HelpSpeaksOfWindows)
     for (const char* windows : {"D: (default", "\"sum-D.txt\"", "Ctrl-C, Ctrl-Break or closing the console",
                                 "run kavora-cli from a console\nopened as administrator"})
         EXPECT_TRUE(Logged(windows)) << windows << "\n" << out.str();
+}
+
+// Bars where they can be drawn in place, plain lines elsewhere.
+TEST(CliSystems, ConsoleGetsBarsWhereItDrawsThem)
+{
+    const struct {
+        const char* name;
+        ConsoleState state;
+        bool errIsTerminal;
+        const char* term;
+    } cases[] = {
+        {"console taking sequences", {true, true, true, false, ""}, true, ""},
+        {"console of an older Windows", {true, true, false, false, ""}, true, "dumb"},
+        {"TERM=dumb stays", {true, true, true, false, "dumb"}, true, "dumb"},
+        {"mintty", {false, false, false, true, "xterm"}, true, "xterm"},
+        {"pipe or file", {false, false, false, false, ""}, false, ""},
+    };
+    for (const auto& c : cases) {
+        const ConsoleFacts facts = FactsOf(c.state);
+        EXPECT_EQ(facts.errIsTerminal, c.errIsTerminal) << c.name;
+        EXPECT_EQ(facts.term, c.term) << c.name;
+        EXPECT_EQ(facts.inIsTerminal, c.state.inIsConsole) << c.name;
+    }
 }
 
 TEST(CliSystems, NineXFamilyIsToldToUseTheDialog)
