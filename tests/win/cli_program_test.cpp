@@ -164,6 +164,23 @@ TEST_F(CliOnWindows, ListsTheCdDrivesByLetter)
     EXPECT_EQ(listing["drives"][1]["node"], "F:");
 }
 
+// A duplicator tower holds up to 11 drives, more than the dialog's table of
+// eight: the scan goes on from the letter after a full table's last one.
+TEST_F(CliOnWindows, FindsMoreDrivesThanTheDialogsTableHolds)
+{
+    for (char letter = 'd'; letter <= 'n'; ++letter)
+        scope.machine.AddCdRom(letter);
+    ListAndImage();
+    EXPECT_EQ(Run({"list"}), kExitUpgraded) << err.str();
+    for (char letter = 'D'; letter <= 'N'; ++letter)
+        EXPECT_TRUE(Logged(std::string("\n") + letter + ": (SCSI ") || out.str().rfind(std::string(1, letter) + ":", 0) == 0)
+            << letter << "\n" << out.str();
+    std::size_t lines = 0;
+    for (char c : out.str())
+        lines += c == '\n' ? 1 : 0;
+    EXPECT_EQ(lines, 11u) << out.str();
+}
+
 // Each command and its --json form, over one drive, and the refusals.
 TEST_F(CliOnWindows, CommandsAndTheirJson)
 {
