@@ -44,8 +44,15 @@ std::string PassingWords(const std::vector<std::string>& passing)
                passing[end + 1][1] == passing[end][1] + 1)
             ++end;
         if (shownGroups < kShownGroups) {
-            groups += (groups.empty() ? "" : ", ") + Quoted(passing[i]) +
-                      (end > i ? "-" + Quoted(passing[end]) : "");
+            // Piece by piece: GCC 12 warns of a copy that cannot happen in
+            // the temporaries of one long sum of strings.
+            if (!groups.empty())
+                groups += ", ";
+            groups += Quoted(passing[i]);
+            if (end > i) {
+                groups += '-';
+                groups += Quoted(passing[end]);
+            }
             ++shownGroups;
         } else {
             ++moreGroups;

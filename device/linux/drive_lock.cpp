@@ -111,8 +111,11 @@ bool DriveLock::Take(const std::string& folder, const std::string& hctl, const s
     // written, the lock still keeps others off and that refusal says
     // "another process".
     const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) == 0)
-        static_cast<void>(::pwrite(fd, pid.data(), pid.size(), 0));
+    // Half an id would name the wrong process: then none.
+    if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()) &&
+        ::ftruncate(fd, 0) != 0) {
+        // The lock holds all the same; a second run is told "another process".
+    }
     fd_ = fd;
     return true;
 }
