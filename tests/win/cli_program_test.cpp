@@ -84,8 +84,14 @@ protected:
     {
         ::GetCurrentDirectoryA(sizeof previous_, previous_);
         ASSERT_TRUE(::SetCurrentDirectoryA(folder_.Path().string().c_str()));
+        // The waits of a run are asked for, not waited.
+        previousClock_ = SetClock(&clock_);
     }
-    void TearDown() override { ::SetCurrentDirectoryA(previous_); }
+    void TearDown() override
+    {
+        SetClock(previousClock_);
+        ::SetCurrentDirectoryA(previous_);
+    }
 
     void WriteFile(const std::string& name, const std::string& text)
     {
@@ -140,6 +146,8 @@ protected:
 
     ScratchFolder folder_{"cli"};
     char previous_[MAX_PATH] = {};
+    engine_test::RecordingClock clock_;
+    Clock* previousClock_ = nullptr;
     MachineScope scope;
     std::ostringstream out, err;
 };
