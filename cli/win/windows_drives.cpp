@@ -235,6 +235,6 @@ std::string WhyNotOnThisSystem(unsigned platformId)
 {
     if (platformId == VER_PLATFORM_WIN32_NT)
         return "";
-    return "kavora-cli reaches drives by SCSI pass-through, which Windows 95, 98 and Me do not have; "
+    return "this program reaches drives by SCSI pass-through, which Windows 95, 98 and Me do not have; "
            "on them, use kavora.exe, which reaches drives through ASPI";
 }
