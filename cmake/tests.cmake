@@ -52,7 +52,7 @@ if(KAVORA_WINDOWS)
     set_tests_properties(demo_families PROPERTIES TIMEOUT 300)
     # kavora-cli's demo, as a user runs it, on every system family.
     add_test(NAME cli_families
-             COMMAND ${CMAKE_SOURCE_DIR}/tools/cli-families.sh $<TARGET_FILE:kavora-cli-demo>)
+             COMMAND ${CMAKE_SOURCE_DIR}/tools/demo-families.sh $<TARGET_FILE:kavora-cli-demo>)
     set_tests_properties(cli_families PROPERTIES TIMEOUT 300)
 
     foreach(src ${KAVORA_WIN_TESTS})
