@@ -59,7 +59,8 @@ for run in wine-upgrade wine-vanish; do
     sed -n '/^DIALOG/,$p' "/tmp/$run.out" | sed "s/^/OUTPUT $run: /"
 done
 
-# kavora-cli.exe under Wine: d: to g: are a tower of four scsi_debug drives.
+# kavora-cli.exe under Wine: d: to g: are a tower of four scsi_debug drives,
+# which come back from programming with revision 0200, as in the Linux cases.
 # One drive, then all four at once, with the 1 MiB image of the Linux tower,
 # in a scratch folder; their wall times give the tower's cost under Wine.
 # Both runs have the same four drives to scan: only the number upgraded
@@ -86,22 +87,37 @@ if [ -f "/newroot$KAVORA_ROOT/build/$KAVORA_ARCH/kavora-cli.exe" ]; then
     # The list sent INQUIRY alone: the same drives serve the one-drive run.
     dmesg -c > /dev/null
     rm -f "$cli_folder"/sum*.txt
-    check_case win-cli-one 0 "Please Restart Your Computer." \
+    ( after_first_save inq_rev 0200 ) &
+    check_case win-cli-one 0 "kavora-cli: upgraded: the drive now reports revision 0200; it reported 0191 before." \
         'one_save_each 1 && sums_are "sum.txt "' -- cli_run upgrade --yes --drive D: fw.bin
     one_wall=$(cli_wall)
+    wait
     carried_by "3b 07" | sed 's/^/KERNEL win-cli-one: saves carried out by /'
 
     load_tower
     rm -f "$cli_folder"/sum*.txt
+    ( after_first_save inq_rev 0200 ) &
     check_case win-cli-tower 0 "upgrading 4 drives at once: D: E: F: G:" \
         'one_save_each 4 && sums_are "sum-D.txt sum-E.txt sum-F.txt sum-G.txt " &&
-         [ "$(grep -c "(exit 0)" out.txt)" = 4 ]' -- cli_run upgrade --all --yes fw.bin
+         [ "$(grep -c "0200   upgraded (exit 0)" out.txt)" = 4 ]' -- cli_run upgrade --all --yes fw.bin
     tower_wall=$(cli_wall)
+    wait
     carried_by "3b 07" | sed 's/^/KERNEL win-cli-tower: saves carried out by /'
 
-    ratio=$(awk -v one="$one_wall" -v four="$tower_wall" \
-        'BEGIN { if (one + 0 > 0 && four + 0 > 0) printf "%.3f", four / one; else print "none" }')
-    echo "BENCH win-cli-tower: 4 drives over 1 drive under Wine (wall; one drive s, four drives s, a list s): $ratio $one_wall $tower_wall $list_wall"
+    # One drive again: the host builds and tests beside the guest, so its
+    # load changes from one run to the next; the tower is held to the mean
+    # of the one-drive runs on either side of it.
+    load_tower
+    rm -f "$cli_folder"/sum*.txt
+    ( after_first_save inq_rev 0200 ) &
+    check_case win-cli-one-again 0 "Please Restart Your Computer." \
+        'one_save_each 1 && sums_are "sum.txt "' -- cli_run upgrade --yes --drive D: fw.bin
+    again_wall=$(cli_wall)
+    wait
+
+    ratio=$(awk -v one="$one_wall" -v again="$again_wall" -v four="$tower_wall" \
+        'BEGIN { if (one + 0 > 0 && again + 0 > 0 && four + 0 > 0) printf "%.3f", 2 * four / (one + again); else print "none" }')
+    echo "BENCH win-cli-tower: 4 drives over 1 drive under Wine (wall, over the mean of one drive before and after; one drive s, four drives s, one drive again s, a list s): $ratio $one_wall $tower_wall $again_wall $list_wall"
     if [ "$ratio" != none ] && awk -v r="$ratio" 'BEGIN { exit !(r + 0 <= 1.15) }'; then
         passed=$((passed + 1)); echo "CASE win-cli-tower-ratio: ok"
     else
