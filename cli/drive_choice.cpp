@@ -131,8 +131,8 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         if (!context.drives.Find(options.drive, name)) {
             bool exists = false;
             const std::string why = context.drives.WhyNotFound(options.drive, &exists);
-            console.Refuse(options.drive + (exists ? " is " + why + "; 'kavora-cli list' shows those there are"
-                                                   : ": " + why),
+            console.Refuse(exists ? options.drive + " is " + why + "; 'kavora-cli list' shows those there are"
+                                  : Heading(options.drive) + why,
                            options.drive);
             return kExitRefused;
         }
@@ -182,6 +182,11 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
         return kExitRefused;
     }
     return -1;
+}
+
+std::string Heading(const std::string& node)
+{
+    return node + (!node.empty() && node.back() == ':' ? " " : ": ");
 }
 
 std::string ShortName(const std::string& node)

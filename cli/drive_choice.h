@@ -75,3 +75,6 @@ int ChooseDrive(const CliOptions& options, const ModelList& list, bool write, Cl
 
 // "sr1" for /dev/sr1, "D" for D:: how a drive's lines and files are named.
 std::string ShortName(const std::string& node);
+// "/dev/sr1: ", "D: ": a drive's name heading what is said of it, without
+// a second colon after a drive letter's.
+std::string Heading(const std::string& node);

@@ -26,7 +26,7 @@ std::vector<DriveName> Candidates(const CliOptions& options, CliContext& context
             if (again)
                 continue;
             const std::string why = context.drives.WhyNotFound(node);
-            context.console.Note("kavora-cli: " + node + ": not upgraded: " + why);
+            context.console.Note("kavora-cli: " + Heading(node) + "not upgraded: " + why);
             unchosen.push_back({node, "missing", why, {}, true});
         }
     }
@@ -84,7 +84,7 @@ int ChooseDrives(const CliOptions& options, const ModelList& list, LoadedImage& 
             }
             forThisUpgrade = true;
         }
-        console.Note("kavora-cli: " + c.name.path + ": not upgraded: " + reason);
+        console.Note("kavora-cli: " + Heading(c.name.path) + "not upgraded: " + reason);
         unchosen.push_back({c.name.path, "refused", reason, c.id, forThisUpgrade});
     }
     if (chosen.empty()) {

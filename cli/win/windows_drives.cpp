@@ -225,7 +225,7 @@ std::string WindowsDrives::WhyNotFound(const std::string& node, bool* exists)
                "): run kavora-cli from a console opened as administrator";
     }
     if (error != ERROR_SUCCESS)
-        return SystemText(error);
+        return "no such drive: " + SystemText(error);
     if (exists)
         *exists = true;
     return "not a CD/DVD-class drive (peripheral type 05h) that answers SCSI pass-through";
