@@ -77,6 +77,20 @@ cli_wall() { cat "$cli_folder/wall.txt" 2>/dev/null || echo 0; }
 # Each drive carried out exactly one save.
 one_save_each() { [ "$(carried_by "3b 07" | awk '$2 == 1' | wc -l)" = "$1" ] && [ "$(carried_out "3b 07")" = "$1" ]; }
 sums_are() { [ "$(cd "$cli_folder" && ls sum*.txt 2>/dev/null | tr '\n' ' ')" = "$1" ]; }
+# cli_upgrade NAME TEXT CHECK -- ARGS...: case NAME, kavora-cli.exe ARGS on
+# the four drives loaded afresh, which come back from programming with
+# revision 0200; its wall time in $wall.
+cli_upgrade() {
+    local case_name=$1 case_text=$2 case_check=$3
+    shift 4
+    load_tower
+    rm -f "$cli_folder"/sum*.txt
+    ( after_first_save inq_rev 0200 ) &
+    check_case "$case_name" 0 "$case_text" "$case_check" -- cli_run "$@"
+    wall=$(cli_wall)
+    wait
+    carried_by "3b 07" | sed "s/^/KERNEL $case_name: saves carried out by /"
+}
 
 if [ -f "/newroot$KAVORA_ROOT/build/$KAVORA_ARCH/kavora-cli.exe" ]; then
     load_tower
@@ -84,36 +98,19 @@ if [ -f "/newroot$KAVORA_ROOT/build/$KAVORA_ARCH/kavora-cli.exe" ]; then
         '[ "$(grep -c "^[DEFG]: " out.txt)" = 4 ]' -- cli_run list
     list_wall=$(cli_wall)
 
-    # The list sent INQUIRY alone: the same drives serve the one-drive run.
-    dmesg -c > /dev/null
-    rm -f "$cli_folder"/sum*.txt
-    ( after_first_save inq_rev 0200 ) &
-    check_case win-cli-one 0 "kavora-cli: upgraded: the drive now reports revision 0200; it reported 0191 before." \
-        'one_save_each 1 && sums_are "sum.txt "' -- cli_run upgrade --yes --drive D: fw.bin
-    one_wall=$(cli_wall)
-    wait
-    carried_by "3b 07" | sed 's/^/KERNEL win-cli-one: saves carried out by /'
-
-    load_tower
-    rm -f "$cli_folder"/sum*.txt
-    ( after_first_save inq_rev 0200 ) &
-    check_case win-cli-tower 0 "upgrading 4 drives at once: D: E: F: G:" \
+    cli_upgrade win-cli-one "kavora-cli: upgraded: the drive now reports revision 0200; it reported 0191 before." \
+        'one_save_each 1 && sums_are "sum.txt "' -- upgrade --yes --drive D: fw.bin
+    one_wall=$wall
+    cli_upgrade win-cli-tower "upgrading 4 drives at once: D: E: F: G:" \
         'one_save_each 4 && sums_are "sum-D.txt sum-E.txt sum-F.txt sum-G.txt " &&
-         [ "$(grep -c "0200   upgraded (exit 0)" out.txt)" = 4 ]' -- cli_run upgrade --all --yes fw.bin
-    tower_wall=$(cli_wall)
-    wait
-    carried_by "3b 07" | sed 's/^/KERNEL win-cli-tower: saves carried out by /'
-
+         [ "$(grep -c "0200   upgraded (exit 0)" out.txt)" = 4 ]' -- upgrade --all --yes fw.bin
+    tower_wall=$wall
     # One drive again: the host builds and tests beside the guest, so its
     # load changes from one run to the next; the tower is held to the mean
     # of the one-drive runs on either side of it.
-    load_tower
-    rm -f "$cli_folder"/sum*.txt
-    ( after_first_save inq_rev 0200 ) &
-    check_case win-cli-one-again 0 "Please Restart Your Computer." \
-        'one_save_each 1 && sums_are "sum.txt "' -- cli_run upgrade --yes --drive D: fw.bin
-    again_wall=$(cli_wall)
-    wait
+    cli_upgrade win-cli-one-again "Please Restart Your Computer." \
+        'one_save_each 1 && sums_are "sum.txt "' -- upgrade --yes --drive D: fw.bin
+    again_wall=$wall
 
     ratio=$(awk -v one="$one_wall" -v again="$again_wall" -v four="$tower_wall" \
         'BEGIN { if (one + 0 > 0 && again + 0 > 0 && four + 0 > 0) printf "%.3f", 2 * four / (one + again); else print "none" }')
