@@ -11,7 +11,7 @@
 #include "cli/win/windows_drives.h"
 #include "device/win/keep_awake.h"
 
-int RunOnWindows(int argc, char** argv, DriveAccess* drives)
+int RunOnWindows(int argc, char** argv)
 {
     const ConsoleFacts console = SetUpConsole();
     OSVERSIONINFOA version{};
@@ -21,11 +21,11 @@ int RunOnWindows(int argc, char** argv, DriveAccess* drives)
         std::cerr << "kavora-cli: " << why << "\n";
         return kExitRefused;
     }
-    WindowsDrives systemDrives(version.dwMajorVersion <= 4);
+    WindowsDrives drives(version.dwMajorVersion <= 4);
     // The whole program, the waits while a drive programs included: a
     // system that sleeps in a run leaves the drive half flashed.
     SystemKeptAwake awake;
-    SystemSide system{drives ? *drives : systemDrives,
+    SystemSide system{drives,
                       std::cin,
                       std::cout,
                       std::cerr,

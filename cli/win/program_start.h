@@ -1,7 +1,6 @@
-// kavora-cli for Windows from main() on, over the drives it is given: the
-// product's main gives it the system's, the demo's a virtual machine's.
+// kavora-cli for Windows from main() on, over the drives behind the device
+// seam: the system's in the product, a virtual machine's in the demo and the
+// tests.
 #pragma once
 
-#include "cli/drive_access.h"
-
-int RunOnWindows(int argc, char** argv, DriveAccess* drives = nullptr);
+int RunOnWindows(int argc, char** argv);
