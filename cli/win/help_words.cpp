@@ -15,11 +15,19 @@ const char kListedAs[] = "drive letter\n(and its SCSI address)";
 const char kPrivilege[] = "administrator rights";
 const char kTowerName[] = "D";
 const char kOneWriter[] = R"(A drive has one writer: a second upgrade of it, by this program or by
-kavora.exe, is refused before anything is sent, naming the program and
-process that hold it.
+kavora.exe, is refused before anything is written to the drive, naming the
+program and process that hold it.
 )";
-const char kStopping[] = "Ctrl-C, Ctrl-Break or closing the console";
-const char kNeeds[] = "SCSI pass-through needs an administrator: run kavora-cli from a console\n"
-                      "opened as administrator. The system is kept awake while the program runs.\n";
+const char kStopping[] = "Ctrl-C or Ctrl-Break";
+// Windows ends a program whose console is closed, or whose user logs off,
+// within seconds, whatever the program answers.
+const char kNeeds[] = R"(Closing the console, logging off or shutting down asks the runs to stop too,
+but Windows then ends the program within seconds: before the last block
+nothing is saved; after it the drive may be programming its flash without
+the program, which cannot read its identity back. Do not power the drive
+off; look at the revision 'kavora-cli list' shows a few minutes later.
+SCSI pass-through needs an administrator: run kavora-cli from a console
+opened as administrator. The system is kept awake while the program runs.
+)";
 
 } // namespace help_words

@@ -381,7 +381,8 @@ TEST_F(CliOnWindows, HelpSpeaksOfWindows)
             EXPECT_EQ(out.str().find(linux), std::string::npos) << linux << "\n" << out.str();
     }
     EXPECT_EQ(Run({"help", "upgrade"}), kExitUpgraded);
-    for (const char* windows : {"D: (default", "\"sum-D.txt\"", "Ctrl-C, Ctrl-Break or closing the console",
+    for (const char* windows : {"D: (default", "\"sum-D.txt\"", "Ctrl-C or Ctrl-Break before the last block",
+                                "Closing the console, logging off or shutting down asks the runs to stop too",
                                 "run kavora-cli from a console\nopened as administrator"})
         EXPECT_TRUE(Logged(windows)) << windows << "\n" << out.str();
 }
