@@ -20,10 +20,12 @@ file(GLOB KAVORA_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_tes
 file(GLOB KAVORA_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/support/*.cpp)
 # Shared by the portable and the Windows tests.
 file(GLOB KAVORA_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
-# The table of kavora-cli's --json documents, for the tests of each system's
-# kavora-cli: it needs nlohmann's header, which comes with kavora_cli.
-set(KAVORA_CLI_JSON_KEYS ${CMAKE_SOURCE_DIR}/tests/support/cli_json_keys.cpp ${CMAKE_SOURCE_DIR}/tests/support/cli_cases.cpp)
-list(REMOVE_ITEM KAVORA_TEST_SUPPORT ${KAVORA_CLI_JSON_KEYS})
+# What the tests of each system's kavora-cli share: the table of its --json
+# documents, which needs nlohmann's header (it comes with kavora_cli), and
+# the command lines both programs must run alike.
+set(KAVORA_CLI_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/support/cli_json_keys.cpp
+                            ${CMAKE_SOURCE_DIR}/tests/support/cli_cases.cpp)
+list(REMOVE_ITEM KAVORA_TEST_SUPPORT ${KAVORA_CLI_TEST_SUPPORT})
 
 if(KAVORA_WINDOWS)
     # Each test program runs under Wine in a folder of its own, since runs write
@@ -37,7 +39,7 @@ if(KAVORA_WINDOWS)
         set_tests_properties(${name} PROPERTIES TIMEOUT 600)
     endfunction()
 
-    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT} ${KAVORA_CLI_JSON_KEYS})
+    add_library(kavora_test_support STATIC ${KAVORA_WIN_TEST_SUPPORT} ${KAVORA_TEST_SUPPORT} ${KAVORA_CLI_TEST_SUPPORT})
     target_link_libraries(kavora_test_support PUBLIC kavora_app kavora_emu kavora_cli_start gtest)
     target_compile_options(kavora_test_support PRIVATE ${KAVORA_TEST_OPTIMISATION})
 
@@ -77,7 +79,7 @@ else()
     if(TARGET kavora_cli)
         # The Linux program and its SG_IO transport against virtual drives.
         file(GLOB KAVORA_LINUX_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*.cpp)
-        add_executable(linux_tests ${KAVORA_LINUX_TESTS} ${KAVORA_CLI_JSON_KEYS})
+        add_executable(linux_tests ${KAVORA_LINUX_TESTS} ${KAVORA_CLI_TEST_SUPPORT})
         target_link_libraries(linux_tests PRIVATE kavora_cli kavora_emu gtest_main)
         target_compile_options(linux_tests PRIVATE ${KAVORA_TEST_OPTIMISATION})
         add_test(NAME linux_tests COMMAND linux_tests WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
