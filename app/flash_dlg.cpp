@@ -16,6 +16,57 @@ namespace {
 // The status line's answer to a stop request after the last block.
 constexpr char kTooLateToStop[] = "Drive programming; too late to stop";
 
+// Sent to the dialog, from the worker as from its own thread, so that focus,
+// annotations and sounds are dealt with on the thread that owns the windows.
+constexpr UINT kMsgEnableControl = WM_APP + 1; // wParam: id, lParam: enable
+constexpr UINT kMsgTextShown = WM_APP + 2;     // wParam: id
+constexpr UINT kMsgRunEnded = WM_APP + 3;      // wParam: DriveState, lParam: const std::string*
+
+// The sound of a run's end: the system's information sound for an upgrade,
+// its warning where the drive is known to be as it was, its error where
+// nobody knows what the drive holds.
+UINT SoundOf(DriveState state)
+{
+    switch (state) {
+    case DriveState::Upgraded:
+        return MB_ICONASTERISK;
+    case DriveState::SameRevision:
+    case DriveState::OldFirmware:
+        return MB_ICONEXCLAMATION;
+    case DriveState::MayBeProgramming:
+    case DriveState::Unknown:
+        break;
+    }
+    return MB_ICONHAND;
+}
+
+std::string Trimmed(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Live-region events are heard from Windows 8 (6.2) on; GetVersionEx says at
+// least 6.2 on every later system.
+bool HasLiveRegions()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!Ui().GetVersionEx(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT)
+        return false;
+    return version.dwMajorVersion > 6 || (version.dwMajorVersion == 6 && version.dwMinorVersion >= 2);
+}
+
+// A change of `control`'s name, spoken where it is a live region.
+void Announce(HWND control)
+{
+    Ui().RaiseEvent(EVENT_OBJECT_NAMECHANGE, control);
+    if (HasLiveRegions())
+        Ui().RaiseEvent(EVENT_OBJECT_LIVEREGIONCHANGED, control);
+}
+
 } // namespace
 
 CFlashDlg* g_pFlashDlg = nullptr;
@@ -30,6 +81,9 @@ ON_MESSAGE(WM_CLOSE, &CFlashDlg::OnClose)
 ON_MESSAGE(WM_QUERYENDSESSION, &CFlashDlg::OnQueryEndSession)
 ON_MESSAGE(WM_POWERBROADCAST, &CFlashDlg::OnPowerBroadcast)
 ON_CBN_SELENDOK(IDC_DRIVE, &CFlashDlg::OnDriveSelected)
+ON_MESSAGE(kMsgEnableControl, &CFlashDlg::OnEnableControl)
+ON_MESSAGE(kMsgTextShown, &CFlashDlg::OnTextShown)
+ON_MESSAGE(kMsgRunEnded, &CFlashDlg::OnRunEnded)
 END_MESSAGE_MAP()
 
 CFlashDlg::CFlashDlg(CWnd* parent) : CDialog(IDD_KAVORA_DIALOG, parent)
@@ -85,12 +139,74 @@ BOOL CFlashDlg::OnInitDialog()
         ScanDrives();
         FillDriveList();
     } else {
-        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
-        ::EnableWindow(GetDlgItem(IDC_REVISION), FALSE);
+        EnableControl(IDC_UPGRADE, false);
+        EnableControl(IDC_REVISION, false);
     }
 
     ReadModelList();
+    NameControls();
     return TRUE;
+}
+
+void CFlashDlg::NameControls()
+{
+    const auto name = [](HWND control, const std::string& text) {
+        Ui().Annotate(control, accessibility::Property::Name, text);
+    };
+    // Left alone, the system names each control after the static before it
+    // in the template: the log would be "Status:", the progress bar the
+    // status text, the logo and its frame nothing.
+    name(GetDlgItem(IDC_DRIVE), "Target Drive At");
+    Ui().Annotate(GetDlgItem(IDC_DRIVE), accessibility::Property::Description,
+                  "The CD-ROM drives found; Upgrade upgrades the one shown here");
+    name(GetDlgItem(IDC_REVISION), AccessibleName(IDC_REVISION));
+    name(GetDlgItem(IDC_STATUS), AccessibleName(IDC_STATUS));
+    name(GetDlgItem(IDC_PROGRESS), "Progress");
+    name(GetDlgItem(IDC_LOG), "Log");
+    name(FrameControl(), "KAVORA MCU Flash Version 2.70");
+    name(LogoControl(), "KAVORA logo");
+    // What a run says there is heard as it is said, without moving the focus.
+    Ui().MarkLivePolite(GetDlgItem(IDC_STATUS));
+    Ui().MarkLivePolite(GetDlgItem(IDC_LOG));
+}
+
+std::string CFlashDlg::AccessibleName(int id) const
+{
+    const char* caption = id == IDC_STATUS ? "Status" : "Device Revision";
+    char text[128] = {};
+    ::GetDlgItemTextA(m_hWnd, id, text, sizeof text);
+    const std::string shown = Trimmed(text);
+    return shown.empty() ? caption : std::string(caption) + ": " + shown;
+}
+
+void CFlashDlg::EnableControl(int id, bool enable)
+{
+    SendMessage(kMsgEnableControl, static_cast<WPARAM>(id), enable ? TRUE : FALSE);
+}
+
+LRESULT CFlashDlg::OnEnableControl(WPARAM wParam, LPARAM lParam)
+{
+    HWND control = GetDlgItem(static_cast<int>(wParam));
+    if (!lParam && control && ::GetFocus() == control) {
+        // Back to the control before it in the tab order: from Upgrade, the log.
+        SendMessage(WM_NEXTDLGCTL, TRUE, FALSE);
+    }
+    ::EnableWindow(control, lParam ? TRUE : FALSE);
+    return 0;
+}
+
+void CFlashDlg::TextShown(int id) { SendMessage(kMsgTextShown, static_cast<WPARAM>(id), 0); }
+
+LRESULT CFlashDlg::OnTextShown(WPARAM wParam, LPARAM)
+{
+    const int id = static_cast<int>(wParam);
+    HWND control = GetDlgItem(id);
+    Ui().Annotate(control, accessibility::Property::Name, AccessibleName(id));
+    if (id == IDC_STATUS)
+        Announce(control);
+    else
+        Ui().RaiseEvent(EVENT_OBJECT_NAMECHANGE, control);
+    return 0;
 }
 
 void CFlashDlg::FillDriveList()
@@ -145,7 +261,7 @@ void CFlashDlg::MatchModels()
     }
     if (!matched) {
         CBShowMessage(this, "CD-ROM drive model doesn't match!!");
-        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
+        EnableControl(IDC_UPGRADE, false);
     }
 }
 
@@ -164,6 +280,7 @@ void CFlashDlg::OnDriveSelected()
         if (std::strcmp(m_pDrives[i]->sModel, chosen) == 0)
             ::SetDlgItemTextA(m_hWnd, IDC_REVISION, m_pDrives[i]->sRevision);
     }
+    TextShown(IDC_REVISION);
 }
 
 bool CFlashDlg::LoadAspiLibrary() { return ::LoadAspiLibrary(*this, m_hWnd); }
@@ -204,27 +321,48 @@ LRESULT CFlashDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRE
 
 void CFlashDlg::OnDpiChanged(UINT dpi) { ShowLogo(dpi); }
 
+namespace {
+
+// The first child of `dialog` of window class `kind` whose style has `bits`
+// under `mask`.
+HWND ChildOfKind(HWND dialog, const char* kind, DWORD mask, DWORD bits)
+{
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char name[16] = {};
+        ::GetClassNameA(child, name, sizeof name);
+        if (::lstrcmpiA(name, kind) == 0 && (static_cast<DWORD>(::GetWindowLongA(child, GWL_STYLE)) & mask) == bits)
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// The logo is the template's one bitmap control, its frame its one group box.
+HWND CFlashDlg::LogoControl() const { return ChildOfKind(m_hWnd, "Static", SS_TYPEMASK, SS_BITMAP); }
+
+HWND CFlashDlg::FrameControl() const { return ChildOfKind(m_hWnd, "Button", BS_TYPEMASK, BS_GROUPBOX); }
+
 void CFlashDlg::ShowLogo(UINT dpi)
 {
-    // The logo's frame is the template's one bitmap control.
-    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        char kind[16] = {};
-        ::GetClassNameA(child, kind, sizeof kind);
-        if (::lstrcmpiA(kind, "Static") != 0 || (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
-            continue;
-        HBITMAP logo = LoadBitmapForDpi(IDB_LOGO, IDB_LOGO_2X, dpi);
-        if (!logo)
-            return;
-        ::SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
-        if (m_hLogo)
-            ::DeleteObject(m_hLogo);
-        m_hLogo = logo;
+    HWND control = LogoControl();
+    if (!control)
         return;
-    }
+    HBITMAP logo = LoadBitmapForDpi(IDB_LOGO, IDB_LOGO_2X, dpi);
+    if (!logo)
+        return;
+    ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+    if (m_hLogo)
+        ::DeleteObject(m_hLogo);
+    m_hLogo = logo;
 }
 
 LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM)
 {
+    // The annotation service keys its names by window handle, which the
+    // system may give to another window later.
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        Ui().ClearAnnotations(child);
     LRESULT result = Default();
     // The control leaves a bitmap it was handed to its owner.
     if (m_hLogo)
@@ -247,10 +385,10 @@ void CFlashDlg::RequestStop()
 
 void CFlashDlg::OnOK()
 {
+    // There is no OK button: Enter on a control that is not a button must
+    // not close the program.
     if (IsRunning())
         RequestStop();
-    else
-        CDialog::OnOK();
 }
 
 void CFlashDlg::OnCancel()
@@ -288,13 +426,34 @@ LRESULT CFlashDlg::OnPowerBroadcast(WPARAM wParam, LPARAM)
     return Default();
 }
 
-void CFlashDlg::RunFinished()
+void CFlashDlg::RunFinished(DriveState state, const std::string& words)
 {
     // The run has sent its last command: the drive is free for another.
     m_driveLock.Release();
-    ::EnableWindow(GetDlgItem(IDCANCEL), TRUE);
+    SendMessage(kMsgRunEnded, static_cast<WPARAM>(state), reinterpret_cast<LPARAM>(&words));
     // The worker's last touch of the dialog: from here on it may end.
     m_bRunning.store(false);
+}
+
+LRESULT CFlashDlg::OnRunEnded(WPARAM wParam, LPARAM lParam)
+{
+    const auto state = static_cast<DriveState>(wParam);
+    const std::string& words = *reinterpret_cast<const std::string*>(lParam);
+    HWND close = GetDlgItem(IDCANCEL);
+    HWND log = GetDlgItem(IDC_LOG);
+    ::EnableWindow(close, TRUE);
+    // The user who stepped away, or who cannot see the screen, is told the
+    // run is over, and is told what became of the drive: by the sound, by
+    // the log's new name spoken as a live region, and on Close, which has
+    // the focus now and carries the same words.
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(close), TRUE);
+    Ui().Annotate(close, accessibility::Property::Description, words);
+    Ui().Annotate(log, accessibility::Property::Name, "Log: " + words);
+    Announce(log);
+    Ui().MessageBeep(SoundOf(state));
+    if (Ui().GetForegroundWindow() != m_hWnd)
+        Ui().FlashUntilFront(m_hWnd);
+    return 0;
 }
 
 CAboutDlg::CAboutDlg(CWnd* parent) : CDialog(IDD_ABOUTBOX, parent) {}

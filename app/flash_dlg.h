@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 
 #include "flash/model_list.h"
 #include "controls/rich_label.h"
 #include "device/win/drive_lock.h"
 #include "device/win/drive_table.h"
 #include "flash/flash_param.h"
+#include "flash/run_words.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
@@ -35,8 +37,20 @@ public:
 
     // True from the start of a worker until it has given Close back.
     bool IsRunning() const { return m_bRunning.load(); }
-    // Called by the worker as its last act on the dialog.
-    void RunFinished();
+    // Called by the worker as its last act on the dialog, with what became
+    // of the drive and the words that said so.
+    void RunFinished(DriveState state, const std::string& words);
+
+    // Enables or disables control `id`, from any thread. A control that is
+    // disabled while it has the focus hands it on first: a disabled window
+    // with the focus leaves Tab and Escape dead.
+    void EnableControl(int id, bool enable);
+    // The status line or the revision label was given a new text (from any
+    // thread): screen readers are given its new name, and told of a status.
+    void TextShown(int id);
+    // The name screen readers are given for the status line or the revision
+    // label: its caption, then the text it shows.
+    std::string AccessibleName(int id) const;
 
 protected:
     BOOL OnInitDialog() override;
@@ -52,6 +66,9 @@ protected:
     LRESULT OnClose(WPARAM wParam, LPARAM lParam);
     LRESULT OnQueryEndSession(WPARAM wParam, LPARAM lParam);
     LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEnableControl(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTextShown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunEnded(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -68,6 +85,12 @@ private:
     bool TakeDrive();
     // Puts the logo in its frame at the dialog's scale.
     void ShowLogo(UINT dpi);
+    // The template's controls without an id of their own.
+    HWND LogoControl() const;
+    HWND FrameControl() const;
+    // Gives every control the name, description and live setting screen
+    // readers need beyond what the system finds out by itself.
+    void NameControls();
 
     std::atomic<bool> m_bRunning{false};
     // Held from just before the worker starts until its last act.

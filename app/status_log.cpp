@@ -47,9 +47,21 @@ void CBShowMessage(void* dialog, const char* text)
     ::SendMessageA(log, EM_LINESCROLL, 0, lines);
 }
 
-void CBShowStatus(void* dialog, const char* text) { SetText(dialog, IDC_STATUS, text); }
+// The status line and the revision label are also named for screen readers
+// by what they show.
+void CBShowStatus(void* dialog, const char* text)
+{
+    SetText(dialog, IDC_STATUS, text);
+    if (dialog)
+        static_cast<CFlashDlg*>(dialog)->TextShown(IDC_STATUS);
+}
 
-void CBSetRevision(void* dialog, const char* text) { SetText(dialog, IDC_REVISION, text); }
+void CBSetRevision(void* dialog, const char* text)
+{
+    SetText(dialog, IDC_REVISION, text);
+    if (dialog)
+        static_cast<CFlashDlg*>(dialog)->TextShown(IDC_REVISION);
+}
 
 void CBSetDriveName(void* dialog, const char* text) { SetText(dialog, IDC_DRIVE, text); }
 

@@ -67,7 +67,7 @@ std::string DriveBusyText(const LockOutcome& outcome)
 
 } // namespace
 
-void CFlashDlg::Refuse() { ::EnableWindow(GetDlgItem(IDCANCEL), TRUE); }
+void CFlashDlg::Refuse() { EnableControl(IDCANCEL, true); }
 
 bool CFlashDlg::TakeDrive()
 {
@@ -109,7 +109,7 @@ void CFlashDlg::OnUpgrade()
     if (IsRunning())
         return;
     g_pFlashDlg = this;
-    ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
+    EnableControl(IDCANCEL, false);
 
     PrepareParam();
 

@@ -82,7 +82,9 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
     // since, and whatever g_pFlashDlg names then is not this run's.
     auto* dialog = static_cast<CFlashDlg*>(param);
     // One upgrade per start of the program.
-    ::EnableWindow(dialog->GetDlgItem(IDC_UPGRADE), FALSE);
+    dialog->EnableControl(IDC_UPGRADE, false);
+    DriveState state = DriveState::Unknown;
+    std::string words;
     {
         SystemKeptAwake awake;
         FlashParam param = dialog->m_FlashParam;
@@ -96,15 +98,17 @@ DWORD WINAPI UpgradeThreadProc(LPVOID param)
         // only "Flashing is incorrect!!" may power off a drive that is still
         // programming, and "Please Restart Your Computer." does not say
         // whether the drive took the new firmware.
-        CBShowMessage(dialog, StateWords(outcome).c_str());
+        state = StateOf(outcome);
+        words = StateWords(outcome);
+        CBShowMessage(dialog, words.c_str());
         // Anything but an upgrade wants the user's eye.
-        if (StateOf(outcome) == DriveState::Upgraded)
+        if (state == DriveState::Upgraded)
             bar->Clear(dialog->m_hWnd);
         else
             bar->Fail(dialog->m_hWnd);
     }
     g_bTerminate.Clear();
-    dialog->RunFinished();
+    dialog->RunFinished(state, words);
     return 0;
 }
 

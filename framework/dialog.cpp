@@ -51,8 +51,44 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM lParam)
     auto* dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->SubclassWindow(hwnd);
     BOOL focus = dialog->OnInitDialog();
+    dialog->CenterOnMonitor();
     dialog->PostMessage(kMsgShown);
     return focus;
+}
+
+void CDialog::CenterOnMonitor()
+{
+    RECT area{};
+    // Monitors came with Windows 98 and 2000; before them the one screen's
+    // work area is all there is.
+    using MonitorFromWindowFn = HMONITOR(WINAPI*)(HWND, DWORD);
+    using GetMonitorInfoFn = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
+    static const HMODULE user32 = ::GetModuleHandleA("user32.dll");
+    static const auto monitorFromWindow = reinterpret_cast<MonitorFromWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(user32, "MonitorFromWindow")));
+    static const auto getMonitorInfo = reinterpret_cast<GetMonitorInfoFn>(
+        reinterpret_cast<void*>(::GetProcAddress(user32, "GetMonitorInfoA")));
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (monitorFromWindow && getMonitorInfo &&
+        getMonitorInfo(monitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor))
+        area = monitor.rcWork;
+    else if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0))
+        return;
+
+    RECT window;
+    GetWindowRect(&window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    // A dialog taller or wider than the work area keeps its caption on it.
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    if (x < area.left)
+        x = area.left;
+    if (y < area.top)
+        y = area.top;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 BOOL CDialog::OnInitDialog()

@@ -33,6 +33,9 @@ protected:
     BOOL OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+    // Puts the dialog in the middle of the work area of the monitor it (or
+    // its owner) is on: a template at 0, 0 would open at the screen's corner.
+    void CenterOnMonitor();
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     UINT m_nTemplate;

@@ -1,5 +1,6 @@
 # The small application framework the Windows program is written against.
 add_library(kavora_framework STATIC
+    framework/accessibility.cpp
     framework/app.cpp
     framework/controls.cpp
     framework/dialog.cpp
@@ -7,7 +8,7 @@ add_library(kavora_framework STATIC
     framework/ui_seam.cpp
     framework/wnd.cpp
 )
-target_link_libraries(kavora_framework PUBLIC comctl32 gdi32 user32 shell32 msimg32)
+target_link_libraries(kavora_framework PUBLIC comctl32 gdi32 user32 shell32 msimg32 ole32 uuid)
 # The product's entry point (the demo has one of its own).
 set(KAVORA_WINMAIN framework/winmain.cpp)
 # Every program links the framework, and every program's resources name the

@@ -190,10 +190,11 @@ std::vector<std::string> ImportedNames(const std::vector<char>& bytes)
     return names;
 }
 
-// The 32-bit release must start on 9x and NT 4: the scale functions of
-// newer systems are looked up at run time, never imported, since one missing
-// import stops the program before its first line.
-TEST(Product, ImportsNoScaleFunctionOfNewerSystems)
+// The 32-bit release must start on 9x and NT 4: the scale, monitor,
+// flashing and accessibility functions of newer systems are looked up at run
+// time, never imported, since one missing import stops the program before its
+// first line.
+TEST(Product, ImportsNoFunctionOfNewerSystems)
 {
     std::string exe = ProductPath();
     ASSERT_FALSE(exe.empty());
@@ -207,6 +208,8 @@ TEST(Product, ImportsNoScaleFunctionOfNewerSystems)
         EXPECT_EQ(name.find("Dpi"), std::string::npos) << name;
         EXPECT_EQ(name.find("DPI"), std::string::npos) << name;
         EXPECT_EQ(name.find("SHCORE"), std::string::npos) << name;
+        for (const char* newer : {"Monitor", "FlashWindowEx", "NotifyWinEvent", "OLEACC", "oleacc"})
+            EXPECT_EQ(name.find(newer), std::string::npos) << name;
     }
 }
 

@@ -5,8 +5,10 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "res/resource.h"
 #include "tests/portable/engine_fixture.h"
 #include "tests/win/support/dialog_harness.h"
 #include "tests/win/support/recording_taskbar.h"
@@ -22,7 +24,14 @@ struct EndCase {
     const char* closing;
     const char* state; // how the line after the closing line starts
     char taskbar;      // the last taskbar call: 'c' clear, 'f' error
+    UINT sound;        // MessageBeep's sound at the end
 };
+
+// The system's sounds for an upgrade, for a drive known to be as it was, and
+// for a drive nobody can vouch for.
+constexpr UINT kFine = MB_ICONASTERISK;
+constexpr UINT kWarn = MB_ICONEXCLAMATION;
+constexpr UINT kError = MB_ICONHAND;
 
 class RunEndTest : public ::testing::TestWithParam<EndCase> {
 protected:
@@ -52,6 +61,17 @@ TEST_P(RunEndTest, ClosingLineIsFollowedByWhatBecameOfTheDrive)
     const std::vector<TaskbarCall> calls = taskbar.Calls();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back().what, c.taskbar);
+
+    // Heard as well as seen: one sound for the end, the last line spoken as
+    // the log's new name, and on Close, which has the focus.
+    EXPECT_EQ(h.ui.beeps, std::vector<UINT>{c.sound});
+    HWND close = ::GetDlgItem(h.Hwnd(), IDCANCEL);
+    HWND logBox = ::GetDlgItem(h.Hwnd(), IDC_LOG);
+    EXPECT_EQ(::GetFocus(), close);
+    EXPECT_EQ(h.ui.annotations[logBox].name, "Log: " + log.back());
+    EXPECT_EQ(h.ui.annotations[close].description, log.back());
+    ASSERT_FALSE(h.ui.events.empty());
+    EXPECT_EQ(h.ui.events.back(), std::make_pair(DWORD{EVENT_OBJECT_NAMECHANGE}, logBox));
 }
 
 constexpr char kFailed[] = "Flashing is incorrect!!";
@@ -61,33 +81,33 @@ constexpr char kRestart[] = "Please Restart Your Computer.";
 // header (4), the save (5).
 const EndCase kEnds[] = {
     {"Upgraded", [](VirtualDrive&) {}, "1.10", kRestart,
-     "Upgraded: the drive now reports revision 1.10; it reported 1.00 before.", 'c'},
+     "Upgraded: the drive now reports revision 1.10; it reported 1.00 before.", 'c', kFine},
     {"SameRevision", [](VirtualDrive&) {}, "1.00", kRestart,
-     "The drive took the image but still reports revision 1.00, as before", 'f'},
+     "The drive took the image but still reports revision 1.00, as before", 'f', kWarn},
     {"OtherModel", [](VirtualDrive& d) { d.Faults().productAfterSave = "CD-ROM OTHER    "; }, "1.10", kRestart,
      "The drive now answers as another model, \"KAVORA  CD-ROM OTHER    \" revision 1.10. Its state is unknown",
-     'f'},
+     'f', kError},
     {"NeverIdentified", [](VirtualDrive& d) { d.WithholdInquiry(11); }, "1.10", kRestart,
      "The drive stopped reporting that it was programming but did not answer INQUIRY again. Its state is "
      "unknown: shut the computer down",
-     'f'},
+     'f', kError},
     {"WrongImage", [](VirtualDrive&) {}, "2.10", kFailed,
-     "Nothing was saved to the drive: it still has its old firmware.", 'f'},
+     "Nothing was saved to the drive: it still has its old firmware.", 'f', kWarn},
     {"BlockRefused", [](VirtualDrive& d) { d.FailBlock(1, kForever); }, "1.10", kFailed,
-     "Nothing was saved to the drive: it still has its old firmware.", 'f'},
+     "Nothing was saved to the drive: it still has its old firmware.", 'f', kWarn},
     {"SaveDeclined", [](VirtualDrive& d) { d.RefuseSave(); }, "1.10", kFailed,
-     "Nothing was saved to the drive: it still has its old firmware.", 'f'},
+     "Nothing was saved to the drive: it still has its old firmware.", 'f', kWarn},
     {"SaveFailed", [](VirtualDrive& d) { d.RefuseSave(1, {0x04, 0x44, 0x00}); }, "1.10", kFailed,
      "The drive answered the save command with an error: it may have begun to program its flash. Its state is "
      "unknown",
-     'f'},
+     'f', kError},
     {"SaveUnanswered", [](VirtualDrive& d) { d.FailTransportAt(5); }, "1.10", kFailed,
      "The save command got no answer: the drive may have taken it and be programming its flash. Do not power it "
      "off",
-     'f'},
+     'f', kError},
     {"NeverReady", [](VirtualDrive& d) { d.SetBusyPolls(kForever); }, "1.10", kFailed,
      "The drive had not said it was ready when the program stopped waiting: it may still be programming its "
-     "flash. Do not power it off", 'f'},
+     "flash. Do not power it off", 'f', kError},
 };
 
 INSTANTIATE_TEST_SUITE_P(Ends, RunEndTest, ::testing::ValuesIn(kEnds),

@@ -31,3 +31,8 @@ BOOL RecordingUi::GetVersionEx(OSVERSIONINFOA* info)
     *info = *version;
     return TRUE;
 }
+
+void RecordingUi::Annotate(HWND control, accessibility::Property property, const std::string& text)
+{
+    (property == accessibility::Property::Name ? annotations[control].name : annotations[control].description) = text;
+}

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,11 +33,35 @@ public:
     // When set, GetVersionEx reports this platform id and version.
     std::optional<OSVERSIONINFOA> version;
 
+    // What screen readers were told, per control: its latest name and
+    // description, whether it is a live region, and the events raised.
+    struct Annotations {
+        std::optional<std::string> name, description;
+        bool live = false;
+    };
+    std::map<HWND, Annotations> annotations;
+    std::vector<std::pair<DWORD, HWND>> events;
+    std::vector<UINT> beeps;
+    std::vector<HWND> flashed;
+    // The window GetForegroundWindow reports.
+    HWND foreground = nullptr;
+
     // Reports a platform: VER_PLATFORM_WIN32_NT or VER_PLATFORM_WIN32_WINDOWS.
     void SetVersion(DWORD platformId, DWORD major, DWORD minor = 0);
 
     int MessageBox(HWND owner, const char* text, const char* caption, UINT style) override;
     BOOL GetVersionEx(OSVERSIONINFOA* info) override;
+    void Annotate(HWND control, accessibility::Property property, const std::string& text) override;
+    void MarkLivePolite(HWND control) override { annotations[control].live = true; }
+    void ClearAnnotations(HWND control) override { annotations.erase(control); }
+    void RaiseEvent(DWORD event, HWND control) override { events.emplace_back(event, control); }
+    BOOL MessageBeep(UINT type) override
+    {
+        beeps.push_back(type);
+        return TRUE;
+    }
+    HWND GetForegroundWindow() override { return foreground; }
+    void FlashUntilFront(HWND window) override { flashed.push_back(window); }
 
 private:
     UiSeam* previous_;
