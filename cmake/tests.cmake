@@ -68,8 +68,10 @@ if(KAVORA_WINDOWS)
     target_link_libraries(product_start_test PRIVATE version)
     # It compares the version resource with the header --version is made from.
     target_include_directories(product_start_test PRIVATE ${CMAKE_BINARY_DIR}/generated)
-    add_dependencies(product_start_test kavora)
-    set_tests_properties(product_start_test PROPERTIES ENVIRONMENT "KAVORA_EXE=$<TARGET_FILE:kavora>")
+    # It reads the version resource and the icon of the console program too.
+    add_dependencies(product_start_test kavora kavora-cli)
+    set_tests_properties(product_start_test PROPERTIES
+        ENVIRONMENT "KAVORA_EXE=$<TARGET_FILE:kavora>;KAVORA_CLI_EXE=$<TARGET_FILE:kavora-cli>")
 else()
     add_executable(portable_tests ${KAVORA_PORTABLE_TESTS} ${KAVORA_TEST_SUPPORT})
     target_link_libraries(portable_tests PRIVATE kavora_core kavora_emu gtest_main)

@@ -2,13 +2,20 @@
 """Draws the program's icon (res/kavora.ico) and logo (res/logo.bmp, and
 res/logo-2x.bmp at twice the size for screens at 200 %).
 
-Both are 256-colour images: a silver disc with a blue hub and a yellow
-lightning bolt, the program's "flash" mark. Run it again after changing the
-drawing; the outputs are committed.
+A silver disc with a blue hub and a yellow lightning bolt, the program's
+"flash" mark. The logo is a 256-colour image. The icon holds 256-colour
+images at 16 and 32 px, which Windows 9x and NT 4 pick on their displays,
+and smooth-edged 32-bit images (colour and alpha, with a mask for systems that
+ignore the alpha) at 16, 20, 24, 32, 40, 48 and 64 px, the sizes Windows asks
+for at 100 to 200 % and in Explorer's views; the 256 px one is stored as PNG,
+as Vista and later read it, to keep it small, and is not used by older
+systems. The output is the same bytes at every run. Run it again after
+changing the drawing; the outputs are committed.
 """
 import math
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 # Palette: 0 background, then greys for the disc, blues, yellow, dark outline.
@@ -25,7 +32,7 @@ PALETTE[101] = (40, 40, 48)             # outline
 PALETTE[102] = (0, 0, 0)                # icon transparent key
 
 
-def disc(width, height, bg):
+def disc(width, height, bg, line=1):
     cx, cy = (width - 1) / 2, (height - 1) / 2
     r = min(width, height) / 2 - 1
     px = [[bg] * width for _ in range(height)]
@@ -34,7 +41,7 @@ def disc(width, height, bg):
             d = math.hypot(x - cx, y - cy)
             if d > r:
                 continue
-            if d > r - 1:
+            if d > r - line:
                 px[y][x] = 101
             elif d > r * 0.32:
                 ang = math.atan2(y - cy, x - cx)
@@ -88,20 +95,86 @@ def dib(px, with_mask):
     return data
 
 
+# Drawn four times as large and averaged down: each pixel's alpha is the share
+# of its area the drawing covers, its colour the mean of what covers it.
+SUPERSAMPLE = 4
+
+
+def smooth(size):
+    n = SUPERSAMPLE
+    # The outline stays about as heavy, relative to the disc, at every size.
+    line = max(1, round(size / 40)) * n
+    big = disc(size * n, size * n, 102, line)
+    out = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            cover, r, g, b = 0, 0, 0, 0
+            for sy in range(y * n, y * n + n):
+                for sx in range(x * n, x * n + n):
+                    index = big[sy][sx]
+                    if index != 102:
+                        pr, pg, pb = PALETTE[index]
+                        cover, r, g, b = cover + 1, r + pr, g + pg, b + pb
+            if cover:
+                half = cover // 2
+                row.append(((r + half) // cover, (g + half) // cover, (b + half) // cover,
+                            (cover * 255 + n * n // 2) // (n * n)))
+            else:
+                row.append((0, 0, 0, 0))
+        out.append(row)
+    return out
+
+
+def dib_rgba(px):
+    # 32-bit colour with alpha, then the mask: systems that do not read the
+    # alpha draw what is at least half covered.
+    height, width = len(px), len(px[0])
+    rows = b"".join(b"".join(struct.pack("<BBBB", b, g, r, a) for r, g, b, a in px[y])
+                    for y in reversed(range(height)))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height * 2, 1, 32, 0, len(rows), 0, 0, 0, 0)
+    mstride = ((width + 31) // 32) * 4
+    mask = b""
+    for y in reversed(range(height)):
+        row = bytearray(mstride)
+        for x in range(width):
+            if px[y][x][3] < 128:
+                row[x // 8] |= 0x80 >> (x % 8)
+        mask += bytes(row)
+    return header + rows + mask
+
+
+def png(px):
+    # No time or text chunks; fixed compression: the same bytes every run.
+    height, width = len(px), len(px[0])
+    raw = b"".join(b"\0" + b"".join(bytes(p) for p in row) for row in px)
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    return (b"\x89PNG\r\n\x1a\n"
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
 def write_bmp(path, px):
     body = dib(px, False)
     offset = 14 + 40 + 256 * 4
     path.write_bytes(b"BM" + struct.pack("<IHHI", 14 + len(body), 0, 0, offset) + body)
 
 
-def write_ico(path, images):
+def write_ico(path, palette_images, rgba_images):
+    # Each image with its bits per pixel and its bytes; a size of 256 is
+    # written 0 in the directory's one-byte fields.
+    images = [(px, 8, dib(px, True)) for px in palette_images]
+    images += [(px, 32, png(px) if len(px) == 256 else dib_rgba(px)) for px in rgba_images]
     head = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries, blobs = b"", b""
-    for px in images:
-        blob = dib(px, True)
-        h, w = len(px), len(px[0])
-        entries += struct.pack("<BBBBHHII", w, h, 0, 0, 1, 8, len(blob), offset)
+    for px, bits, blob in images:
+        h, w = len(px) % 256, len(px[0]) % 256
+        entries += struct.pack("<BBBBHHII", w, h, 0, 0, 1, bits, len(blob), offset)
         offset += len(blob)
         blobs += blob
     path.write_bytes(head + entries + blobs)
@@ -112,7 +185,8 @@ def main():
     res = root / "res"
     write_bmp(res / "logo.bmp", disc(97, 67, 0))
     write_bmp(res / "logo-2x.bmp", disc(194, 134, 0))
-    write_ico(res / "kavora.ico", [disc(32, 32, 102), disc(16, 16, 102)])
+    write_ico(res / "kavora.ico", [disc(32, 32, 102), disc(16, 16, 102)],
+              [smooth(size) for size in (16, 20, 24, 32, 40, 48, 64, 256)])
 
 
 if __name__ == "__main__":

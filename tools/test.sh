@@ -125,19 +125,19 @@ else
     echo "note: the checkout has uncommitted changes: both releases are made from clean clones of its last commit"
     tools/release-check.sh "$release"
 fi
-# The released programs as Windows shows them: the version resource of each
-# dialog, read by the 64-bit test program, and what each console program
-# says of itself, against the packaged kavora-cli's --version.
-echo "== release: the version resources of kavora.exe and kavora64.exe, kavora-cli.exe and kavora-cli64.exe --version, under Wine"
+# The released programs as Windows shows them: the version resource and the
+# icon of each, read by the 64-bit test program, and what each console
+# program says of itself, against the packaged kavora-cli's --version.
+echo "== release: the version resources and icons of the four programs, kavora-cli.exe and kavora-cli64.exe --version, under Wine"
 mkdir -p "$release/windows"
 unzip -o -q "$release"/dist/kavora-*-windows.zip kavora.exe kavora64.exe kavora-cli.exe kavora-cli64.exe \
     -d "$release/windows"
 cli_version=$(cat "$release/cli-version.txt")
 kavora_use_wine win64
-for exe in kavora.exe kavora64.exe; do
-    (cd "$release/windows" && KAVORA_EXE=$exe KAVORA_CLI_VERSION=$cli_version \
-        kavora_wine "$root/build/win64/product_start_test.exe" --gtest_filter=Product.CarriesItsVersion \
-        --gtest_brief=1)
+for programs in kavora.exe:kavora-cli.exe kavora64.exe:kavora-cli64.exe; do
+    (cd "$release/windows" && KAVORA_EXE=${programs%:*} KAVORA_CLI_EXE=${programs#*:} KAVORA_CLI_VERSION=$cli_version \
+        kavora_wine "$root/build/win64/product_start_test.exe" \
+        --gtest_filter=Product.CarriesItsVersion:Product.CarriesItsIconAtEverySize --gtest_brief=1)
 done
 # The 32-bit one where this machine runs 32-bit programs.
 for arch in "${arches[@]}"; do

@@ -21,7 +21,8 @@ target_link_libraries(kavora_cli_start PUBLIC kavora_cli)
 
 # A console program; the release names the 64-bit twin kavora-cli64.exe.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavora_cli.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/generated/kavora_revision.h)
+    OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/kavora_revision.h;${CMAKE_SOURCE_DIR}/res/kavora.ico"
+    COMPILE_DEFINITIONS KAVORA_PROGRAM=kavora-cli${KAVORA_PROGRAM_SUFFIX})
 add_executable(kavora-cli cli/win/main.cpp ${CMAKE_SOURCE_DIR}/res/kavora_cli.rc)
 target_link_libraries(kavora-cli PRIVATE kavora_cli_start)
 add_dependencies(kavora-cli kavora_revision)

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <iterator>
 #include <fstream>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,54 +50,216 @@ TEST(Product, OpensItsDialogFindsNoDriveAndEndsOnClose)
     ::CloseHandle(process.hProcess);
 }
 
+// The programs whose file properties are read, each handed over in its own
+// variable, by the name the release gives its 32-bit build; the 64-bit twin
+// adds "64" to it.
+struct Program {
+    const char* variable;
+    const char* name;
+    bool hasMainDialog;
+};
+const Program kPrograms[] = {
+    {"KAVORA_EXE", "kavora", true},
+    {"KAVORA_CLI_EXE", "kavora-cli", false},
+};
+
+// From the file's own header: the release check hands the 32-bit programs to
+// the 64-bit test program too.
+bool Is64BitFile(const std::string& exe)
+{
+    std::ifstream file(exe, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::uint32_t peAt = 0;
+    if (bytes.size() < 0x40)
+        return false;
+    std::memcpy(&peAt, bytes.data() + 0x3C, sizeof peAt);
+    std::uint16_t machine = 0;
+    if (peAt + 6u > bytes.size())
+        return false;
+    std::memcpy(&machine, bytes.data() + peAt + 4, sizeof machine);
+    return machine == IMAGE_FILE_MACHINE_AMD64;
+}
+
 TEST(Product, CarriesItsVersion)
 {
-    std::string exe = ProductPath();
-    ASSERT_FALSE(exe.empty());
-    DWORD handle = 0;
-    DWORD size = ::GetFileVersionInfoSizeA(exe.c_str(), &handle);
-    ASSERT_GT(size, 0u);
-    std::vector<char> data(size);
-    ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, size, data.data()));
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length));
-    EXPECT_EQ(info->dwFileVersionMS, static_cast<DWORD>(MAKELONG(70, 2)));
-    EXPECT_EQ(info->dwProductVersionMS, static_cast<DWORD>(MAKELONG(70, 2)));
-
-    auto text = [&](const char* name) {
-        char* value = nullptr;
-        UINT chars = 0;
-        const std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
-        if (!::VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &chars) || !value)
-            return std::string("(none)");
-        return std::string(value);
-    };
-    EXPECT_EQ(text("ProductName"), "KAVORA");
-    const std::string version = text("FileVersion");
-    const std::string revision = text("SourceRevision");
-    EXPECT_EQ(text("ProductVersion"), version);
-    EXPECT_EQ(revision.size(), 12u) << revision;
-
     // What the Linux program of the same source says of itself: this build's
     // (the header both are made with), or a release's, given by its check.
     const char* cli = std::getenv("KAVORA_CLI_VERSION");
     const std::string expected = cli ? std::string(cli)
                                      : std::string("kavora-cli ") + KAVORA_VERSION + " (revision " + KAVORA_REVISION + ")";
-    EXPECT_EQ("kavora-cli " + version + " (revision " + revision + ")", expected);
+    for (const Program& program : kPrograms) {
+        SCOPED_TRACE(program.name);
+        const std::string exe = ProductPath(program.variable);
+        ASSERT_FALSE(exe.empty()) << program.variable << " names the program under test";
+        DWORD handle = 0;
+        DWORD size = ::GetFileVersionInfoSizeA(exe.c_str(), &handle);
+        ASSERT_GT(size, 0u);
+        std::vector<char> data(size);
+        ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, size, data.data()));
+        auto text = [&](const char* name) {
+            char* value = nullptr;
+            UINT chars = 0;
+            const std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
+            if (!::VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &chars) || !value)
+                return std::string("(none)");
+            return std::string(value);
+        };
+        EXPECT_EQ(text("ProductName"), "KAVORA");
+        const std::string name = std::string(program.name) + (Is64BitFile(exe) ? "64" : "");
+        EXPECT_EQ(text("OriginalFilename"), name + ".exe");
+        EXPECT_EQ(text("InternalName"), name);
+        EXPECT_EQ(text("LegalCopyright").rfind("Copyright (C) ", 0), 0u) << text("LegalCopyright");
+        const std::string version = text("FileVersion");
+        const std::string revision = text("SourceRevision");
+        EXPECT_EQ(revision.size(), 12u) << revision;
+        // Explorer shows the product version, never our own SourceRevision.
+        EXPECT_EQ(text("ProductVersion"), version + " (revision " + revision + ")");
+        EXPECT_EQ("kavora-cli " + version + " (revision " + revision + ")", expected);
 
-    // The main dialog shows the same version.
-    HMODULE image = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(image, nullptr);
-    HRSRC found = ::FindResourceA(image, MAKEINTRESOURCEA(IDD_KAVORA_DIALOG), MAKEINTRESOURCEA(5));
-    ASSERT_NE(found, nullptr);
-    const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
-    std::string wide;
-    for (char c : "Version  " + version)
-        wide += {c, '\0'};
-    EXPECT_NE(std::string(bytes, ::SizeofResource(image, found)).find(wide), std::string::npos)
-        << "no \"Version  " << version << "\" in the main dialog";
-    ::FreeLibrary(image);
+        // The numbers Explorer and installers compare: 2.70 is 2,70,0,0.
+        VS_FIXEDFILEINFO* info = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length));
+        ASSERT_GE(length, sizeof *info);
+        char* end = nullptr;
+        const unsigned long major = std::strtoul(version.c_str(), &end, 10);
+        ASSERT_EQ(*end, '.') << version;
+        const unsigned long minor = std::strtoul(end + 1, &end, 10);
+        ASSERT_EQ(*end, '\0') << version;
+        EXPECT_EQ(info->dwSignature, 0xFEEF04BDu);
+        EXPECT_EQ(info->dwFileVersionMS, static_cast<DWORD>(MAKELONG(minor, major)));
+        EXPECT_EQ(info->dwFileVersionLS, 0u);
+        EXPECT_EQ(info->dwProductVersionMS, static_cast<DWORD>(MAKELONG(minor, major)));
+        EXPECT_EQ(info->dwProductVersionLS, 0u);
+
+        if (!program.hasMainDialog)
+            continue;
+        // The main dialog shows the same version.
+        HMODULE image = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(image, nullptr);
+        HRSRC found = ::FindResourceA(image, MAKEINTRESOURCEA(IDD_KAVORA_DIALOG), MAKEINTRESOURCEA(5));
+        ASSERT_NE(found, nullptr);
+        const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(image, found)));
+        std::string wide;
+        for (char c : "Version  " + version)
+            wide += {c, '\0'};
+        EXPECT_NE(std::string(bytes, ::SizeofResource(image, found)).find(wide), std::string::npos)
+            << "no \"Version  " << version << "\" in the main dialog";
+        ::FreeLibrary(image);
+    }
+}
+
+// One image of an icon group, as its directory lists it.
+#pragma pack(push, 2)
+struct IconGroupEntry {
+    BYTE width; // 0 for 256
+    BYTE height;
+    BYTE colours;
+    BYTE reserved;
+    WORD planes;
+    WORD bitsPerPixel;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+// The icon at every size Windows asks for, from 100 to 200 % and in
+// Explorer's views, each image what its directory entry says it is, and
+// 256-colour images at 16 and 32 px for Windows 9x and NT 4.
+TEST(Product, CarriesItsIconAtEverySize)
+{
+    for (const Program& program : kPrograms) {
+        SCOPED_TRACE(program.name);
+        const std::string exe = ProductPath(program.variable);
+        ASSERT_FALSE(exe.empty()) << program.variable << " names the program under test";
+        HMODULE image = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(image, nullptr);
+        HRSRC group = ::FindResourceA(image, MAKEINTRESOURCEA(IDR_MAINFRAME), MAKEINTRESOURCEA(14)); // RT_GROUP_ICON
+        ASSERT_NE(group, nullptr);
+        const auto* directory = static_cast<const BYTE*>(::LockResource(::LoadResource(image, group)));
+        const DWORD directoryBytes = ::SizeofResource(image, group);
+        ASSERT_GE(directoryBytes, 6u);
+        WORD count = 0;
+        std::memcpy(&count, directory + 4, sizeof count);
+        ASSERT_EQ(directoryBytes, 6u + count * sizeof(IconGroupEntry));
+
+        std::set<int> sizes, paletteSizes;
+        std::map<int, int> sizeOfImage; // by its id
+        for (WORD i = 0; i < count; ++i) {
+            IconGroupEntry entry{};
+            std::memcpy(&entry, directory + 6 + i * sizeof entry, sizeof entry);
+            const int width = entry.width ? entry.width : 256;
+            const int height = entry.height ? entry.height : 256;
+            SCOPED_TRACE(std::to_string(width) + " px, " + std::to_string(entry.bitsPerPixel) + " bits");
+            EXPECT_EQ(width, height);
+            sizes.insert(width);
+            sizeOfImage[entry.id] = width;
+            if (entry.bitsPerPixel <= 8)
+                paletteSizes.insert(width);
+
+            HRSRC found = ::FindResourceA(image, MAKEINTRESOURCEA(entry.id), MAKEINTRESOURCEA(3)); // RT_ICON
+            ASSERT_NE(found, nullptr);
+            ASSERT_EQ(::SizeofResource(image, found), entry.bytes);
+            const auto* bytes = static_cast<const BYTE*>(::LockResource(::LoadResource(image, found)));
+            ASSERT_GE(entry.bytes, 40u);
+            if (std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0) {
+                // Read by Vista and later only: the largest image.
+                EXPECT_EQ(width, 256);
+                const std::uint32_t pngWidth = std::uint32_t{bytes[16]} << 24 | std::uint32_t{bytes[17]} << 16 |
+                                               std::uint32_t{bytes[18]} << 8 | bytes[19];
+                EXPECT_EQ(pngWidth, 256u);
+            } else {
+                BITMAPINFOHEADER header{};
+                std::memcpy(&header, bytes, sizeof header);
+                EXPECT_EQ(header.biSize, sizeof header);
+                EXPECT_EQ(header.biWidth, width);
+                EXPECT_EQ(header.biHeight, 2 * height) << "the colour image and its mask";
+                EXPECT_EQ(header.biBitCount, entry.bitsPerPixel);
+            }
+        }
+        EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64, 256}));
+        EXPECT_EQ(paletteSizes, (std::set<int>{16, 32}));
+
+        // Windows picks the image of the size asked for, and it draws: the
+        // corner stays clear, the disc's rim is covered.
+        for (int size : {48, 256}) {
+            SCOPED_TRACE(std::to_string(size) + " px drawn");
+            const int id = ::LookupIconIdFromDirectoryEx(const_cast<BYTE*>(directory), TRUE, size, size, LR_DEFAULTCOLOR);
+            EXPECT_EQ(sizeOfImage[id], size) << "Windows picked image " << id;
+
+            auto icon = static_cast<HICON>(::LoadImageA(image, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, size, size, 0));
+            ASSERT_NE(icon, nullptr);
+            ICONINFO parts{};
+            ASSERT_TRUE(::GetIconInfo(icon, &parts));
+            BITMAP colour{};
+            ASSERT_NE(parts.hbmColor, nullptr);
+            ASSERT_TRUE(::GetObjectA(parts.hbmColor, sizeof colour, &colour));
+            EXPECT_EQ(colour.bmWidth, size);
+            EXPECT_EQ(colour.bmHeight, size);
+            ::DeleteObject(parts.hbmColor);
+            ::DeleteObject(parts.hbmMask);
+
+            BITMAPINFO info{};
+            info.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+            void* bits = nullptr;
+            HDC dc = ::CreateCompatibleDC(nullptr);
+            HBITMAP target = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+            ASSERT_NE(target, nullptr);
+            HGDIOBJ old = ::SelectObject(dc, target);
+            const DWORD key = 0x00FF00FF;
+            std::fill_n(static_cast<DWORD*>(bits), size * size, key);
+            EXPECT_TRUE(::DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL));
+            ::GdiFlush();
+            auto pixel = [&](int x, int y) { return static_cast<DWORD*>(bits)[y * size + x] & 0xFFFFFF; };
+            EXPECT_EQ(pixel(1, 1), key);
+            EXPECT_NE(pixel(size / 6, size / 2), key);
+            ::SelectObject(dc, old);
+            ::DeleteObject(target);
+            ::DeleteDC(dc);
+            ::DestroyIcon(icon);
+        }
+        ::FreeLibrary(image);
+    }
 }
 
 // Each build is a program of its own architecture and says so in its

@@ -27,9 +27,9 @@ BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM param)
 
 } // namespace
 
-std::string ProductPath()
+std::string ProductPath(const char* variable)
 {
-    const char* unixPath = std::getenv("KAVORA_EXE");
+    const char* unixPath = std::getenv(variable);
     if (!unixPath)
         return {};
     std::string path = std::string("Z:") + unixPath;

@@ -6,9 +6,10 @@
 
 #include <string>
 
-// The program's path, handed over by the test runner (KAVORA_EXE) as a Unix
-// path; empty when it was not.
-std::string ProductPath();
+// The program's path, handed over by the test runner as a Unix path in
+// `variable`: KAVORA_EXE for the dialog program, KAVORA_CLI_EXE for the
+// console one; empty when it was not.
+std::string ProductPath(const char* variable = "KAVORA_EXE");
 
 // Starts `exe` in the current directory; false when it could not be started.
 bool StartProduct(const std::string& exe, PROCESS_INFORMATION& process);
