@@ -114,6 +114,7 @@ BOOL CFlashDlg::OnInitDialog()
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
+    ShowIcons(dpi::OfWindow(m_hWnd));
     // The template's bitmap is the 100 % one.
     if (const UINT scale = dpi::OfWindow(m_hWnd); scale != dpi::kBase)
         ShowLogo(scale);
@@ -319,7 +320,26 @@ LRESULT CFlashDlg::OnPaint(WPARAM, LPARAM)
 
 LRESULT CFlashDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
 
-void CFlashDlg::OnDpiChanged(UINT dpi) { ShowLogo(dpi); }
+void CFlashDlg::OnDpiChanged(UINT dpi)
+{
+    ShowIcons(dpi);
+    ShowLogo(dpi);
+}
+
+void CFlashDlg::ShowIcons(UINT dpi)
+{
+    const auto show = [this](HICON& held, int size, BOOL big, UINT scale) {
+        HICON icon = LoadIconForDpi(IDR_MAINFRAME, size, scale);
+        if (!icon)
+            return;
+        SetIcon(icon, big);
+        if (held)
+            ::DestroyIcon(held);
+        held = icon;
+    };
+    show(m_hBigIcon, 32, TRUE, dpi);
+    show(m_hSmallIcon, 16, FALSE, dpi);
+}
 
 namespace {
 
@@ -364,10 +384,16 @@ LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM)
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         Ui().ClearAnnotations(child);
     LRESULT result = Default();
-    // The control leaves a bitmap it was handed to its owner.
+    // The control leaves a bitmap it was handed to its owner, and the window
+    // the icons.
     if (m_hLogo)
         ::DeleteObject(m_hLogo);
     m_hLogo = nullptr;
+    for (HICON* icon : {&m_hBigIcon, &m_hSmallIcon}) {
+        if (*icon)
+            ::DestroyIcon(*icon);
+        *icon = nullptr;
+    }
     if (m_bIsNT)
         ReleaseDriveAccess();
     return result;

@@ -85,6 +85,10 @@ private:
     bool TakeDrive();
     // Puts the logo in its frame at the dialog's scale.
     void ShowLogo(UINT dpi);
+    // Gives the caption and the taskbar the icon's own images for the
+    // dialog's scale: m_hIcon is the 32-pixel one, blurred when the system
+    // shrinks it to 16 or blows it up at 200 %.
+    void ShowIcons(UINT dpi);
     // The template's controls without an id of their own.
     HWND LogoControl() const;
     HWND FrameControl() const;
@@ -96,6 +100,8 @@ private:
     // Held from just before the worker starts until its last act.
     DriveLock m_driveLock;
     HBITMAP m_hLogo = nullptr;
+    HICON m_hBigIcon = nullptr;
+    HICON m_hSmallIcon = nullptr;
 };
 
 extern CFlashDlg* g_pFlashDlg;

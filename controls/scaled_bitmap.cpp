@@ -58,3 +58,10 @@ HBITMAP LoadBitmapForDpi(UINT id, UINT id2x, UINT dpi)
     ::DeleteObject(small);
     return result;
 }
+
+HICON LoadIconForDpi(UINT id, int size, UINT dpi)
+{
+    const int pixels = dpi::Scale(size, dpi);
+    return static_cast<HICON>(
+        ::LoadImageA(AppInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, pixels, pixels, LR_DEFAULTCOLOR));
+}

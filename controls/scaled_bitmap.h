@@ -9,3 +9,8 @@
 // 100 % size times the scale of `dpi`. The caller owns the bitmap; null when
 // neither resource loads.
 HBITMAP LoadBitmapForDpi(UINT id, UINT id2x, UINT dpi);
+
+// The icon `id` at `size` pixels (given for 100 %) times the scale of `dpi`:
+// the icon's own image of that size where it has one, the nearest scaled
+// otherwise. The caller owns the icon; null when it does not load.
+HICON LoadIconForDpi(UINT id, int size, UINT dpi);

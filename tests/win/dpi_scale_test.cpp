@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "controls/rich_label.h"
 #include "controls/tool_tip.h"
 #include "framework/dpi.h"
@@ -120,7 +122,8 @@ TEST(TipScale, SizeFollowsTheOwnersDpi)
 }
 
 // The main dialog's logo is drawn for the dialog's scale from the larger
-// picture, not blown up from the small one.
+// picture, not blown up from the small one; its icons are the icon's own
+// images of their size.
 TEST(LogoScale, LogoIsMadeForTheDialogsDpi)
 {
     for (UINT value : {96u, 144u, 192u}) {
@@ -139,6 +142,20 @@ TEST(LogoScale, LogoIsMadeForTheDialogsDpi)
         ASSERT_TRUE(::GetObjectA(shown, sizeof info, &info));
         EXPECT_EQ(info.bmWidth, dpi::Scale(97, value));
         EXPECT_EQ(info.bmHeight, dpi::Scale(67, value));
+
+        // The caption's and the taskbar's icons, likewise.
+        for (auto [which, size] : {std::pair{ICON_SMALL, 16}, std::pair{ICON_BIG, 32}}) {
+            auto icon = reinterpret_cast<HICON>(::SendMessageA(h.Hwnd(), WM_GETICON, which, 0));
+            ASSERT_NE(icon, nullptr);
+            ICONINFO parts{};
+            ASSERT_TRUE(::GetIconInfo(icon, &parts));
+            BITMAP colour{};
+            ::GetObjectA(parts.hbmColor ? parts.hbmColor : parts.hbmMask, sizeof colour, &colour);
+            EXPECT_EQ(colour.bmWidth, dpi::Scale(size, value)) << (which == ICON_BIG ? "big" : "small");
+            if (parts.hbmColor)
+                ::DeleteObject(parts.hbmColor);
+            ::DeleteObject(parts.hbmMask);
+        }
     }
 }
 
