@@ -341,27 +341,10 @@ void CFlashDlg::ShowIcons(UINT dpi)
     show(m_hSmallIcon, 16, FALSE, dpi);
 }
 
-namespace {
-
-// The first child of `dialog` of window class `kind` whose style has `bits`
-// under `mask`.
-HWND ChildOfKind(HWND dialog, const char* kind, DWORD mask, DWORD bits)
-{
-    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        char name[16] = {};
-        ::GetClassNameA(child, name, sizeof name);
-        if (::lstrcmpiA(name, kind) == 0 && (static_cast<DWORD>(::GetWindowLongA(child, GWL_STYLE)) & mask) == bits)
-            return child;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 // The logo is the template's one bitmap control, its frame its one group box.
-HWND CFlashDlg::LogoControl() const { return ChildOfKind(m_hWnd, "Static", SS_TYPEMASK, SS_BITMAP); }
+HWND CFlashDlg::LogoControl() const { return FirstChildOfKind(m_hWnd, "Static", SS_TYPEMASK, SS_BITMAP); }
 
-HWND CFlashDlg::FrameControl() const { return ChildOfKind(m_hWnd, "Button", BS_TYPEMASK, BS_GROUPBOX); }
+HWND CFlashDlg::FrameControl() const { return FirstChildOfKind(m_hWnd, "Button", BS_TYPEMASK, BS_GROUPBOX); }
 
 void CFlashDlg::ShowLogo(UINT dpi)
 {

@@ -171,3 +171,14 @@ BOOL CWnd::DispatchMap(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
     }
     return FALSE;
 }
+
+HWND FirstChildOfKind(HWND parent, const char* kind, DWORD mask, DWORD bits)
+{
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char name[16] = {};
+        ::GetClassNameA(child, name, sizeof name);
+        if (::lstrcmpiA(name, kind) == 0 && (static_cast<DWORD>(::GetWindowLongA(child, GWL_STYLE)) & mask) == bits)
+            return child;
+    }
+    return nullptr;
+}

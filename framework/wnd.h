@@ -86,3 +86,7 @@ private:
     WPARAM m_curWParam = 0;
     LPARAM m_curLParam = 0;
 };
+
+// The first child of `parent` of window class `kind` whose style, under
+// `mask`, is `bits`: how a template's controls without an id are found.
+HWND FirstChildOfKind(HWND parent, const char* kind, DWORD mask, DWORD bits);

@@ -27,18 +27,6 @@ DriveIdentity Identity(const char* revision)
     return id;
 }
 
-// The controls without an id: the logo and the group box around it.
-HWND ChildWithStyle(HWND dialog, const char* kind, DWORD mask, DWORD bits)
-{
-    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        char name[16] = {};
-        ::GetClassNameA(child, name, sizeof name);
-        if (::lstrcmpiA(name, kind) == 0 && (static_cast<DWORD>(::GetWindowLongA(child, GWL_STYLE)) & mask) == bits)
-            return child;
-    }
-    return nullptr;
-}
-
 class DialogAccess : public ::testing::Test {
 protected:
     void SetUp() override
@@ -66,8 +54,8 @@ TEST_F(DialogAccess, EveryControlWithoutAnAccessibleNameOfItsOwnIsGivenOne)
         {Item(IDC_STATUS), "Status", true},
         {Item(IDC_PROGRESS), "Progress", false},
         {Item(IDC_LOG), "Log", true},
-        {ChildWithStyle(h.Hwnd(), "Button", BS_TYPEMASK, BS_GROUPBOX), "KAVORA MCU Flash Version 2.70", false},
-        {ChildWithStyle(h.Hwnd(), "Static", SS_TYPEMASK, SS_BITMAP), "KAVORA logo", false},
+        {FirstChildOfKind(h.Hwnd(), "Button", BS_TYPEMASK, BS_GROUPBOX), "KAVORA MCU Flash Version 2.70", false},
+        {FirstChildOfKind(h.Hwnd(), "Static", SS_TYPEMASK, SS_BITMAP), "KAVORA logo", false},
     };
     for (const Named& n : expected) {
         ASSERT_NE(n.control, nullptr) << n.name;
