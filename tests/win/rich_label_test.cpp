@@ -172,7 +172,8 @@ TEST(RichLabelAlignment, MainDialogRevisionFieldIsLeftAndVerticallyCentred)
 TEST(RichLabelColours, ReflectedColourQueryOnlyInSystemPainting)
 {
     Attached a;
-    a.label.SetBkColor(RGB(10, 20, 30)).SetTextColor(RGB(200, 0, 0));
+    // A text colour readable on that background, so handed out as given.
+    a.label.SetBkColor(RGB(10, 20, 30)).SetTextColor(RGB(255, 160, 0));
     HDC dc = ::GetDC(a.label);
     // Painting itself, the label leaves the answer to the parent's own
     // handling: never its brush.
@@ -193,7 +194,7 @@ TEST(RichLabelColours, ReflectedColourQueryOnlyInSystemPainting)
     LOGBRUSH lb{};
     ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof(lb), &lb);
     EXPECT_EQ(lb.lbColor, RGB(10, 20, 30));
-    EXPECT_EQ(::GetTextColor(dc), RGB(200, 0, 0));
+    EXPECT_EQ(::GetTextColor(dc), RGB(255, 160, 0));
     EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
     EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), a.label.GetFont());
     ::ReleaseDC(a.label, dc);
