@@ -95,12 +95,19 @@ LRESULT CRichLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:
-    case WM_THEMECHANGED:
+    case WM_THEMECHANGED: {
+        // The static repaints itself on a colour change as on a new text.
+        LRESULT result = StaticUnseen(msg, wParam, lParam);
         SystemColoursChanged();
-        break;
+        return result;
+    }
     case WM_SETTEXT:
-        if (!m_bInternalText)
-            return SetTextFromOutside(wParam, lParam);
+        if (!m_bInternalText) {
+            m_strText = lParam ? reinterpret_cast<const char*>(lParam) : "";
+            LRESULT result = StaticUnseen(msg, wParam, lParam);
+            Repaint();
+            return result;
+        }
         break;
     case WM_PRINTCLIENT:
         // A picture of the window (PrintWindow, AnimateWindow) shows the
@@ -120,20 +127,18 @@ LRESULT CRichLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     return CStatic::WindowProc(msg, wParam, lParam);
 }
 
-LRESULT CRichLabel::SetTextFromOutside(WPARAM wParam, LPARAM lParam)
+LRESULT CRichLabel::StaticUnseen(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    m_strText = lParam ? reinterpret_cast<const char*>(lParam) : "";
-    // The static draws a new text at once, in the font the dialog gave it
-    // and over the label's own painting; hidden for that moment, it draws
-    // nothing, and the label paints the text its own way. Turning drawing
-    // back on sets WS_VISIBLE, so a hidden label is left alone.
+    // The static draws a new text (or colours) at once, in the font the
+    // dialog gave it and over the label's own painting; hidden for that
+    // moment, it draws nothing. Turning drawing back on sets WS_VISIBLE,
+    // so a hidden label is left alone.
     const bool visible = (GetStyle() & WS_VISIBLE) != 0;
     if (visible)
         SendMessage(WM_SETREDRAW, FALSE);
-    LRESULT result = CStatic::WindowProc(WM_SETTEXT, wParam, lParam);
+    LRESULT result = CStatic::WindowProc(msg, wParam, lParam);
     if (visible)
         SendMessage(WM_SETREDRAW, TRUE);
-    Repaint();
     return result;
 }
 

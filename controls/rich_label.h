@@ -143,9 +143,10 @@ private:
     // Puts back the standard GUI font's face and size where the label has
     // not been given its own.
     void RemakeStockFont();
-    // An outside window-text change, without the static's own repaint in
-    // its own font over the label.
-    LRESULT SetTextFromOutside(WPARAM wParam, LPARAM lParam);
+    // The static's own handling of `msg`, without the repaint in its own
+    // look that it does at once on some (a new text, new colours); the
+    // label paints afterwards.
+    LRESULT StaticUnseen(UINT msg, WPARAM wParam, LPARAM lParam);
     void ChangeStyle(DWORD remove, DWORD add, bool frameChanged);
     void WriteWindowText(const std::string& text);
     std::string ReadWindowText();
