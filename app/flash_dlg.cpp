@@ -102,6 +102,7 @@ void CFlashDlg::DoDataExchange()
 BOOL CFlashDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    m_lblRevision.UseParentFont();
 
     if (HMENU menu = ::GetSystemMenu(m_hWnd, FALSE)) {
         char about[128] = {};

@@ -4,8 +4,10 @@
 
 #include <cstring>
 
+#include "controls/contrast.h"
 #include "framework/app.h"
 #include "framework/dpi.h"
+#include "framework/system_colours.h"
 
 BEGIN_MESSAGE_MAP(CRichLabel, CStatic)
     ON_MESSAGE(WM_ENABLE, &CRichLabel::OnEnable)
@@ -19,11 +21,11 @@ BEGIN_MESSAGE_MAP(CRichLabel, CStatic)
 END_MESSAGE_MAP()
 
 CRichLabel::CRichLabel()
-    : m_crBk(::GetSysColor(COLOR_BTNFACE)), m_crTextBk(::GetSysColor(COLOR_BTNFACE)),
-      m_crText(::GetSysColor(COLOR_WINDOWTEXT)), m_crHover(::GetSysColor(COLOR_HIGHLIGHT)),
-      m_crSavedText(::GetSysColor(COLOR_WINDOWTEXT)), m_nFontDpi(dpi::System()), m_nDpi(m_nFontDpi)
+    : m_crBk(SysColour(COLOR_BTNFACE)), m_crTextBk(SysColour(COLOR_BTNFACE)),
+      m_crText(SysColour(COLOR_WINDOWTEXT)), m_crHover(SysColour(COLOR_HIGHLIGHT)),
+      m_crSavedText(SysColour(COLOR_WINDOWTEXT)), m_nFontDpi(dpi::System()), m_nDpi(m_nFontDpi)
 {
-    m_hBkBrush = ::CreateSolidBrush(m_crBk);
+    m_hBkBrush = ::CreateSolidBrush(PaintedBkColor());
     ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(m_lf), &m_lf);
     RebuildFont();
 }
@@ -81,11 +83,39 @@ LRESULT CRichLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             SetTextColor(m_crSavedText);
         break;
     case WM_DPICHANGED_AFTERPARENT:
-        FollowDpi();
+        // The dialog has made its font for the new scale by now.
+        if (m_bParentFont)
+            TakeFont(reinterpret_cast<HFONT>(::SendMessageA(GetParent(), WM_GETFONT, 0, 0)));
+        else
+            FollowDpi();
         break;
+    case WM_SETFONT:
+        if (m_bParentFont && wParam)
+            TakeFont(reinterpret_cast<HFONT>(wParam));
+        break;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED: {
+        // The static repaints itself on a colour change as on a new text.
+        LRESULT result = StaticUnseen(msg, wParam, lParam);
+        SystemColoursChanged();
+        return result;
+    }
     case WM_SETTEXT:
-        if (!m_bInternalText)
+        if (!m_bInternalText) {
             m_strText = lParam ? reinterpret_cast<const char*>(lParam) : "";
+            LRESULT result = StaticUnseen(msg, wParam, lParam);
+            Repaint();
+            return result;
+        }
+        break;
+    case WM_PRINTCLIENT:
+        // A picture of the window (PrintWindow, AnimateWindow) shows the
+        // label as it paints itself, not the static underneath.
+        if (!m_bSystemPaint) {
+            Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        }
         break;
     case WM_GETTEXT:
         if (!m_bInternalText)
@@ -95,6 +125,21 @@ LRESULT CRichLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     }
     return CStatic::WindowProc(msg, wParam, lParam);
+}
+
+LRESULT CRichLabel::StaticUnseen(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    // The static draws a new text (or colours) at once, in the font the
+    // dialog gave it and over the label's own painting; hidden for that
+    // moment, it draws nothing. Turning drawing back on sets WS_VISIBLE,
+    // so a hidden label is left alone.
+    const bool visible = (GetStyle() & WS_VISIBLE) != 0;
+    if (visible)
+        SendMessage(WM_SETREDRAW, FALSE);
+    LRESULT result = CStatic::WindowProc(msg, wParam, lParam);
+    if (visible)
+        SendMessage(WM_SETREDRAW, TRUE);
+    return result;
 }
 
 LRESULT CRichLabel::CopyTextOut(WPARAM size, char* buffer) const
@@ -191,7 +236,81 @@ void CRichLabel::ReplaceBrush()
 {
     if (m_hBkBrush)
         ::DeleteObject(m_hBkBrush);
-    m_hBkBrush = ::CreateSolidBrush(m_crBk);
+    m_hBkBrush = ::CreateSolidBrush(PaintedBkColor());
+}
+
+COLORREF CRichLabel::PaintedBkColor() const
+{
+    return HighContrastOn() || m_bDefaultBk ? SysColour(COLOR_BTNFACE) : m_crBk;
+}
+
+COLORREF CRichLabel::PaintedTextColor(COLORREF behind) const
+{
+    // Under high contrast the user's colours win over any of the label's,
+    // as they do for the dialog's own statics (window text on button face).
+    if (HighContrastOn() || m_bDefaultTextColor)
+        return SysColour(COLOR_WINDOWTEXT);
+    if (behind == CLR_INVALID)
+        return m_crText;
+    return contrast::Readable(m_crText, behind);
+}
+
+void CRichLabel::SystemColoursChanged()
+{
+    // What was set stays set: only what follows the system is read again,
+    // so that leaving high contrast brings the label's own colours back.
+    if (m_bDefaultBk)
+        m_crBk = SysColour(COLOR_BTNFACE);
+    if (m_bTextBkFollows)
+        m_crTextBk = SysColour(COLOR_BTNFACE);
+    if (m_bDefaultTextColor)
+        m_crText = SysColour(COLOR_WINDOWTEXT);
+    ReplaceBrush();
+    m_tip.SystemColoursChanged();
+    if (m_bParentFont && m_hWnd)
+        TakeFont(reinterpret_cast<HFONT>(::SendMessageA(GetParent(), WM_GETFONT, 0, 0)));
+    else
+        RemakeStockFont();
+}
+
+void CRichLabel::RemakeStockFont()
+{
+    if (!m_bOwnFace || !m_bOwnSize) {
+        LOGFONTA stock{};
+        ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock);
+        if (!m_bOwnFace) {
+            ::lstrcpynA(m_lf.lfFaceName, stock.lfFaceName, LF_FACESIZE);
+            m_lf.lfCharSet = stock.lfCharSet;
+            m_lf.lfPitchAndFamily = stock.lfPitchAndFamily;
+        }
+        if (!m_bOwnSize) {
+            m_lf.lfHeight = stock.lfHeight;
+            m_lf.lfWidth = stock.lfWidth;
+            m_nFontDpi = dpi::System();
+        }
+    }
+    RebuildFont();
+}
+
+void CRichLabel::TakeFont(HFONT font)
+{
+    LOGFONTA lf{};
+    if (!font || !::GetObjectA(font, sizeof(lf), &lf))
+        return;
+    // The dialog's font is made for the scale the dialog is shown at: it is
+    // used as it is, not scaled again.
+    m_lf = lf;
+    m_nDpi = dpi::OfWindow(m_hWnd);
+    m_nFontDpi = m_nDpi;
+    RebuildFont();
+}
+
+CRichLabel& CRichLabel::UseParentFont()
+{
+    m_bParentFont = TRUE;
+    if (m_hWnd)
+        TakeFont(reinterpret_cast<HFONT>(::SendMessageA(GetParent(), WM_GETFONT, 0, 0)));
+    return *this;
 }
 
 void CRichLabel::ChangeStyle(DWORD remove, DWORD add, bool frameChanged)
@@ -226,7 +345,7 @@ CRichLabel& CRichLabel::SetTextColor(COLORREF colour)
 CRichLabel& CRichLabel::SetDefaultTextColor()
 {
     m_bDefaultTextColor = TRUE;
-    m_crText = ::GetSysColor(COLOR_WINDOWTEXT);
+    m_crText = SysColour(COLOR_WINDOWTEXT);
     Repaint();
     return *this;
 }
@@ -243,7 +362,7 @@ CRichLabel& CRichLabel::SetBkColor(COLORREF colour)
 CRichLabel& CRichLabel::SetDefaultBkColor()
 {
     m_bDefaultBk = TRUE;
-    m_crBk = ::GetSysColor(COLOR_BTNFACE);
+    m_crBk = SysColour(COLOR_BTNFACE);
     ReplaceBrush();
     Repaint();
     return *this;
@@ -260,7 +379,7 @@ CRichLabel& CRichLabel::SetTextBkColor(COLORREF colour)
 CRichLabel& CRichLabel::SetDefaultTextBkColor()
 {
     m_bTextBkFollows = TRUE;
-    m_crTextBk = ::GetSysColor(COLOR_BTNFACE);
+    m_crTextBk = SysColour(COLOR_BTNFACE);
     Repaint();
     return *this;
 }
@@ -324,6 +443,7 @@ CRichLabel& CRichLabel::SetFontName(const char* face)
     // The face field holds 31 characters and a terminator; a longer name is
     // cut there rather than written past the field.
     ::lstrcpynA(m_lf.lfFaceName, face ? face : "", LF_FACESIZE);
+    m_bOwnFace = TRUE;
     RebuildFont();
     return *this;
 }
@@ -335,6 +455,7 @@ CRichLabel& CRichLabel::SetFontSize(int height)
     m_lf.lfWidth = dpi::Scale(m_lf.lfWidth, dpi::kBase, m_nFontDpi);
     m_lf.lfHeight = height;
     m_nFontDpi = dpi::kBase;
+    m_bOwnSize = TRUE;
     RebuildFont();
     return *this;
 }
@@ -600,7 +721,7 @@ LRESULT CRichLabel::OnTimer(WPARAM wParam, LPARAM)
             WriteWindowText(m_strText);
             Invalidate(FALSE);
         }
-        if (!m_bDefaultBk && ::GetSysColor(COLOR_BTNFACE) != m_crBk)
+        if (!m_bDefaultBk && SysColour(COLOR_BTNFACE) != m_crBk)
             Invalidate(FALSE);
     } else if (wParam == kBackBlinkTimer && m_bBkBlink) {
         m_bBkBlinkPhase = !m_bBkBlinkPhase;
@@ -616,7 +737,7 @@ LRESULT CRichLabel::OnCtlColorStatic(WPARAM wParam, LPARAM)
     HDC dc = reinterpret_cast<HDC>(wParam);
     if (m_font.GetSafeHandle())
         ::SelectObject(dc, m_font);
-    ::SetTextColor(dc, m_bDefaultTextColor ? ::GetSysColor(COLOR_WINDOWTEXT) : m_crText);
+    ::SetTextColor(dc, PaintedTextColor(PaintedBkColor()));
     ::SetBkMode(dc, TRANSPARENT);
     return reinterpret_cast<LRESULT>(m_hBkBrush);
 }

@@ -50,6 +50,11 @@ public:
     CRichLabel& SetFontUnderline(BOOL underline);
     CRichLabel& SetFontName(const char* face);
     CRichLabel& SetFontSize(int height);
+    // Takes its dialog's font (WM_GETFONT of the parent) instead of the
+    // standard GUI font, and keeps following it: through text rewrites, a
+    // new font from the dialog manager and moves to another scale.
+    CRichLabel& UseParentFont();
+    BOOL UsesParentFont() const { return m_bParentFont; }
 
     // Layout and appearance.
     CRichLabel& SetAlignment(UINT bits);
@@ -95,6 +100,18 @@ public:
     HBITMAP GetBitmap() const { return m_hBitmap; }
     CControlToolTip& Tip() { return m_tip; }
 
+    // The system's colours, theme or fonts have changed: the colours still
+    // left to the system and the fonts made from its own are read again, and
+    // the label repaints. A dialog hands on WM_SYSCOLORCHANGE,
+    // WM_SETTINGCHANGE and WM_THEMECHANGED (the label calls this on them).
+    void SystemColoursChanged();
+
+    // The colours a paint uses now: the system's own under high contrast;
+    // else the label's, its own text colour made readable on the colour
+    // painted behind it (CLR_INVALID: a picture, taken as it comes).
+    COLORREF PaintedTextColor(COLORREF behind) const;
+    COLORREF PaintedBkColor() const;
+
     // The text with a line feed between every two characters.
     static std::string VerticalForm(const std::string& text);
 
@@ -121,6 +138,15 @@ private:
     // of another scale.
     void FollowDpi();
     void ReplaceBrush();
+    // Font description from `font` (the dialog's), used as it is made.
+    void TakeFont(HFONT font);
+    // Puts back the standard GUI font's face and size where the label has
+    // not been given its own.
+    void RemakeStockFont();
+    // The static's own handling of `msg`, without the repaint in its own
+    // look that it does at once on some (a new text, new colours); the
+    // label paints afterwards.
+    LRESULT StaticUnseen(UINT msg, WPARAM wParam, LPARAM lParam);
     void ChangeStyle(DWORD remove, DWORD add, bool frameChanged);
     void WriteWindowText(const std::string& text);
     std::string ReadWindowText();
@@ -155,6 +181,9 @@ private:
     BOOL m_bLowerCase = FALSE;
     BOOL m_bUpperCase = FALSE;
     BOOL m_bBitmapStretch = FALSE;
+    BOOL m_bOwnFace = FALSE;
+    BOOL m_bOwnSize = FALSE;
+    BOOL m_bParentFont = FALSE;
     // The font as described to the label; its height holds at m_nFontDpi:
     // the system DPI for the stock font it starts from, 96 once a size is
     // given. The font in use is made from it for m_nDpi.

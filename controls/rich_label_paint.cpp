@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "controls/text_image.h"
+#include "framework/system_colours.h"
 
 LRESULT CRichLabel::OnPaint(WPARAM, LPARAM)
 {
@@ -45,19 +46,24 @@ void CRichLabel::Paint(HDC dc)
     int oldMode = ::SetBkMode(dc, TRANSPARENT);
 
     CTextImage image(dc, text, horz, vert);
-    image.SetTextColor(m_crText);
     image.SetEmbossed((GetStyle() & WS_DISABLED) != 0);
     image.SetEtched(m_bEtched);
     image.SetDpi(m_nDpi);
 
-    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-    COLORREF fill = m_bDefaultBk ? face : m_crBk;
-    image.SetBkColor(m_bTextBkFollows ? fill : m_crTextBk);
-    if (m_bBkBlink && m_bBkBlinkPhase) {
+    // Under high contrast the label is the system's button face with the
+    // system's window text, whatever colours, blinking or text block it
+    // was given.
+    const bool highContrast = HighContrastOn();
+    const COLORREF face = SysColour(COLOR_BTNFACE);
+    COLORREF fill = PaintedBkColor();
+    COLORREF block = m_bTextBkFollows || highContrast ? fill : m_crTextBk;
+    if (m_bBkBlink && m_bBkBlinkPhase && !highContrast) {
         // The whole packed value is shifted, not each channel.
         fill = m_bDefaultBk ? (m_crBk >> 1) : face;
-        image.SetBkColor(fill);
+        block = fill;
     }
+    image.SetBkColor(block);
+    image.SetTextColor(PaintedTextColor(block));
 
     HBRUSH brush = ::CreateSolidBrush(fill);
     ::FillRect(dc, &client, brush);
@@ -68,7 +74,8 @@ void CRichLabel::Paint(HDC dc)
 
     const bool oneLine = text.find('\n') == std::string::npos;
     if (m_hBitmap && m_nRotation == 0 && (oneLine || (m_nAlignment & VERT_TOP))) {
-        ::SetTextColor(dc, m_bDefaultTextColor ? ::GetSysColor(COLOR_WINDOWTEXT) : m_crText);
+        // Over a picture there is no one colour to measure against.
+        ::SetTextColor(dc, PaintedTextColor(CLR_INVALID));
         DrawDirect(dc, text, client);
     } else if (image.Render(m_nRotation)) {
         image.Draw(client);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "framework/dpi.h"
+#include "framework/system_colours.h"
 #include "framework/ui_seam.h"
 
 namespace {
@@ -18,7 +19,7 @@ void Rule(HDC dc, int left, int top, int right, int bottom, UINT side)
 
 CTextImage::CTextImage(HDC target, std::string text, int horzAlign, int vertAlign)
     : m_hTargetDC(target), m_nHorzAlign(horzAlign), m_nVertAlign(vertAlign), m_strText(std::move(text)),
-      m_crBk(::GetSysColor(COLOR_BTNFACE)), m_crText(::GetSysColor(COLOR_WINDOWTEXT))
+      m_crBk(SysColour(COLOR_BTNFACE)), m_crText(SysColour(COLOR_WINDOWTEXT))
 {
 }
 
@@ -182,11 +183,11 @@ BOOL CTextImage::Render(int rotation)
         RECT rc{0, top, lw, top + lh};
         const int length = static_cast<int>(lines[i].size());
         if (m_bEmbossed) {
-            ::SetTextColor(scratch, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+            ::SetTextColor(scratch, SysColour(COLOR_BTNHIGHLIGHT));
             const int shift = std::max(1, dpi::Scale(1, m_nDpi));
             RECT shifted{rc.left + shift, rc.top + shift, rc.right + shift, rc.bottom + shift};
             ::DrawTextA(scratch, lines[i].c_str(), length, &shifted, format);
-            ::SetTextColor(scratch, ::GetSysColor(COLOR_BTNSHADOW));
+            ::SetTextColor(scratch, SysColour(COLOR_BTNSHADOW));
         }
         ::DrawTextA(scratch, lines[i].c_str(), length, &rc, format);
     }

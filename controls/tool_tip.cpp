@@ -2,6 +2,7 @@
 
 #include "framework/app.h"
 #include "framework/dpi.h"
+#include "framework/system_colours.h"
 #include "framework/ui_seam.h"
 
 namespace {
@@ -28,10 +29,14 @@ bool RegisterTipClass()
 BEGIN_MESSAGE_MAP(CControlToolTip, CWnd)
     ON_MESSAGE(WM_TIMER, &CControlToolTip::OnTimer)
     ON_MESSAGE(WM_PAINT, &CControlToolTip::OnPaint)
+    ON_MESSAGE(WM_PRINTCLIENT, &CControlToolTip::OnPrintClient)
+    ON_MESSAGE(WM_SYSCOLORCHANGE, &CControlToolTip::OnSystemChange)
+    ON_MESSAGE(WM_SETTINGCHANGE, &CControlToolTip::OnSystemChange)
+    ON_MESSAGE(WM_THEMECHANGED, &CControlToolTip::OnSystemChange)
 END_MESSAGE_MAP()
 
 CControlToolTip::CControlToolTip()
-    : m_crText(::GetSysColor(COLOR_INFOTEXT)), m_crBk(::GetSysColor(COLOR_INFOBK))
+    : m_crText(SysColour(COLOR_INFOTEXT)), m_crBk(SysColour(COLOR_INFOBK))
 {
     // Without the class no tip can ever be created; say so once instead of
     // failing silently later. The owner goes on working without its tip.
@@ -232,17 +237,55 @@ LRESULT CControlToolTip::OnPaint(WPARAM, LPARAM)
 {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(m_hWnd, &ps);
-    HGDIOBJ oldFont = ::SelectObject(dc, Font());
-    ::SetBkMode(dc, TRANSPARENT);
-    RECT rc = m_rcTip;
-    if (m_bCustomColors) {
-        HBRUSH brush = ::CreateSolidBrush(m_crBk);
-        ::FillRect(dc, &rc, brush);
-        ::DeleteObject(brush);
-        ::SetTextColor(dc, m_crText);
-    }
-    ::DrawTextA(dc, m_strText.c_str(), -1, &rc, DT_LEFT | DT_TOP);
-    ::SelectObject(dc, oldFont);
+    Paint(dc);
     ::EndPaint(m_hWnd, &ps);
     return 0;
+}
+
+LRESULT CControlToolTip::OnPrintClient(WPARAM wParam, LPARAM)
+{
+    Paint(reinterpret_cast<HDC>(wParam));
+    return 0;
+}
+
+void CControlToolTip::Paint(HDC dc)
+{
+    HGDIOBJ oldFont = ::SelectObject(dc, Font());
+    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    RECT rc = m_rcTip;
+    // Always filled and coloured: left to the device context's default the
+    // text would be black, unreadable on a dark tip colour.
+    HBRUSH brush = ::CreateSolidBrush(PaintedBkColor());
+    ::FillRect(dc, &rc, brush);
+    ::DeleteObject(brush);
+    ::SetTextColor(dc, PaintedTextColor());
+    ::DrawTextA(dc, m_strText.c_str(), -1, &rc, DT_LEFT | DT_TOP);
+    ::SetBkMode(dc, oldMode);
+    ::SelectObject(dc, oldFont);
+}
+
+COLORREF CControlToolTip::PaintedTextColor() const
+{
+    return m_bCustomColors && !HighContrastOn() ? m_crText : SysColour(COLOR_INFOTEXT);
+}
+
+COLORREF CControlToolTip::PaintedBkColor() const
+{
+    return m_bCustomColors && !HighContrastOn() ? m_crBk : SysColour(COLOR_INFOBK);
+}
+
+void CControlToolTip::SystemColoursChanged()
+{
+    // Made again at the next use, from the standard font as it is now.
+    m_font.DeleteObject();
+    if (m_hWnd && IsWindowVisible()) {
+        Measure();
+        Place();
+    }
+}
+
+LRESULT CControlToolTip::OnSystemChange(WPARAM, LPARAM)
+{
+    SystemColoursChanged();
+    return Default();
 }

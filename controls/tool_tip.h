@@ -30,6 +30,15 @@ public:
     void SetNeedsButton(BOOL needs) { m_bNeedsButton = needs; }
     void SetLeftButton(BOOL left) { m_bLeftButton = left; }
 
+    // The colours the tip paints with now: the system's tip colours unless
+    // custom colours are on, and always under high contrast.
+    COLORREF PaintedTextColor() const;
+    COLORREF PaintedBkColor() const;
+    // The system's colours, theme or fonts have changed: the font is made
+    // again and a showing tip repaints. The tip, a top-level window, hears
+    // of it itself; its owner tells it too.
+    void SystemColoursChanged();
+
     const std::string& GetText() const { return m_strText; }
     const RECT& GetTipRect() const { return m_rcTip; }
     int GetPosition() const { return m_nPosition; }
@@ -47,6 +56,10 @@ protected:
 
     LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
     LRESULT OnPaint(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPrintClient(WPARAM wParam, LPARAM lParam);
+    // Paints the whole tip into `dc`, as WM_PAINT does.
+    void Paint(HDC dc);
+    LRESULT OnSystemChange(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:

@@ -12,6 +12,9 @@ struct DemoOptions {
     std::string logPath;        // where the finished log goes
     std::string screenshotPath; // picture of the finished main dialog (BMP)
     std::string warningShotPath; // picture of the warning dialog (BMP)
+    // Tells the controls a high-contrast theme is on, whatever the system
+    // says: Wine never reports one, though its palette can be one.
+    bool highContrast = false;
 };
 
 class DemoDriver : public UiSeam {

@@ -12,10 +12,17 @@
 #include "emu/machine_file.h"
 #include "emu/virtual_machine.h"
 #include "framework/app.h"
+#include "framework/system_colours.h"
 
 namespace {
 
 const char kMachineFile[] = "machine.txt";
+
+// The system's palette, with high contrast said to be on.
+class HighContrastSaidOn : public SystemColours {
+public:
+    bool HighContrast() override { return true; }
+};
 
 DemoOptions ParseOptions()
 {
@@ -31,6 +38,8 @@ DemoOptions ParseOptions()
             options.screenshotPath = next();
         else if (arg == "--warning-shot")
             options.warningShotPath = next();
+        else if (arg == "--high-contrast")
+            options.highContrast = true;
     }
     return options;
 }
@@ -57,7 +66,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 
     DemoDriver driver(options);
     SetUiSeam(&driver);
+    HighContrastSaidOn highContrast;
+    if (options.highContrast)
+        SetSystemColours(&highContrast);
     RunApplication(instance);
+    SetSystemColours(nullptr);
     SetUiSeam(nullptr);
     SetDeviceIo(nullptr);
     return options.autoRun ? driver.ExitCode() : 0;

@@ -5,6 +5,7 @@ add_library(kavora_framework STATIC
     framework/controls.cpp
     framework/dialog.cpp
     framework/dpi.cpp
+    framework/system_colours.cpp
     framework/ui_seam.cpp
     framework/wnd.cpp
 )

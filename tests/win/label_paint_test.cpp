@@ -190,7 +190,8 @@ TEST_F(RotationFixture, PixelByPixelTurnEqualsPlgBlt)
 
 TEST(LabelPaint, DisabledLabelShowsHighlightAndShadowNeverItsTextColour)
 {
-    const COLORREF red = RGB(255, 0, 0);
+    // Dark enough to be painted as given on any button face.
+    const COLORREF red = RGB(192, 0, 0);
     const COLORREF highlight = ::GetSysColor(COLOR_BTNHIGHLIGHT);
     const COLORREF shadow = ::GetSysColor(COLOR_BTNSHADOW);
     Painted p(120, 30, "Embossed");
@@ -403,7 +404,8 @@ TEST(LabelPaint, EmptyTextPlacesRulesAsForABlockOfSizeZero)
 
 TEST(LabelPaint, BitmapShowsBetweenGlyphsOnlyOnTheDirectPath)
 {
-    const COLORREF magenta = RGB(255, 0, 254);
+    // A purple no logo pixel has, readable on the green block.
+    const COLORREF magenta = RGB(128, 0, 127);
     const COLORREF block = RGB(1, 254, 3);
     const int W = 97; // the logo's size, so it sits at the origin
     const int H = 67;

@@ -172,7 +172,8 @@ TEST(RichLabelAlignment, MainDialogRevisionFieldIsLeftAndVerticallyCentred)
 TEST(RichLabelColours, ReflectedColourQueryOnlyInSystemPainting)
 {
     Attached a;
-    a.label.SetBkColor(RGB(10, 20, 30)).SetTextColor(RGB(200, 0, 0));
+    // A text colour readable on that background, so handed out as given.
+    a.label.SetBkColor(RGB(10, 20, 30)).SetTextColor(RGB(255, 160, 0));
     HDC dc = ::GetDC(a.label);
     // Painting itself, the label leaves the answer to the parent's own
     // handling: never its brush.
@@ -193,7 +194,7 @@ TEST(RichLabelColours, ReflectedColourQueryOnlyInSystemPainting)
     LOGBRUSH lb{};
     ::GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof(lb), &lb);
     EXPECT_EQ(lb.lbColor, RGB(10, 20, 30));
-    EXPECT_EQ(::GetTextColor(dc), RGB(200, 0, 0));
+    EXPECT_EQ(::GetTextColor(dc), RGB(255, 160, 0));
     EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
     EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), a.label.GetFont());
     ::ReleaseDC(a.label, dc);
@@ -232,6 +233,47 @@ TEST(RichLabelState, EnablingOrDisablingKeepsTheLabelsVisibility)
             EXPECT_EQ((a.label.GetStyle() & WS_DISABLED) == 0, enable != FALSE) << shown << " " << enable;
         }
     }
+}
+
+// Colour queries the frame receives: the static asks one each time it
+// paints itself; the label, painting itself, never does.
+int g_colourQueries = 0;
+WNDPROC g_frameProc = nullptr;
+LRESULT CALLBACK CountingFrame(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    g_colourQueries += msg == WM_CTLCOLORSTATIC;
+    return ::CallWindowProcA(g_frameProc, hwnd, msg, wParam, lParam);
+}
+
+TEST(RichLabelState, StaticNeverDrawsItsOwnLookOverTheLabel)
+{
+    // On screen, where the static draws a new text or new colours at once,
+    // in the font the dialog gave it (larger than the label's): the value
+    // jumped to another font whenever it was rewritten.
+    Attached a(SS_LEFT, "1.00");
+    ::ShowWindow(a.host.Frame(), SW_SHOWNOACTIVATE);
+    ::UpdateWindow(a.host.Frame());
+    g_frameProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+        a.host.Frame(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingFrame)));
+    const struct {
+        const char* what;
+        std::function<void()> act;
+    } cases[] = {
+        {"text written from outside", [&] { ::SetWindowTextA(a.label, "1.07"); }},
+        {"colours changed", [&] { ::SendMessageA(a.label, WM_SYSCOLORCHANGE, 0, 0); }},
+        {"settings changed", [&] { ::SendMessageA(a.label, WM_SETTINGCHANGE, 0, 0); }},
+        {"theme changed", [&] { ::SendMessageA(a.label, WM_THEMECHANGED, 0, 0); }},
+        {"disabled", [&] { ::EnableWindow(a.label, FALSE); }},
+    };
+    for (const auto& c : cases) {
+        g_colourQueries = 0;
+        c.act();
+        EXPECT_EQ(g_colourQueries, 0) << c.what;
+        EXPECT_TRUE(a.label.GetStyle() & WS_VISIBLE) << c.what;
+    }
+    EXPECT_EQ(a.label.GetText(), "1.07");
+    ::SetWindowLongPtrA(a.host.Frame(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_frameProc));
+    ::ShowWindow(a.host.Frame(), SW_HIDE);
 }
 
 TEST(RichLabelState, BlinkingBeforeAttachmentStartsNoStrayTimer)
