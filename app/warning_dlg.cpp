@@ -1,7 +1,6 @@
 #include "app/warning_dlg.h"
 
 #include "flash/warning_texts.h"
-#include "framework/system_colours.h"
 #include "res/resource.h"
 
 std::string g_strModel;
@@ -53,11 +52,4 @@ BOOL CWarningDlg::OnInitDialog()
     m_lblCaution.SetText(kCaution).SetFontBold(TRUE).SetTextColor(kRed).SetFontName(kFace).SetFontSize(14);
     m_lblQuestion.SetText(kQuestion).SetFontSize(16).SetFontName(kFace);
     return TRUE;
-}
-
-BOOL CWarningDlg::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
-{
-    if (IsSystemChange(msg))
-        SendToChildren(m_hWnd, msg, wParam, lParam);
-    return CDialog::OnWndMsg(msg, wParam, lParam, result);
 }

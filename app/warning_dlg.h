@@ -30,7 +30,4 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange() override;
-    // Hands colour, setting and theme changes, which only the dialog hears
-    // of, on to its labels.
-    BOOL OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };

@@ -2,6 +2,7 @@
 
 #include "framework/app.h"
 #include "framework/dpi.h"
+#include "framework/system_colours.h"
 #include "framework/ui_seam.h"
 
 namespace {
@@ -114,6 +115,10 @@ BOOL CDialog::OnWndMsg(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
         *result = 0;
         return TRUE;
     }
+    // Only top-level windows hear that colours, settings or the theme
+    // changed: the controls, which draw with them, are told here.
+    if (IsSystemChange(msg))
+        SendToChildren(m_hWnd, msg, wParam, lParam);
     if (msg == WM_DPICHANGED && lParam) {
         // Moved to a monitor of another scale: take the place and size the
         // system suggests for it, then let the dialog manager scale the

@@ -18,6 +18,7 @@
 #include "framework/system_colours.h"
 #include "res/resource.h"
 #include "tests/win/support/controls_host.h"
+#include "tests/win/support/dialog_harness.h"
 
 namespace {
 
@@ -252,6 +253,37 @@ TEST(HighContrastTip, TextAndBackgroundComeFromTheSystemUnlessCustomOnANormalThe
         EXPECT_EQ(canvas.Count(r, RGB(1, 2, 3)), 0) << "the whole tip is filled";
         tip.Destroy();
     }
+}
+
+// ---- the main dialog ----
+
+// The main dialog hands a theme change on to its revision value, which was
+// black on black in High Contrast Black when it never heard of it.
+TEST(HighContrastMainDialog, RevisionValueFollowsTheThemeTheDialogIsToldOf)
+{
+    PlayedSystem system;
+    system.Use(kDefaultTheme, false);
+    DialogHarness::WriteModelList("\"KAVORA  CD-ROM VIRTUAL  \" \"KV110.hex\" \"N\"\r\n");
+    DialogHarness h;
+    h.machine.AddCdRom('d');
+    h.Open();
+    HWND revision = ::GetDlgItem(h.Hwnd(), IDC_REVISION);
+    RECT client{};
+    ::GetClientRect(revision, &client);
+    const COLORREF white = kHighContrastBlack.at(COLOR_WINDOWTEXT);
+    const COLORREF black = RGB(0, 0, 0);
+
+    system.Use(kHighContrastBlack, true);
+    ::SendMessageA(h.Hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+    Seen seen = PaintOf(revision, client.right, client.bottom, {white});
+    EXPECT_EQ(seen.corner, kHighContrastBlack.at(COLOR_BTNFACE));
+    EXPECT_GT(seen.counts[white], 0) << "the revision's text in the theme's text colour";
+
+    system.Use(kDefaultTheme, false);
+    ::SendMessageA(h.Hwnd(), WM_SETTINGCHANGE, 0, 0);
+    seen = PaintOf(revision, client.right, client.bottom, {black});
+    EXPECT_EQ(seen.corner, kDefaultTheme.at(COLOR_BTNFACE));
+    EXPECT_GT(seen.counts[black], 0);
 }
 
 // ---- the warning dialog ----
