@@ -3,6 +3,7 @@
 // what Enter does, and where the dialog opens.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -151,6 +152,18 @@ TEST_P(RunEndFlash, OnlyAWindowNotInFront)
 }
 
 INSTANTIATE_TEST_SUITE_P(InFront, RunEndFlash, ::testing::Bool());
+
+// Tab goes through the controls a user acts on in reading order: the drive
+// list, the log, Upgrade, Close, and round again.
+TEST_F(DialogAccess, TabFollowsReadingOrder)
+{
+    h.machine.AddCdRom('d', Identity("1.00"));
+    h.Open();
+    const int order[] = {IDC_DRIVE, IDC_LOG, IDC_UPGRADE, IDCANCEL, IDC_DRIVE};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) {
+        EXPECT_EQ(::GetNextDlgTabItem(h.Hwnd(), Item(order[i]), FALSE), Item(order[i + 1])) << "after " << order[i];
+    }
+}
 
 // There is no OK button: Enter in the idle dialog (IDOK from the dialog
 // manager) leaves it open; Escape (IDCANCEL) closes it.
