@@ -149,25 +149,27 @@ TEST(DialogTemplates, MainDialog)
     const DWORD style = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     EXPECT_EQ(t.style & style, style);
     EXPECT_TRUE(t.exStyle & WS_EX_APPWINDOW);
+    // In reading order, which screen readers follow; the tab stops (drive
+    // list, log, Upgrade, Close) keep theirs.
     ExpectItems(t, {
         {IDC_STATIC, kStatic, "Target Drive At", 7, 10, 50, 8, 0, 0},
         {IDC_DRIVE, kCombo, "", 58, 7, 122, 65, CBS_DROPDOWN | CBS_SORT | WS_VSCROLL, 0},
+        {IDC_STATIC, kStatic, "Device Revision:", 7, 29, 63, 8, 0, 0},
+        {IDC_REVISION, kStatic, "Static", 71, 29, 57, 8, SS_CENTERIMAGE, 0},
         {IDC_STATIC, kStatic, "Status:", 7, 46, 26, 8, 0, 0},
+        {IDC_STATUS, kStatic, "Static", 37, 46, 144, 8, 0, 0},
         {IDC_PROGRESS, "MSCTLS_PROGRESS32", "", 7, 64, 180, 14, WS_BORDER, 0},
         {IDC_LOG, kEdit, "", 7, 91, 180, 64, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER, 0},
-        {IDC_STATUS, kStatic, "Static", 37, 46, 144, 8, 0, 0},
-        {IDC_UPGRADE, kButton, "Upgrade", 202, 94, 60, 20, BS_PUSHBUTTON, 0},
         {IDC_STATIC, kStatic, "MCU Flash", 209, 51, 37, 8, 0, 0},
         {IDC_STATIC, kButton, "", 194, 7, 65, 70, BS_GROUPBOX, WS_EX_TRANSPARENT},
         {IDC_STATIC, kStatic, "Version  2.70", 205, 62, 49, 8, 0, 0},
-        {IDC_STATIC, kStatic, "Device Revision:", 7, 29, 63, 8, 0, 0},
-        {IDC_REVISION, kStatic, "Static", 71, 29, 57, 8, SS_CENTERIMAGE, 0},
         {IDC_STATIC, kStatic, "#130", 201, 14, 49, 34, SS_BITMAP, 0},
+        {IDC_UPGRADE, kButton, "Upgrade", 202, 94, 60, 20, BS_PUSHBUTTON, 0},
         {IDCANCEL, kButton, "Close", 202, 121, 60, 20, BS_PUSHBUTTON, 0},
     });
     // Upgrade is not the default button, and the log can be typed into.
-    EXPECT_EQ(t.items[6].style & 0xF, static_cast<DWORD>(BS_PUSHBUTTON));
-    EXPECT_FALSE(t.items[4].style & ES_READONLY);
+    EXPECT_EQ(t.items[12].style & 0xF, static_cast<DWORD>(BS_PUSHBUTTON));
+    EXPECT_FALSE(t.items[7].style & ES_READONLY);
     EXPECT_EQ(t.items[1].style & 0x3, static_cast<DWORD>(CBS_DROPDOWN));
 }
 
