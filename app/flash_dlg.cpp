@@ -115,6 +115,7 @@ BOOL CFlashDlg::OnInitDialog()
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
+    // Replaced by the images of their own size, where they load.
     ShowIcons(dpi::OfWindow(m_hWnd));
     // The template's bitmap is the 100 % one.
     if (const UINT scale = dpi::OfWindow(m_hWnd); scale != dpi::kBase)
@@ -329,8 +330,8 @@ void CFlashDlg::OnDpiChanged(UINT dpi)
 
 void CFlashDlg::ShowIcons(UINT dpi)
 {
-    const auto show = [this](HICON& held, int size, BOOL big, UINT scale) {
-        HICON icon = LoadIconForDpi(IDR_MAINFRAME, size, scale);
+    const auto show = [this, dpi](HICON& held, int size, BOOL big) {
+        HICON icon = LoadIconForDpi(IDR_MAINFRAME, size, dpi);
         if (!icon)
             return;
         SetIcon(icon, big);
@@ -338,8 +339,8 @@ void CFlashDlg::ShowIcons(UINT dpi)
             ::DestroyIcon(held);
         held = icon;
     };
-    show(m_hBigIcon, 32, TRUE, dpi);
-    show(m_hSmallIcon, 16, FALSE, dpi);
+    show(m_hBigIcon, 32, TRUE);
+    show(m_hSmallIcon, 16, FALSE);
 }
 
 // The logo is the template's one bitmap control, its frame its one group box.

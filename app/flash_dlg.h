@@ -48,9 +48,6 @@ public:
     // The status line or the revision label was given a new text (from any
     // thread): screen readers are given its new name, and told of a status.
     void TextShown(int id);
-    // The name screen readers are given for the status line or the revision
-    // label: its caption, then the text it shows.
-    std::string AccessibleName(int id) const;
 
 protected:
     BOOL OnInitDialog() override;
@@ -95,6 +92,9 @@ private:
     // Gives every control the name, description and live setting screen
     // readers need beyond what the system finds out by itself.
     void NameControls();
+    // The name screen readers are given for the status line or the revision
+    // label: its caption, then the text it shows.
+    std::string AccessibleName(int id) const;
 
     std::atomic<bool> m_bRunning{false};
     // Held from just before the worker starts until its last act.

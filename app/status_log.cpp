@@ -24,6 +24,15 @@ void SetText(void* dialog, int id, const char* text)
         ::SetWindowTextA(hwnd, text ? text : "");
 }
 
+// The status line and the revision label are also named for screen readers
+// by what they show.
+void SetShownText(void* dialog, int id, const char* text)
+{
+    SetText(dialog, id, text);
+    if (dialog)
+        static_cast<CFlashDlg*>(dialog)->TextShown(id);
+}
+
 } // namespace
 
 void CBShowMessage(void* dialog, const char* text)
@@ -47,21 +56,9 @@ void CBShowMessage(void* dialog, const char* text)
     ::SendMessageA(log, EM_LINESCROLL, 0, lines);
 }
 
-// The status line and the revision label are also named for screen readers
-// by what they show.
-void CBShowStatus(void* dialog, const char* text)
-{
-    SetText(dialog, IDC_STATUS, text);
-    if (dialog)
-        static_cast<CFlashDlg*>(dialog)->TextShown(IDC_STATUS);
-}
+void CBShowStatus(void* dialog, const char* text) { SetShownText(dialog, IDC_STATUS, text); }
 
-void CBSetRevision(void* dialog, const char* text)
-{
-    SetText(dialog, IDC_REVISION, text);
-    if (dialog)
-        static_cast<CFlashDlg*>(dialog)->TextShown(IDC_REVISION);
-}
+void CBSetRevision(void* dialog, const char* text) { SetShownText(dialog, IDC_REVISION, text); }
 
 void CBSetDriveName(void* dialog, const char* text) { SetText(dialog, IDC_DRIVE, text); }
 

@@ -54,7 +54,6 @@ public:
     // standard GUI font, and keeps following it: through text rewrites, a
     // new font from the dialog manager and moves to another scale.
     CRichLabel& UseParentFont();
-    BOOL UsesParentFont() const { return m_bParentFont; }
 
     // Layout and appearance.
     CRichLabel& SetAlignment(UINT bits);
@@ -106,12 +105,6 @@ public:
     // WM_SETTINGCHANGE and WM_THEMECHANGED (the label calls this on them).
     void SystemColoursChanged();
 
-    // The colours a paint uses now: the system's own under high contrast;
-    // else the label's, its own text colour made readable on the colour
-    // painted behind it (CLR_INVALID: a picture, taken as it comes).
-    COLORREF PaintedTextColor(COLORREF behind) const;
-    COLORREF PaintedBkColor() const;
-
     // The text with a line feed between every two characters.
     static std::string VerticalForm(const std::string& text);
 
@@ -138,6 +131,11 @@ private:
     // of another scale.
     void FollowDpi();
     void ReplaceBrush();
+    // The colours a paint uses now: the system's own under high contrast;
+    // else the label's, its own text colour made readable on the colour
+    // painted behind it (CLR_INVALID: a picture, taken as it comes).
+    COLORREF PaintedTextColor(COLORREF behind) const;
+    COLORREF PaintedBkColor() const;
     // Font description from `font` (the dialog's), used as it is made.
     void TakeFont(HFONT font);
     // Puts back the standard GUI font's face and size where the label has

@@ -30,10 +30,6 @@ public:
     void SetNeedsButton(BOOL needs) { m_bNeedsButton = needs; }
     void SetLeftButton(BOOL left) { m_bLeftButton = left; }
 
-    // The colours the tip paints with now: the system's tip colours unless
-    // custom colours are on, and always under high contrast.
-    COLORREF PaintedTextColor() const;
-    COLORREF PaintedBkColor() const;
     // The system's colours, theme or fonts have changed: the font is made
     // again and a showing tip repaints. The tip, a top-level window, hears
     // of it itself; its owner tells it too.
@@ -63,6 +59,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The colours the tip paints with now: the system's tip colours unless
+    // custom colours are on, and always under high contrast.
+    COLORREF PaintedTextColor() const;
+    COLORREF PaintedBkColor() const;
     // The standard GUI font at the owner's DPI, made again when that changes.
     HFONT Font();
     // Sizes the tip for its text in that font.

@@ -4,8 +4,6 @@
 #include <oleacc.h>
 #include <objbase.h>
 
-#include <vector>
-
 namespace accessibility {
 namespace {
 
@@ -63,26 +61,25 @@ using NotifyWinEventFn = void(WINAPI*)(DWORD, HWND, LONG, LONG);
 
 } // namespace
 
-bool Annotate(HWND control, Property property, const std::string& text)
+void Annotate(HWND control, Property property, const std::string& text)
 {
     IAccPropServices* services = control ? Services() : nullptr;
     if (!services)
-        return false;
+        return;
     const std::wstring wide = Wide(text);
     const MSAAPROPID id = property == Property::Name ? PROPID_ACC_NAME : PROPID_ACC_DESCRIPTION;
-    return SUCCEEDED(services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, id, wide.c_str()));
+    services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, id, wide.c_str());
 }
 
-bool MarkLivePolite(HWND control)
+void MarkLivePolite(HWND control)
 {
     IAccPropServices* services = control ? Services() : nullptr;
     if (!services)
-        return false;
+        return;
     VARIANT value{};
     value.vt = VT_I4;
     value.lVal = kLivePolite;
-    return SUCCEEDED(
-        services->SetHwndProp(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLiveSettingProperty, value));
+    services->SetHwndProp(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLiveSettingProperty, value);
 }
 
 void ClearAnnotations(HWND control)

@@ -20,10 +20,10 @@ enum class Property { Name, Description };
 
 // Gives `control` `text` as its accessible name or description, in place of
 // what the system would make of it (a static's text, the label before it).
-bool Annotate(HWND control, Property property, const std::string& text);
+void Annotate(HWND control, Property property, const std::string& text);
 // Makes `control` a polite live region: a change of its name is spoken
 // without moving the focus (Windows 8 and later listen for this).
-bool MarkLivePolite(HWND control);
+void MarkLivePolite(HWND control);
 // Forgets every annotation of `control`; the service keys them by window
 // handle, which the system may give to another window later.
 void ClearAnnotations(HWND control);
