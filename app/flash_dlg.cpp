@@ -22,9 +22,10 @@ constexpr UINT kMsgEnableControl = WM_APP + 1; // wParam: id, lParam: enable
 constexpr UINT kMsgTextShown = WM_APP + 2;     // wParam: id
 constexpr UINT kMsgRunEnded = WM_APP + 3;      // wParam: DriveState, lParam: const std::string*
 
-// The sound of a run's end: the system's information sound for an upgrade,
-// its warning where the drive is known to be as it was, its error where
-// nobody knows what the drive holds.
+// The sound of a run's end: the system's information sound for an upgrade;
+// its warning where nothing was saved, or where the drive took the image but
+// answers with the revision it had; its error where nobody knows what the
+// drive holds.
 UINT SoundOf(DriveState state)
 {
     switch (state) {

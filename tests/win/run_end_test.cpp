@@ -27,8 +27,8 @@ struct EndCase {
     UINT sound;        // MessageBeep's sound at the end
 };
 
-// The system's sounds for an upgrade, for a drive known to be as it was, and
-// for a drive nobody can vouch for.
+// The system's sounds for an upgrade, for a drive that got nothing or still
+// reports its old revision, and for a drive nobody can vouch for.
 constexpr UINT kFine = MB_ICONASTERISK;
 constexpr UINT kWarn = MB_ICONEXCLAMATION;
 constexpr UINT kError = MB_ICONHAND;
